@@ -1,0 +1,50 @@
+# Quillon: top-level convenience targets.
+#   make run        install what is missing, build, start the program
+#   make test       install what is missing, build in build/, run every test
+#   make test-asan  the tests under AddressSanitizer + UBSan (build-asan/)
+#   make test-tsan  the tests under ThreadSanitizer (build-tsan/)
+#   make bench      build and run the benchmarks
+#   make fuzz       build the libFuzzer targets with clang (build-fuzz/)
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+CMAKE_FLAGS ?=
+
+.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
+
+all: build
+
+deps:
+	@scripts/install-deps
+
+build: deps
+	cmake -S . -B build $(CMAKE_FLAGS)
+	cmake --build build -j $(JOBS)
+
+run: build
+	@if [ -x build/src/app/quillon ]; then build/src/app/quillon; \
+	else echo "The Quillon window is not built yet; try build/tools/quillon-wav."; fi
+
+test: build
+	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
+
+test-asan: deps
+	cmake -S . -B build-asan -DQUILLON_ASAN=ON -DQUILLON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-asan -j $(JOBS)
+	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+test-tsan: deps
+	cmake -S . -B build-tsan -DQUILLON_TSAN=ON -DQUILLON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
+	cmake --build build-tsan -j $(JOBS)
+	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" \
+		ctest --output-on-failure -j $(JOBS) --timeout 600
+
+bench: build
+	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
+	cmake --build build-fuzz -j $(JOBS)
+
+clean:
+	rm -rf build build-asan build-tsan build-fuzz

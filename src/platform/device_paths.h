@@ -1,0 +1,46 @@
+#pragma once
+// The handheld's backslash paths mapped onto host folders.
+//   "\My Documents\..."      -> the user's documents folder
+//   "\<Card>\..."            -> the mount point of the removable volume <Card>
+//   "\Program Files\Quillon" -> the configuration folder ($XDG_CONFIG_HOME/quillon),
+//                               which is the program's own folder here
+// Tests point every root at temporary folders.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+inline constexpr char16_t kDocumentsRoot[] = u"\\My Documents";
+inline constexpr char16_t kProgramFolder[] = u"\\Program Files\\Quillon";
+inline constexpr char16_t kModuleFileName[] = u"\\Program Files\\Quillon\\Quillon.exe";
+
+struct StorageCard {
+  std::u16string name;      // folder name of the card ("Storage Card", "USBSTICK")
+  std::string hostPath;     // its mount point
+};
+
+class DevicePaths {
+ public:
+  // Host folder behind "\My Documents" (default: the user's documents folder).
+  static void SetDocumentsRoot(const std::string& hostPath);
+  static std::string DocumentsRoot();
+  // Host folder behind the program's folder (default: $XDG_CONFIG_HOME/quillon,
+  // else ~/.config/quillon).
+  static void SetConfigRoot(const std::string& hostPath);
+  static std::string ConfigRoot();
+  // Cards: by default the mounted removable volumes; tests set their own list.
+  static void SetStorageCards(std::vector<StorageCard> cards);
+  static void UseSystemStorageCards();
+  static std::vector<StorageCard> StorageCards();
+  // Restores every root to the system default.
+  static void ResetToDefaults();
+
+  // Maps a device path to a host path; nullopt for a path outside every root.
+  static std::optional<std::string> ToHost(const std::u16string& devicePath);
+  // The running program's file as a device path ("\Program Files\Quillon\Quillon.exe").
+  static std::u16string ModuleFileName();
+};
+
+}  // namespace platform
