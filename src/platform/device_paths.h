@@ -39,6 +39,10 @@ class DevicePaths {
 
   // Maps a device path to a host path; nullopt for a path outside every root.
   static std::optional<std::string> ToHost(const std::u16string& devicePath);
+  // Creates the host folder behind the documents or program root of the path
+  // when it is missing (a fresh machine has neither); card roots are mount
+  // points and never created. False, last error set, when it cannot be made.
+  static bool CreateRootFor(const std::u16string& devicePath);
   // The running program's file as a device path ("\Program Files\Quillon\Quillon.exe").
   static std::u16string ModuleFileName();
 };

@@ -39,9 +39,8 @@ class Event {
 
   const bool manual_;
   mutable std::mutex mutex_;
-  std::condition_variable cv_;
   bool signalled_;
-  Waiter* waiters_ = nullptr;  // intrusive list of WaitAny callers
+  Waiter* waiters_ = nullptr;  // intrusive list of threads waiting on this event
 };
 
 // Waits until at least one of count (1..3) events is signalled and returns the

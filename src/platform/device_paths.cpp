@@ -1,0 +1,223 @@
+#include "platform/device_paths.h"
+
+#include <QDir>
+#include <QStandardPaths>
+#include <QStorageInfo>
+#include <QString>
+
+#include <cerrno>
+#include <filesystem>
+#include <mutex>
+#include <string_view>
+
+#include "platform/last_error.h"
+#include "platform/text.h"
+
+namespace platform {
+
+namespace {
+
+// Roots set by tests (or nullopt for the system default), read from several
+// threads.
+struct Overrides {
+  std::mutex mutex;
+  std::optional<std::string> documents;
+  std::optional<std::string> config;
+  std::optional<std::vector<StorageCard>> cards;
+};
+
+Overrides& State() {
+  static Overrides state;
+  return state;
+}
+
+std::string WithoutTrailingSlashes(std::string path) {
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string HomeFolder() { return QDir::homePath().toStdString(); }
+
+std::string DefaultDocumentsRoot() {
+  const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+  if (!docs.isEmpty()) return WithoutTrailingSlashes(docs.toStdString());
+  return HomeFolder() + "/Documents";
+}
+
+std::string DefaultConfigRoot() {
+  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+  if (!xdg.isEmpty() && QDir::isAbsolutePath(xdg)) {
+    return WithoutTrailingSlashes(xdg.toStdString()) + "/quillon";
+  }
+  return HomeFolder() + "/.config/quillon";
+}
+
+// Removable volumes as a desktop mounts them, each named by its mount folder.
+std::vector<StorageCard> SystemStorageCards() {
+  std::vector<StorageCard> cards;
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    if (!volume.isValid() || !volume.isReady() || volume.isRoot()) continue;
+    const QString root = volume.rootPath();
+    if (!root.startsWith(QLatin1String("/media/")) && !root.startsWith(QLatin1String("/run/media/")) &&
+        !root.startsWith(QLatin1String("/mnt/"))) {
+      continue;
+    }
+    const QString name = QDir(root).dirName();
+    if (name.isEmpty()) continue;
+    cards.push_back({name.toStdU16String(), WithoutTrailingSlashes(root.toStdString())});
+  }
+  return cards;
+}
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+// The handheld's file system ignores letter case in names.
+bool SameName(std::u16string_view a, std::u16string_view b) {
+  return QStringView(a.data(), a.size()).compare(QStringView(b.data(), b.size()), Qt::CaseInsensitive) == 0;
+}
+
+enum class RootKind { Documents, Program, Card };
+
+struct Resolved {
+  RootKind kind;
+  std::string root;  // host folder of the root
+  std::string host;  // the whole path on the host
+};
+
+std::optional<Resolved> Resolve(const std::u16string& devicePath) {
+  if (devicePath.empty() || !IsSeparator(devicePath[0])) return std::nullopt;
+  if (devicePath.find(u'\0') != std::u16string::npos) return std::nullopt;
+
+  std::vector<std::u16string_view> parts;
+  const std::u16string_view path(devicePath);
+  size_t start = 0;
+  while (start < path.size()) {
+    size_t end = start;
+    while (end < path.size() && !IsSeparator(path[end])) ++end;
+    if (end > start) parts.push_back(path.substr(start, end - start));
+    start = end + 1;
+  }
+  if (parts.empty()) return std::nullopt;
+
+  const std::u16string_view documents = std::u16string_view(kDocumentsRoot).substr(1);
+  Resolved resolved;
+  size_t rootParts = 1;
+  if (SameName(parts[0], documents)) {
+    resolved.kind = RootKind::Documents;
+    resolved.root = DevicePaths::DocumentsRoot();
+  } else if (parts.size() >= 2 && SameName(parts[0], u"Program Files") && SameName(parts[1], u"Quillon")) {
+    resolved.kind = RootKind::Program;
+    resolved.root = DevicePaths::ConfigRoot();
+    rootParts = 2;
+  } else {
+    bool found = false;
+    for (const StorageCard& card : DevicePaths::StorageCards()) {
+      if (SameName(parts[0], card.name)) {
+        resolved.kind = RootKind::Card;
+        resolved.root = card.hostPath;
+        found = true;
+        break;
+      }
+    }
+    if (!found) return std::nullopt;
+  }
+
+  // "." and ".." are resolved here, and never above the root.
+  std::vector<std::u16string_view> rest;
+  for (size_t i = rootParts; i < parts.size(); ++i) {
+    if (parts[i] == u".") continue;
+    if (parts[i] == u"..") {
+      if (rest.empty()) return std::nullopt;
+      rest.pop_back();
+      continue;
+    }
+    rest.push_back(parts[i]);
+  }
+  resolved.host = resolved.root;
+  for (const std::u16string_view part : rest) {
+    if (resolved.host.empty() || resolved.host.back() != '/') resolved.host += '/';
+    resolved.host += ToUtf8(part);
+  }
+  return resolved;
+}
+
+}  // namespace
+
+void DevicePaths::SetDocumentsRoot(const std::string& hostPath) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().documents = WithoutTrailingSlashes(hostPath);
+}
+
+std::string DevicePaths::DocumentsRoot() {
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().documents) return *State().documents;
+  }
+  return DefaultDocumentsRoot();
+}
+
+void DevicePaths::SetConfigRoot(const std::string& hostPath) {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().config = WithoutTrailingSlashes(hostPath);
+}
+
+std::string DevicePaths::ConfigRoot() {
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().config) return *State().config;
+  }
+  return DefaultConfigRoot();
+}
+
+void DevicePaths::SetStorageCards(std::vector<StorageCard> cards) {
+  for (StorageCard& card : cards) card.hostPath = WithoutTrailingSlashes(card.hostPath);
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().cards = std::move(cards);
+}
+
+void DevicePaths::UseSystemStorageCards() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().cards.reset();
+}
+
+std::vector<StorageCard> DevicePaths::StorageCards() {
+  {
+    std::lock_guard<std::mutex> lock(State().mutex);
+    if (State().cards) return *State().cards;
+  }
+  // Asked afresh each time: cards come and go.
+  return SystemStorageCards();
+}
+
+void DevicePaths::ResetToDefaults() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  State().documents.reset();
+  State().config.reset();
+  State().cards.reset();
+}
+
+std::optional<std::string> DevicePaths::ToHost(const std::u16string& devicePath) {
+  std::optional<Resolved> resolved = Resolve(devicePath);
+  if (!resolved) return std::nullopt;
+  return std::move(resolved->host);
+}
+
+bool DevicePaths::CreateRootFor(const std::u16string& devicePath) {
+  const std::optional<Resolved> resolved = Resolve(devicePath);
+  if (!resolved) {
+    SetLastError(ENOENT);
+    return false;
+  }
+  if (resolved->kind == RootKind::Card) return true;
+  std::error_code error;
+  std::filesystem::create_directories(resolved->root, error);
+  if (error) {
+    SetLastError(error.value());
+    return false;
+  }
+  return true;
+}
+
+std::u16string DevicePaths::ModuleFileName() { return kModuleFileName; }
+
+}  // namespace platform
