@@ -12,6 +12,7 @@
 namespace diag {
 
 // Allocates size bytes, recording file and line; null on failure, never throws.
+// A zero-byte request still yields a unique block (recorded as 0 bytes).
 void* TrackedNew(size_t size, const char16_t* file, int line) noexcept;
 // A plain allocation: recorded as crtdbg, line 37.
 void* TrackedNew(size_t size) noexcept;
@@ -21,12 +22,21 @@ void TrackedDelete(void* block) noexcept;
 
 uint32_t CurrentBytes();
 uint32_t PeakBytes();
-// Writes the leak report to out (stderr when null).
+// Writes the leak report to out (the debug output when null).
 void ReportLeaks(std::FILE* out = nullptr);
+// Installs ReportLeaks among the exit handlers; the programs call it first
+// thing in main (test binaries don't, so they stay quiet). Later calls do nothing.
+void InstallLeakReportAtExit();
 // Where the report and the warnings go (stderr by default); tests redirect it.
+// Null restores stderr.
 void SetDebugOutput(std::FILE* out);
 // Forgets every record and zeroes the counters (tests only).
 void ResetTrackerForTests();
+// Test hooks for the "out of memory" paths. The countdown makes the n-th
+// TrackedNew from now fail (1: the next one); 0 switches it off. The
+// bookkeeping countdown does the same for the tracker's own records.
+void SetAllocationFailureCountdown(int n);
+void SetBookkeepingFailureCountdown(int n);
 
 // Base for the program's own classes: their new/delete go through the tracker.
 // Allocation failure yields null, as callers test.
