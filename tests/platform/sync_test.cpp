@@ -1,0 +1,165 @@
+#include "platform/sync.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+namespace platform {
+namespace {
+
+TEST(EventTest, AutoResetIsConsumedByOneWaitManualResetStays) {
+  Event autoEvent(false, true);
+  Event manualEvent(true, true);
+  EXPECT_TRUE(autoEvent.Wait(0));
+  EXPECT_FALSE(autoEvent.Wait(0));
+  EXPECT_FALSE(autoEvent.IsSet());
+
+  EXPECT_TRUE(manualEvent.Wait(0));
+  EXPECT_TRUE(manualEvent.Wait(0));
+  manualEvent.Reset();
+  EXPECT_FALSE(manualEvent.Wait(0));
+
+  Event initiallyClear(true, false);
+  EXPECT_FALSE(initiallyClear.IsSet());
+  initiallyClear.Set();
+  EXPECT_TRUE(initiallyClear.IsSet());  // peeking does not consume
+  EXPECT_TRUE(initiallyClear.IsSet());
+}
+
+// The monitor's wait: data (auto), stop (manual), quit (manual), in that order.
+TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
+  Event data(false, true);
+  Event stop(true, true);
+  Event quit(true, true);
+  Event* events[] = {&data, &stop, &quit};
+
+  EXPECT_EQ(WaitAny(events, 3, 0), 0);
+  EXPECT_FALSE(data.IsSet());
+  EXPECT_TRUE(stop.IsSet());
+  EXPECT_TRUE(quit.IsSet());
+
+  EXPECT_EQ(WaitAny(events, 3, 0), 1);
+  EXPECT_EQ(WaitAny(events, 3, 0), 1);  // manual reset: still signalled
+  stop.Reset();
+  EXPECT_EQ(WaitAny(events, 3, 0), 2);
+  data.Set();
+  EXPECT_EQ(WaitAny(events, 3, 0), 0);
+  quit.Reset();
+  EXPECT_EQ(WaitAny(events, 3, 0), kWaitTimeout);
+}
+
+TEST(WaitAnyTest, RejectsBadArgumentsAndToleratesARepeatedEvent) {
+  Event a(false, false);
+  Event* none[] = {nullptr};
+  Event* four[] = {&a, &a, &a, &a};
+  EXPECT_EQ(WaitAny(nullptr, 1, 0), kWaitFailed);
+  EXPECT_EQ(WaitAny(four, 0, 0), kWaitFailed);
+  EXPECT_EQ(WaitAny(four, 4, 0), kWaitFailed);
+  EXPECT_EQ(WaitAny(none, 1, 0), kWaitFailed);
+
+  std::thread setter([&] { a.Set(); });
+  Event* twice[] = {&a, &a};
+  EXPECT_EQ(WaitAny(twice, 2, 5000), 0);
+  setter.join();
+  EXPECT_FALSE(a.IsSet());
+}
+
+TEST(WaitAnyTest, TimesOutAfterTheGivenTime) {
+  Event a(false, false);
+  Event b(true, false);
+  Event* events[] = {&a, &b};
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(WaitAny(events, 2, 30), kWaitTimeout);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(30));
+  EXPECT_FALSE(a.Wait(5));
+}
+
+// Sets arrive both before and during the wait; none may be lost.
+TEST(WaitAnyTest, SetFromAnotherThreadWakesTheWaiter) {
+  for (int round = 0; round < 200; ++round) {
+    Event first(false, false);
+    Event second(false, false);
+    Event* events[] = {&first, &second};
+    int result = kWaitFailed;
+    std::thread waiter([&] { result = WaitAny(events, 2, kInfinite); });
+    second.Set();
+    waiter.join();
+    ASSERT_EQ(result, 1) << "round " << round;
+    EXPECT_FALSE(second.IsSet());
+  }
+}
+
+TEST(WaitAnyTest, PingPongLosesNoSignal) {
+  Event ping(false, false);
+  Event pong(false, false);
+  Event quit(true, false);
+  constexpr int kRounds = 2000;
+  std::atomic<int> answered{0};
+  std::thread responder([&] {
+    Event* events[] = {&ping, &quit};
+    while (WaitAny(events, 2, 5000) == 0) {
+      ++answered;
+      pong.Set();
+    }
+  });
+  for (int i = 0; i < kRounds; ++i) {
+    ping.Set();
+    ASSERT_TRUE(pong.Wait(5000)) << "round " << i;
+  }
+  quit.Set();
+  responder.join();
+  EXPECT_EQ(answered.load(), kRounds);
+}
+
+// One Set of an auto-reset event releases exactly one of several waiters.
+TEST(WaitAnyTest, AutoResetSetReleasesOneWaiter) {
+  Event event(false, false);
+  std::atomic<int> released{0};
+  std::vector<std::thread> waiters;
+  for (int i = 0; i < 2; ++i) {
+    waiters.emplace_back([&] {
+      if (event.Wait(10000)) ++released;
+    });
+  }
+  event.Set();
+  while (released.load() == 0) std::this_thread::yield();
+  EXPECT_EQ(released.load(), 1);
+  EXPECT_FALSE(event.IsSet());
+  event.Set();
+  for (std::thread& t : waiters) t.join();
+  EXPECT_EQ(released.load(), 2);
+}
+
+TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {
+  CriticalSection section;
+  section.Enter();
+  section.Enter();
+  auto tryFromOtherThread = [&] {
+    bool got = false;
+    std::thread other([&] {
+      got = section.TryEnter();
+      if (got) section.Leave();
+    });
+    other.join();
+    return got;
+  };
+  EXPECT_FALSE(tryFromOtherThread());
+  section.Leave();
+  EXPECT_FALSE(tryFromOtherThread());
+  section.Leave();
+  EXPECT_TRUE(tryFromOtherThread());
+}
+
+TEST(TickCountTest, AdvancesInMilliseconds) {
+  const uint32_t before = TickCount();
+  Sleep(30);
+  const uint32_t elapsed = TickCount() - before;  // wrap-safe
+  EXPECT_GE(elapsed, 30u);
+  EXPECT_LT(elapsed, 30000u);
+}
+
+}  // namespace
+}  // namespace platform

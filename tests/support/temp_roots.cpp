@@ -1,0 +1,56 @@
+#include "support/temp_roots.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/device_paths.h"
+#include "platform/text.h"
+
+namespace testsupport {
+
+namespace fs = std::filesystem;
+
+TempRoots::TempRoots(std::vector<std::u16string> cardNames) {
+  std::string pattern = (fs::temp_directory_path() / "quillon-test-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  base_ = pattern;
+  fs::create_directories(Documents());
+  fs::create_directories(Config());
+  std::vector<platform::StorageCard> cards;
+  for (std::u16string& name : cardNames) {
+    const std::string host = base_ + "/cards/" + platform::ToUtf8(name);
+    fs::create_directories(host);
+    cards.push_back({std::move(name), host});
+  }
+  platform::DevicePaths::SetDocumentsRoot(Documents());
+  platform::DevicePaths::SetConfigRoot(Config());
+  platform::DevicePaths::SetStorageCards(std::move(cards));
+}
+
+TempRoots::~TempRoots() {
+  platform::DevicePaths::ResetToDefaults();
+  std::error_code ignored;
+  fs::remove_all(base_, ignored);
+}
+
+std::string TempRoots::Card(const std::u16string& name) const { return base_ + "/cards/" + platform::ToUtf8(name); }
+
+void TempRoots::RemoveConfig() const { fs::remove_all(Config()); }
+
+std::string ReadHostFile(const std::string& hostPath) {
+  std::ifstream in(hostPath, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+bool WriteHostFile(const std::string& hostPath, const std::string& content) {
+  std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
+  out << content;
+  return static_cast<bool>(out.flush());
+}
+
+}  // namespace testsupport
