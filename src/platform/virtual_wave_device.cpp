@@ -1,0 +1,355 @@
+#include "platform/virtual_wave_device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "platform/wave_device.h"
+
+namespace platform {
+
+// --- VirtualWaveClock ------------------------------------------------------
+
+VirtualWaveClock::VirtualWaveClock() : realBase_(std::chrono::steady_clock::now()) {}
+
+int64_t VirtualWaveClock::NowLocked() const {
+  if (manual_) return base_;
+  auto real = std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - realBase_);
+  return base_ + static_cast<int64_t>(static_cast<double>(real.count()) * factor_);
+}
+
+bool VirtualWaveClock::IsManual() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return manual_;
+}
+
+int64_t VirtualWaveClock::NowMicros() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return NowLocked();
+}
+
+void VirtualWaveClock::RunAtSpeed(double factor) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  base_ = NowLocked();
+  realBase_ = std::chrono::steady_clock::now();
+  factor_ = factor > 0 ? factor : 1.0;
+  manual_ = false;
+  cv_.notify_all();
+}
+
+void VirtualWaveClock::RunManually() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  base_ = NowLocked();
+  manual_ = true;
+  cv_.notify_all();
+}
+
+void VirtualWaveClock::Advance(int64_t micros) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  base_ += std::max<int64_t>(micros, 0);
+  cv_.notify_all();
+}
+
+bool VirtualWaveClock::WaitUntil(Waiter& waiter, int64_t deadline) {
+  std::unique_lock<std::mutex> lock(mutex_);
+  waiter.waiting = true;
+  waiter.deadline = deadline;
+  bool reached = false;
+  for (;;) {
+    int64_t now = NowLocked();
+    if (now >= deadline) {
+      reached = true;
+      break;
+    }
+    if (waiter.interrupted) break;
+    if (manual_) {
+      cv_.wait(lock);
+    } else {
+      auto real = std::chrono::microseconds(static_cast<int64_t>(std::ceil(static_cast<double>(deadline - now) / factor_)));
+      cv_.wait_for(lock, std::max(real, std::chrono::microseconds(1)));
+    }
+  }
+  waiter.waiting = false;
+  return reached;
+}
+
+void VirtualWaveClock::Interrupt(Waiter& waiter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiter.interrupted = true;
+  cv_.notify_all();
+}
+
+void VirtualWaveClock::ClearInterrupt(Waiter& waiter) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  waiter.interrupted = false;
+}
+
+bool VirtualWaveClock::WaitingForTime(const Waiter& waiter) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return waiter.waiting && !waiter.interrupted && NowLocked() < waiter.deadline;
+}
+
+// --- streams ---------------------------------------------------------------
+
+namespace {
+
+constexpr int64_t kRunningSlackMicros = 50000;
+
+// Bytes of `format` whose time has fully passed `elapsed` microseconds into a
+// segment, in whole frames.
+size_t BytesIn(const WaveFormat& format, int64_t elapsed) {
+  if (elapsed <= 0) return 0;
+  uint64_t bytes = static_cast<uint64_t>(elapsed) * WaveBytesPerSecond(format) / 1000000;
+  return static_cast<size_t>(bytes / format.blockAlign * format.blockAlign);
+}
+
+}  // namespace
+
+// Time runs in segments: a segment starts when data follows a gap (start,
+// underrun, pause) and every byte in it has its fixed moment, so stepping the
+// clock in any slices gives the same result.
+class VirtualWaveDevice::OutStream final : public WaveOutStream {
+ public:
+  OutStream(VirtualWaveDevice& owner, const WaveFormat& format, size_t capture)
+      : owner_(owner), format_(format), capture_(capture) {}
+
+  void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
+  void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
+  bool WaitingForTime() const override { return owner_.clock_.WaitingForTime(waiter_); }
+
+  WaveResult AcceptBuffer() override {
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    ++handed_;
+    const VirtualWaveFailures& f = owner_.failures_;
+    if (f.failWriteFrom && handed_ >= f.failWriteFrom) return f.queueError;
+    return kWaveOk;
+  }
+
+  WaveResult Write(const uint8_t* data, size_t bytes, size_t& written) override {
+    VirtualWaveClock& clock = owner_.clock_;
+    int64_t now = clock.NowMicros();
+    // At real speed the thread always wakes a little late; only a real gap
+    // (nothing queued, or a pause) starts a new segment.
+    int64_t slack = clock.IsManual() ? 0 : kRunningSlackMicros;
+    if (segmentStart_ + DurationMicros(format_, segmentBytes_) + slack < now) {  // a gap: start afresh
+      segmentStart_ = now;
+      segmentBytes_ = 0;
+    }
+    int64_t target = segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);
+    size_t n = bytes;
+    if (!clock.WaitUntil(waiter_, target)) {
+      size_t played = BytesIn(format_, clock.NowMicros() - segmentStart_);
+      n = played > segmentBytes_ ? std::min(bytes, played - segmentBytes_) : 0;
+    }
+    segmentBytes_ += n;
+    bufferBytes_ += n;
+    {
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      auto& out = owner_.captures_[capture_].bytes;
+      out.insert(out.end(), data, data + n);
+    }
+    written = n;
+    return kWaveOk;
+  }
+
+  void BufferDone() override {
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    Capture& c = owner_.captures_[capture_];
+    c.buffers.push_back({c.bytes.size(), bufferBytes_, segmentStart_ + DurationMicros(format_, segmentBytes_)});
+    bufferBytes_ = 0;
+  }
+
+  void Pause() override {}
+  void Resume() override {}
+  void Discard() override { bufferBytes_ = 0; }
+
+ private:
+  VirtualWaveDevice& owner_;
+  const WaveFormat format_;
+  const size_t capture_;
+  VirtualWaveClock::Waiter waiter_;
+  uint32_t handed_ = 0;        // under owner_.mutex_
+  int64_t segmentStart_ = 0;
+  uint64_t segmentBytes_ = 0;
+  size_t bufferBytes_ = 0;     // bytes of the current buffer played so far
+};
+
+class VirtualWaveDevice::InStream final : public WaveInStream {
+ public:
+  InStream(VirtualWaveDevice& owner, const WaveFormat& format) : owner_(owner), format_(format) {}
+
+  void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
+  void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
+  bool WaitingForTime() const override { return owner_.clock_.WaitingForTime(waiter_); }
+
+  WaveResult AcceptBuffer() override {
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    ++handed_;
+    const VirtualWaveFailures& f = owner_.failures_;
+    if (f.failAddFrom && handed_ >= f.failAddFrom) return f.queueError;
+    return kWaveOk;
+  }
+
+  WaveResult Start() override {
+    segmentStart_ = owner_.clock_.NowMicros();
+    segmentBytes_ = 0;
+    return kWaveOk;
+  }
+  void Stop() override {}
+
+  WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
+    VirtualWaveClock& clock = owner_.clock_;
+    int64_t target = segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);
+    size_t n = bytes;
+    if (!clock.WaitUntil(waiter_, target)) {
+      size_t captured = BytesIn(format_, clock.NowMicros() - segmentStart_);
+      n = captured > segmentBytes_ ? std::min(bytes, captured - segmentBytes_) : 0;
+    }
+    owner_.Generate(format_, position_, data, n);
+    position_ += n;
+    segmentBytes_ += n;
+    read = n;
+    return kWaveOk;
+  }
+
+ private:
+  VirtualWaveDevice& owner_;
+  const WaveFormat format_;
+  VirtualWaveClock::Waiter waiter_;
+  uint32_t handed_ = 0;
+  int64_t segmentStart_ = 0;
+  uint64_t segmentBytes_ = 0;
+  uint64_t position_ = 0;      // bytes produced since open
+};
+
+// --- VirtualWaveDevice -----------------------------------------------------
+
+VirtualWaveDevice::VirtualWaveDevice() = default;
+
+std::shared_ptr<VirtualWaveDevice> VirtualWaveDevice::Install() {
+  auto device = std::make_shared<VirtualWaveDevice>();
+  InstallWaveBackend(device);
+  return device;
+}
+
+bool VirtualWaveDevice::Step(int64_t micros, uint32_t timeoutMs) {
+  // Whatever was handed over before the step is taken up first.
+  if (!WaitUntilSettled(timeoutMs)) return false;
+  clock_.Advance(micros);
+  return WaitUntilSettled(timeoutMs);
+}
+
+bool VirtualWaveDevice::WaitUntilSettled(uint32_t timeoutMs) {
+  return WaveDevice::WaitUntilAllSettled(timeoutMs);
+}
+
+int64_t VirtualWaveDevice::DurationMicros(const WaveFormat& format, size_t bytes) {
+  uint64_t bps = WaveBytesPerSecond(format);
+  if (bps == 0) return 0;
+  return static_cast<int64_t>((static_cast<uint64_t>(bytes) * 1000000 + bps - 1) / bps);
+}
+
+void VirtualWaveDevice::SetInputBytes(std::vector<uint8_t> bytes) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inputBytes_ = std::move(bytes);
+}
+
+void VirtualWaveDevice::SetInputSignal(const VirtualWaveSignal& signal) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  signal_ = signal;
+}
+
+void VirtualWaveDevice::SetFailures(const VirtualWaveFailures& failures) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  failures_ = failures;
+}
+
+bool VirtualWaveDevice::SpeechOnAt(const VirtualWaveSignal& signal, double seconds) {
+  uint32_t period = signal.onMs + signal.offMs;
+  if (period == 0) return false;
+  auto ms = static_cast<uint64_t>(seconds * 1000.0);
+  return ms % period < signal.onMs;
+}
+
+void VirtualWaveDevice::Generate(const WaveFormat& format, uint64_t position, uint8_t* data,
+                                 size_t bytes) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  size_t i = 0;
+  for (; i < bytes && position + i < inputBytes_.size(); ++i) data[i] = inputBytes_[position + i];
+  const unsigned sampleBytes = format.bitsPerSample / 8;
+  for (; i < bytes; ++i) {
+    uint64_t at = position + i;
+    uint64_t frame = at / format.blockAlign;
+    unsigned byteInSample = static_cast<unsigned>(at % format.blockAlign % sampleBytes);
+    double seconds = static_cast<double>(frame) / format.samplesPerSec;
+    double value = 0;
+    bool sounding = signal_.kind == VirtualWaveSignal::Kind::Sine ||
+                    (signal_.kind == VirtualWaveSignal::Kind::Speech && SpeechOnAt(signal_, seconds));
+    if (sounding) value = signal_.level * std::sin(2.0 * std::numbers::pi * signal_.frequencyHz * seconds);
+    if (sampleBytes == 1) {
+      data[i] = static_cast<uint8_t>(std::lround(128.0 + value * 127.0));
+    } else {
+      auto s = static_cast<int16_t>(std::lround(value * 32767.0));
+      data[i] = static_cast<uint8_t>((static_cast<uint16_t>(s) >> (8 * byteInSample)) & 0xFF);
+    }
+  }
+}
+
+std::vector<VirtualWaveDevice::Capture> VirtualWaveDevice::Captures() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return captures_;
+}
+
+VirtualWaveDevice::Capture VirtualWaveDevice::LastCapture() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return captures_.empty() ? Capture{} : captures_.back();
+}
+
+int VirtualWaveDevice::OutputOpens() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return outputOpens_;
+}
+
+int VirtualWaveDevice::InputOpens() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return inputOpens_;
+}
+
+WaveResult VirtualWaveDevice::CheckFormat(const WaveFormat& format) const {
+  if (failures_.refuseFormats) return kWaveBadFormat;
+  if (failures_.refuseRate && format.samplesPerSec == failures_.refuseRate) return kWaveBadFormat;
+  return CheckPcmFormat(format);
+}
+
+WaveResult VirtualWaveDevice::QueryOutput(uint32_t, const WaveFormat& format) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return CheckFormat(format);
+}
+
+WaveResult VirtualWaveDevice::QueryInput(uint32_t, const WaveFormat& format) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return CheckFormat(format);
+}
+
+WaveResult VirtualWaveDevice::OpenOutput(uint32_t, const WaveFormat& format,
+                                         std::unique_ptr<WaveOutStream>& stream) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failures_.openOutput != kWaveOk) return failures_.openOutput;
+  if (WaveResult r = CheckFormat(format)) return r;
+  captures_.push_back(Capture{format, {}, {}});
+  stream = std::make_unique<OutStream>(*this, format, captures_.size() - 1);
+  ++outputOpens_;
+  return kWaveOk;
+}
+
+WaveResult VirtualWaveDevice::OpenInput(uint32_t, const WaveFormat& format,
+                                        std::unique_ptr<WaveInStream>& stream) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failures_.openInput != kWaveOk) return failures_.openInput;
+  if (WaveResult r = CheckFormat(format)) return r;
+  stream = std::make_unique<InStream>(*this, format);
+  ++inputOpens_;
+  return kWaveOk;
+}
+
+}  // namespace platform

@@ -1,0 +1,155 @@
+#pragma once
+// An in-process waveform device for tests and simulations. Time is virtual:
+// it runs at real time times a speed factor, or only when the test steps it,
+// so timing can be checked without sleeping. Output is captured as bytes with
+// the virtual time at which each buffer completed; input comes from given
+// samples or a signal generator; failures can be injected.
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+#include "platform/wave_backend.h"
+#include "platform/wave_types.h"
+
+namespace platform {
+
+class VirtualWaveClock {
+ public:
+  // Starts stepped (manual) at time 0.
+  VirtualWaveClock();
+
+  // Real time multiplied by `factor` (> 0).
+  void RunAtSpeed(double factor);
+  // Time stands still until Advance().
+  void RunManually();
+  void Advance(int64_t micros);
+  int64_t NowMicros() const;
+  bool IsManual() const;
+
+  // One thread's wait for a moment in time; its fields belong to the clock's
+  // lock.
+  struct Waiter {
+    bool interrupted = false;
+    bool waiting = false;
+    int64_t deadline = 0;
+  };
+  // Blocks until the time reaches `deadline` (true) or the waiter is
+  // interrupted (false).
+  bool WaitUntil(Waiter& waiter, int64_t deadline);
+  void Interrupt(Waiter& waiter);
+  void ClearInterrupt(Waiter& waiter);
+  // True while the waiter waits for a time still in the future.
+  bool WaitingForTime(const Waiter& waiter) const;
+
+ private:
+  int64_t NowLocked() const;
+
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  bool manual_ = true;
+  double factor_ = 1.0;
+  int64_t base_ = 0;                         // virtual time at the last rebase
+  std::chrono::steady_clock::time_point realBase_;
+};
+
+// What the input produces when no samples are given.
+struct VirtualWaveSignal {
+  enum class Kind { Silence, Sine, Speech };
+  Kind kind = Kind::Silence;
+  double level = 0.5;        // peak, as a fraction of full scale
+  double frequencyHz = 440;
+  // Speech-like bursts: a tone for onMs, silence for offMs, repeating from
+  // time 0 (the first frame of the input).
+  uint32_t onMs = 300;
+  uint32_t offMs = 700;
+};
+
+// Injectable failures. Codes are returned as they stand; kWaveOk = no failure.
+struct VirtualWaveFailures {
+  WaveResult openOutput = kWaveOk;
+  WaveResult openInput = kWaveOk;
+  bool refuseFormats = false;          // every query and open: kWaveBadFormat
+  uint32_t refuseRate = 0;             // only this sample rate refused (0: none)
+  // The buffer hand-over with this number (1 = the first after open) and every
+  // later one fails with `queueError`; 0 never.
+  uint32_t failWriteFrom = 0;
+  uint32_t failAddFrom = 0;
+  WaveResult queueError = kWaveError;
+};
+
+class VirtualWaveDevice : public WaveBackend {
+ public:
+  struct CompletedBuffer {
+    size_t endOffset;       // byte offset in `bytes` where the buffer ended
+    size_t size;            // bytes it carried
+    int64_t completedMicros;
+  };
+  // Everything one open output device played.
+  struct Capture {
+    WaveFormat format{};
+    std::vector<uint8_t> bytes;
+    std::vector<CompletedBuffer> buffers;
+  };
+
+  VirtualWaveDevice();
+
+  // Creates a device, installs it as the process's backend and returns it.
+  static std::shared_ptr<VirtualWaveDevice> Install();
+
+  VirtualWaveClock& Clock() { return clock_; }
+  // Advances the clock and waits until every device has settled again.
+  bool Step(int64_t micros, uint32_t timeoutMs = 10000);
+  bool StepMs(double ms, uint32_t timeoutMs = 10000) {
+    return Step(static_cast<int64_t>(ms * 1000.0 + 0.5), timeoutMs);
+  }
+  // Waits until every open device waits for time or for work.
+  static bool WaitUntilSettled(uint32_t timeoutMs = 10000);
+  // Virtual duration of `bytes` in `format`, rounded up to whole microseconds.
+  static int64_t DurationMicros(const WaveFormat& format, size_t bytes);
+
+  // Input: these bytes first (in the device format), then the signal.
+  void SetInputBytes(std::vector<uint8_t> bytes);
+  void SetInputSignal(const VirtualWaveSignal& signal);
+  // Whether the speech signal is sounding at this time from input start.
+  static bool SpeechOnAt(const VirtualWaveSignal& signal, double seconds);
+
+  void SetFailures(const VirtualWaveFailures& failures);
+
+  // Captures, one per output open, oldest first.
+  std::vector<Capture> Captures() const;
+  Capture LastCapture() const;
+  int OutputOpens() const;
+  int InputOpens() const;
+
+  WaveResult QueryOutput(uint32_t deviceId, const WaveFormat& format) override;
+  WaveResult QueryInput(uint32_t deviceId, const WaveFormat& format) override;
+  WaveResult OpenOutput(uint32_t deviceId, const WaveFormat& format,
+                        std::unique_ptr<WaveOutStream>& stream) override;
+  WaveResult OpenInput(uint32_t deviceId, const WaveFormat& format,
+                       std::unique_ptr<WaveInStream>& stream) override;
+
+ private:
+  class OutStream;
+  class InStream;
+  friend class OutStream;
+  friend class InStream;
+
+  WaveResult CheckFormat(const WaveFormat& format) const;
+  // Fills `bytes` of input starting at byte `position` of the input.
+  void Generate(const WaveFormat& format, uint64_t position, uint8_t* data, size_t bytes) const;
+
+  VirtualWaveClock clock_;
+  mutable std::mutex mutex_;
+  VirtualWaveFailures failures_;
+  std::vector<uint8_t> inputBytes_;
+  VirtualWaveSignal signal_;
+  std::vector<Capture> captures_;
+  int outputOpens_ = 0;
+  int inputOpens_ = 0;
+};
+
+}  // namespace platform

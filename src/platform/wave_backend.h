@@ -1,0 +1,88 @@
+#pragma once
+// The seam between the waveform devices and what actually makes the sound:
+// a backend opens output and input streams; the device layer drives them from
+// one thread per open device. Backends are chosen process-wide.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+
+#include "platform/wave_types.h"
+
+namespace platform {
+
+// Shared by both stream kinds. Unless said otherwise, calls come only from the
+// owning device's thread (or after that thread has ended).
+class WaveBackendStream {
+ public:
+  virtual ~WaveBackendStream() = default;
+  // Largest transfer to hand over at once, in bytes; 0 for no limit.
+  virtual size_t ChunkBytes() const { return 0; }
+  // Any thread: make a blocking Write/Read return soon with what it has done.
+  // Stays in force until ClearInterrupt().
+  virtual void Interrupt() {}
+  virtual void ClearInterrupt() {}
+  // Any thread: true while the device thread sits in a transfer that only the
+  // passing of (virtual) time can finish. Lets tests see that a device has
+  // settled; backends on real hardware say false.
+  virtual bool WaitingForTime() const { return false; }
+};
+
+class WaveOutStream : public WaveBackendStream {
+ public:
+  // Called by the device when a buffer is queued (any thread, under the
+  // device's lock); a failure refuses the buffer with that code.
+  virtual WaveResult AcceptBuffer() { return kWaveOk; }
+  // Plays whole frames, blocking no longer than real time needs. May return
+  // early after Interrupt(); `written` says how many bytes were consumed.
+  virtual WaveResult Write(const uint8_t* data, size_t bytes, size_t& written) = 0;
+  // A whole buffer has been written (the device is about to report it done).
+  virtual void BufferDone() {}
+  virtual void Pause() = 0;
+  virtual void Resume() = 0;
+  // Drops what was written but not yet heard (reset).
+  virtual void Discard() {}
+  // Lets what was written be heard (before close).
+  virtual void Drain() {}
+};
+
+class WaveInStream : public WaveBackendStream {
+ public:
+  virtual WaveResult AcceptBuffer() { return kWaveOk; }
+  virtual WaveResult Start() = 0;
+  virtual void Stop() = 0;
+  // Records whole frames into `data`, blocking until they have been captured.
+  // May return early after Interrupt(); `read` says how many bytes arrived.
+  virtual WaveResult Read(uint8_t* data, size_t bytes, size_t& read) = 0;
+};
+
+class WaveBackend {
+ public:
+  virtual ~WaveBackend() = default;
+
+  virtual WaveResult QueryOutput(uint32_t deviceId, const WaveFormat& format) = 0;
+  virtual WaveResult QueryInput(uint32_t deviceId, const WaveFormat& format) = 0;
+  virtual WaveResult OpenOutput(uint32_t deviceId, const WaveFormat& format,
+                                std::unique_ptr<WaveOutStream>& stream) = 0;
+  virtual WaveResult OpenInput(uint32_t deviceId, const WaveFormat& format,
+                               std::unique_ptr<WaveInStream>& stream) = 0;
+
+  // The output level, shared by every output device of this backend like a
+  // mixer's: left level in the low half, right in the high half.
+  uint32_t OutputVolume() const { return outputVolume_.load(std::memory_order_relaxed); }
+  void SetOutputVolume(uint32_t volume) { outputVolume_.store(volume, std::memory_order_relaxed); }
+
+ private:
+  std::atomic<uint32_t> outputVolume_{0xFFFFFFFFu};
+};
+
+// The backend new devices open on. The first call picks the default:
+// PortAudio, or the virtual device at real time when the environment variable
+// QUILLON_WAVE_BACKEND is "virtual".
+std::shared_ptr<WaveBackend> CurrentWaveBackend();
+// Replaces the backend for devices opened from now on (tests install the
+// virtual device). Devices already open keep theirs.
+void InstallWaveBackend(std::shared_ptr<WaveBackend> backend);
+
+}  // namespace platform

@@ -1,0 +1,201 @@
+#pragma once
+// Waveform output and input devices. Buffers are handed over in order and
+// come back one by one, in the same order, through the completion callback,
+// which runs on the device's own thread. The callback may call back into the
+// device (write, add, prepare, unprepare, reset) without deadlock.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "platform/wave_backend.h"
+#include "platform/wave_types.h"
+
+namespace platform {
+
+// What the two directions share: buffer bookkeeping, the device thread, reset
+// and close.
+class WaveDevice {
+ public:
+  WaveDevice(const WaveDevice&) = delete;
+  WaveDevice& operator=(const WaveDevice&) = delete;
+  // An open device is reset and closed.
+  virtual ~WaveDevice();
+
+  WaveResult Prepare(WaveHeader* header);
+  // Fails with kWaveStillPlaying while the device holds the buffer.
+  WaveResult Unprepare(WaveHeader* header);
+  // Returns every queued buffer through the callback, in order, with the done
+  // bit set; waits for that unless called from the callback itself.
+  WaveResult Reset();
+  // Fails with kWaveStillPlaying while buffers are queued, and with
+  // kWaveHandleBusy from the device's own callback. After success every other
+  // call fails with kWaveInvalidHandle.
+  WaveResult Close();
+
+  bool IsOpen() const;
+  const WaveFormat& Format() const { return format_; }
+  // A header's flags, read under the device's lock (they change on the
+  // device's thread).
+  uint32_t HeaderFlags(const WaveHeader* header) const;
+
+  // True when every open device has nothing to do until (virtual) time
+  // passes or someone hands it work; false when still busy after timeoutMs.
+  static bool WaitUntilAllSettled(uint32_t timeoutMs);
+
+ protected:
+  enum class Phase { Starting, Busy, WaitingForWork, InTransfer, InCallback, Ended };
+
+  WaveDevice(const WaveFormat& format, WaveBackendStream* stream, std::shared_ptr<WaveBackend> backend);
+
+  // Called by the derived class once it is fully built.
+  void StartThread();
+  // Queues a prepared header (under the lock).
+  WaveResult QueueLocked(WaveHeader* header, WaveResult accepted);
+  // Moves every queued header (or only the first) to the returned list with the
+  // done bit set; returns the ticket to wait for with WaitReturned().
+  uint64_t ReturnQueuedLocked(bool firstOnly);
+  void WaitReturned(std::unique_lock<std::mutex>& lock, uint64_t ticket);
+  bool OnDeviceThread() const;  // needs the lock
+  void Wake() { cv_.notify_all(); }
+  bool OpenLocked() const { return open_; }
+  bool EndedLocked() const { return phase_ == Phase::Ended; }
+
+  // The per-direction parts, called on the device thread with the lock held.
+  virtual bool HasTransferWorkLocked() const = 0;
+  // Does one step of work; may unlock around backend calls.
+  virtual void TransferStepLocked(std::unique_lock<std::mutex>& lock) = 0;
+  virtual void DeliverDone(WaveHeader* header) = 0;
+  virtual void DeliverOpenClose(bool open) = 0;
+  virtual void FinishStream() = 0;  // after the thread ended, before the stream goes
+  // Direction-specific state to drop when queued buffers are taken back.
+  virtual void OnResetLocked() = 0;
+
+  // The front buffer is complete: it goes to the returned list, done.
+  void CompleteFrontLocked();
+  // Ends the thread whatever is queued (queued buffers are returned first).
+  void Shutdown();
+
+  // Runs a transfer with the lock released and the phase set for observers.
+  template <typename F>
+  auto Unlocked(std::unique_lock<std::mutex>& lock, F&& f) {
+    phase_ = Phase::InTransfer;
+    stream_->ClearInterrupt();
+    lock.unlock();
+    struct Relock {
+      std::unique_lock<std::mutex>& l;
+      Phase& p;
+      ~Relock() { l.lock(); p = Phase::Busy; }
+    } relock{lock, phase_};
+    return f();
+  }
+
+  const WaveFormat format_;
+  std::shared_ptr<WaveBackend> backend_;
+  mutable std::mutex mutex_;
+  std::condition_variable cv_;
+  std::deque<WaveHeader*> queue_;     // handed over, not yet done
+  uint64_t generation_ = 0;           // bumped when queued buffers are taken back
+  std::vector<uint8_t> scratch_;
+  uint64_t returnedCount_ = 0;        // buffers ever moved to the returned list
+  uint64_t deliveredCount_ = 0;       // ... and handed to the callback
+
+ private:
+  void Run();
+  bool HasWorkLocked() const;
+  bool SettledLocked() const;
+
+  WaveBackendStream* stream_;
+  std::thread thread_;
+  std::thread::id threadId_;         // set by the thread itself, read under the lock
+  std::deque<WaveHeader*> returned_;  // done, waiting for their callback
+  bool quit_ = false;
+  bool open_ = true;
+  Phase phase_ = Phase::Starting;
+};
+
+class WaveOutDevice final : public WaveDevice {
+ public:
+  using Callback = std::function<void(WaveOutDevice* device, uint32_t message, uintptr_t instance,
+                                      WaveHeader* header)>;
+
+  // Whether the device would accept the format, without opening it.
+  static WaveResult Query(uint32_t deviceId, const WaveFormat& format);
+  static WaveResult Open(std::unique_ptr<WaveOutDevice>& device, uint32_t deviceId,
+                         const WaveFormat& format, Callback callback, uintptr_t instance);
+  ~WaveOutDevice() override;
+
+  WaveResult Write(WaveHeader* header);
+  // Holds playback where it is; queued buffers stay queued.
+  WaveResult Pause();
+  WaveResult Restart();
+  // The output level shared by the backend's output devices (the layer
+  // scales samples by it): left level in the low half, right in the high.
+  WaveResult GetVolume(uint32_t* volume) const;
+  WaveResult SetVolume(uint32_t volume);
+
+ private:
+  WaveOutDevice(const WaveFormat& format, std::unique_ptr<WaveOutStream> stream,
+                std::shared_ptr<WaveBackend> backend, Callback callback, uintptr_t instance);
+  bool HasTransferWorkLocked() const override;
+  void TransferStepLocked(std::unique_lock<std::mutex>& lock) override;
+  void DeliverDone(WaveHeader* header) override;
+  void DeliverOpenClose(bool open) override;
+  void FinishStream() override;
+  void OnResetLocked() override;
+
+  std::unique_ptr<WaveOutStream> out_;
+  Callback callback_;
+  uintptr_t instance_;
+  size_t offset_ = 0;               // bytes of the front buffer already played
+  bool paused_ = false;
+  bool streamPaused_ = false;
+  bool discard_ = false;
+};
+
+class WaveInDevice final : public WaveDevice {
+ public:
+  using Callback = std::function<void(WaveInDevice* device, uint32_t message, uintptr_t instance,
+                                      WaveHeader* header)>;
+
+  static WaveResult Query(uint32_t deviceId, const WaveFormat& format);
+  static WaveResult Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
+                         const WaveFormat& format, Callback callback, uintptr_t instance);
+  ~WaveInDevice() override;
+
+  // Queues an empty buffer; bytesRecorded starts at 0.
+  WaveResult AddBuffer(WaveHeader* header);
+  WaveResult Start();
+  // Stops recording; a partly filled current buffer is returned with what it
+  // holds, empty buffers stay queued.
+  WaveResult Stop();
+
+ private:
+  WaveInDevice(const WaveFormat& format, std::unique_ptr<WaveInStream> stream,
+               std::shared_ptr<WaveBackend> backend, Callback callback, uintptr_t instance);
+  bool HasTransferWorkLocked() const override;
+  void TransferStepLocked(std::unique_lock<std::mutex>& lock) override;
+  void DeliverDone(WaveHeader* header) override;
+  void DeliverOpenClose(bool open) override;
+  void FinishStream() override;
+  void OnResetLocked() override;
+
+  std::unique_ptr<WaveInStream> in_;
+  Callback callback_;
+  uintptr_t instance_;
+  bool started_ = false;
+  bool streamRunning_ = false;
+  uint64_t startRequests_ = 0;      // Start() calls waiting for the stream to start
+  uint64_t startsDone_ = 0;
+  WaveResult startResult_ = kWaveOk;
+  uint64_t stopRequests_ = 0;       // Stop() calls waiting for the current buffer
+  uint64_t stopsDone_ = 0;
+  uint64_t stopTicket_ = 0;         // returned count to wait for after a stop
+};
+
+}  // namespace platform
