@@ -52,19 +52,38 @@ std::string DefaultConfigRoot() {
   return HomeFolder() + "/.config/quillon";
 }
 
+// Where desktops mount removable volumes, with how many folders may lie
+// between the base and the volume's own folder (the user's name, mostly).
+struct MountBase {
+  const char* base;
+  int minDepth;
+  int maxDepth;
+};
+constexpr MountBase kMountBases[] = {{"/media/", 1, 2}, {"/run/media/", 2, 2}, {"/mnt/", 1, 1}};
+
+bool IsRemovableMount(const QStorageInfo& volume) {
+  if (!volume.isValid() || !volume.isReady() || volume.isRoot()) return false;
+  const QByteArray type = volume.fileSystemType();
+  if (type == "tmpfs" || type == "devtmpfs" || type == "overlay" || type == "squashfs") return false;
+  const QString root = volume.rootPath();
+  for (const MountBase& mount : kMountBases) {
+    const QLatin1String base(mount.base);
+    if (!root.startsWith(base)) continue;
+    const QStringView rest = QStringView(root).mid(base.size());
+    const int depth = static_cast<int>(rest.split(u'/', Qt::SkipEmptyParts).size());
+    return depth >= mount.minDepth && depth <= mount.maxDepth;
+  }
+  return false;
+}
+
 // Removable volumes as a desktop mounts them, each named by its mount folder.
 std::vector<StorageCard> SystemStorageCards() {
   std::vector<StorageCard> cards;
   for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    if (!volume.isValid() || !volume.isReady() || volume.isRoot()) continue;
-    const QString root = volume.rootPath();
-    if (!root.startsWith(QLatin1String("/media/")) && !root.startsWith(QLatin1String("/run/media/")) &&
-        !root.startsWith(QLatin1String("/mnt/"))) {
-      continue;
-    }
-    const QString name = QDir(root).dirName();
+    if (!IsRemovableMount(volume)) continue;
+    const QString name = QDir(volume.rootPath()).dirName();
     if (name.isEmpty()) continue;
-    cards.push_back({name.toStdU16String(), WithoutTrailingSlashes(root.toStdString())});
+    cards.push_back({name.toStdU16String(), WithoutTrailingSlashes(volume.rootPath().toStdString())});
   }
   return cards;
 }

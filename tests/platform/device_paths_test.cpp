@@ -80,6 +80,11 @@ TEST(DevicePathsTest, SetRootsReplaceAndResetRestores) {
   EXPECT_EQ(DevicePaths::ToHost(u"\\SD\\x"), "/tmp/sd/x");
   DevicePaths::ResetToDefaults();
   EXPECT_EQ(DevicePaths::DocumentsRoot(), defaultDocuments);
+  // The machine's own removable volumes, whatever they are, are usable roots.
+  for (const StorageCard& card : DevicePaths::StorageCards()) {
+    EXPECT_FALSE(card.name.empty());
+    EXPECT_EQ(DevicePaths::ToHost(u"\\" + card.name + u"\\x"), card.hostPath + "/x");
+  }
 }
 
 TEST(DevicePathsTest, RootsMayChangeWhileOtherThreadsMapPaths) {

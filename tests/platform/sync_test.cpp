@@ -49,6 +49,15 @@ TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   EXPECT_EQ(WaitAny(events, 3, 0), 0);
   quit.Reset();
   EXPECT_EQ(WaitAny(events, 3, 0), kWaitTimeout);
+
+  // Two auto-reset events: the higher one keeps its signal for the next wait.
+  Event low(false, true);
+  Event high(false, true);
+  Event* pair[] = {&low, &high};
+  EXPECT_EQ(WaitAny(pair, 2, 0), 0);
+  EXPECT_TRUE(high.IsSet());
+  EXPECT_EQ(WaitAny(pair, 2, 0), 1);
+  EXPECT_EQ(WaitAny(pair, 2, 0), kWaitTimeout);
 }
 
 TEST(WaitAnyTest, RejectsBadArgumentsAndToleratesARepeatedEvent) {
