@@ -220,3 +220,21 @@ TEST_F(TrackerTest, ConcurrentUseKeepsTheCountsConsistent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(TrackerDeathTest, InstalledReportIsWrittenAtExit) {
+  EXPECT_EXIT(
+      {
+        diag::ResetTrackerForTests();
+        diag::SetDebugOutput(nullptr);
+        diag::InstallLeakReportAtExit();
+        diag::InstallLeakReportAtExit();
+        diag::TrackedNew(5, u"main", 85);
+        std::exit(0);
+      },
+      ::testing::ExitedWithCode(0),
+      "Memory Leaks Detector!.*main\\(85\\) : normal block at 0x[0-9A-F]{8,}, 5 bytes long");
+}
+
+}  // namespace
