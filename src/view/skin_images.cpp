@@ -8,6 +8,10 @@
 
 #include "platform/last_error.h"
 
+// The images are compiled into the library; a static library needs its
+// resources registered by a function the program reaches.
+static void InitSkinResources() { Q_INIT_RESOURCE(skin_images); }
+
 namespace view {
 namespace {
 
@@ -15,7 +19,10 @@ QMutex g_folderMutex;
 QString g_folder;
 
 const QString& DefaultFolder() {
-  static const QString folder = QStringLiteral(":/skin");
+  static const QString folder = [] {
+    InitSkinResources();
+    return QStringLiteral(":/skin");
+  }();
   return folder;
 }
 
