@@ -1,0 +1,367 @@
+#include "audio/wave_file_stream.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "audio/format_presets.h"
+#include "audio/mul_div_round.h"
+#include "audio/riff_bytes.h"
+#include "diag/tracker.h"
+#include "platform/last_error.h"
+#include "platform/text.h"
+
+namespace audio {
+
+namespace {
+
+// Offsets are 32-bit, so the file must end below 4 GiB; the RIFF size is
+// then below 4 GiB - 8 as well and never wraps.
+constexpr uint64_t kMaxFileEnd = 0xFFFFFFFFull;
+
+uint8_t* NewBlock(uint32_t size) {
+  auto* block = static_cast<uint8_t*>(diag::TrackedNew(size, u"wave_file_stream.cpp", __LINE__));
+  if (block == nullptr) platform::SetLastError(ENOMEM);
+  return block;
+}
+
+// MulDivRound's rounding for a percentage of a count that may exceed int32.
+int64_t PercentOf(int32_t percent, uint32_t count) {
+  const float quotient = static_cast<float>(percent) * static_cast<float>(count) / 100.0f;
+  return static_cast<int64_t>(static_cast<double>(quotient) + 0.5);
+}
+
+}  // namespace
+
+WaveFileStream::WaveFileStream() = default;
+
+WaveFileStream::~WaveFileStream() { Close(); }
+
+bool WaveFileStream::OpenFile(const std::u16string& path, bool write) {
+  const platform::FileAccess access = write ? platform::FileAccess::Write : platform::FileAccess::Read;
+  if (!path.empty() && path[0] == u'/') return FileHandle.OpenHost(platform::ToUtf8(path), access);
+  return FileHandle.Open(path, access);
+}
+
+bool WaveFileStream::Open(const std::u16string& path, uint32_t flags) {
+  Close();
+  TotalFrames = 0;
+  PositionFrames = 0;
+  BlockAlign = 0;
+  RiffSizePos = 0;
+  DataSizePos = 0;
+  EndPos = 0;
+  LastReadBytes = 0;
+  PairsRead = 0;
+  PairsWritten = 0;
+  DataBytes = 0;
+  OpenFlags = 0;  // a failed Open leaves a stream that neither reads nor writes
+  Path = path;
+
+  if (flags != kStreamRead && flags != kStreamWrite) {
+    platform::SetLastError(EINVAL);
+    return false;
+  }
+  const bool write = flags == kStreamWrite;
+  if (!OpenFile(path, write)) return false;
+  if (!(write ? WriteHeader() : ReadHeader())) {
+    Close();
+    return false;
+  }
+  OpenFlags = flags;
+  return true;
+}
+
+bool WaveFileStream::Close() {
+  // Whatever FormatId says now, a codec made for this file goes with it.
+  if (Codec != nullptr) {
+    DestroyGsmCodec(Codec);
+    Codec = nullptr;
+  }
+  FileHandle.Close();
+  return true;
+}
+
+uint32_t WaveFileStream::SetFormat(uint32_t formatId) {
+  FormatId = formatId;
+  GsmFormat = GsmWaveFormat{};
+  StreamFormat = WaveFormatEx{};
+  if (formatId == kFormatIdGsm) {
+    GsmFormat = MakeGsmFormat();
+    BlockAlign = kGsmPairBytes;
+    return 0;
+  }
+  PcmFormatForId(formatId, &StreamFormat);
+  BlockAlign = StreamFormat.BlockAlign;
+  return BlockAlign;
+}
+
+const WaveFormatEx* WaveFileStream::GetFormat() { return IsGsm() ? GsmDeviceFormat() : &StreamFormat; }
+
+// ---- reading ----
+
+bool WaveFileStream::ReadExact(void* data, uint32_t size) {
+  uint32_t done = 0;
+  return FileHandle.Read(data, size, &done) && done == size;
+}
+
+bool WaveFileStream::CurrentPosition(int64_t* pos) { return FileHandle.Seek(0, platform::SeekOrigin::Current, pos); }
+
+void WaveFileStream::RestorePosition(int64_t pos) {
+  const int error = platform::GetLastError();
+  FileHandle.Seek(pos, platform::SeekOrigin::Begin);
+  platform::SetLastError(error);
+}
+
+uint8_t* WaveFileStream::Read(uint32_t* size, uint32_t direction) {
+  if (size == nullptr || OpenFlags != kStreamRead || !FileHandle.IsValid()) return nullptr;
+  const bool forward = direction == kReadForward || direction == kReadForwardScan;
+  if (!forward && direction != kReadBackward) return nullptr;
+  if (IsGsm()) return forward ? ReadGsmForward(size) : ReadGsmBackward(size);
+  return forward ? ReadPcmForward(size) : ReadPcmBackward(size);
+}
+
+// PCM blocks hold whole frames only, so a block align that does not divide
+// the request cannot shift the samples that follow.
+uint8_t* WaveFileStream::ReadPcmForward(uint32_t* size) {
+  if (EdgeState == kEdgeEnd || BlockAlign == 0) return nullptr;
+  const uint64_t available = static_cast<uint64_t>(TotalFrames - PositionFrames) * BlockAlign;
+  if (available == 0) {
+    EdgeState = kEdgeEnd;
+    return nullptr;
+  }
+  uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(*size, available));
+  bytes -= bytes % BlockAlign;
+  if (bytes == 0) return nullptr;
+
+  int64_t start = 0;
+  if (!CurrentPosition(&start)) return nullptr;
+  uint8_t* block = NewBlock(bytes);
+  if (block == nullptr) return nullptr;
+  if (!ReadExact(block, bytes)) {
+    RestorePosition(start);
+    diag::TrackedDelete(block);
+    return nullptr;
+  }
+  PositionFrames += bytes / BlockAlign;
+  EdgeState = PositionFrames < TotalFrames ? kEdgeInside : kEdgeEnd;
+  LastReadBytes = bytes;
+  *size = bytes;
+  return block;
+}
+
+// The block before the position, its samples in forward order.
+uint8_t* WaveFileStream::ReadPcmBackward(uint32_t* size) {
+  if (EdgeState == kEdgeStart || BlockAlign == 0) return nullptr;
+  const uint64_t before = static_cast<uint64_t>(PositionFrames) * BlockAlign;
+  if (before == 0) {
+    EdgeState = kEdgeStart;
+    return nullptr;
+  }
+  uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(*size, before));
+  bytes -= bytes % BlockAlign;
+  if (bytes == 0) return nullptr;
+
+  int64_t start = 0;
+  if (!CurrentPosition(&start)) return nullptr;
+  uint8_t* block = NewBlock(bytes);
+  if (block == nullptr) return nullptr;
+  const int64_t back = -static_cast<int64_t>(bytes);
+  if (!FileHandle.Seek(back, platform::SeekOrigin::Current) || !ReadExact(block, bytes) ||
+      !FileHandle.Seek(back, platform::SeekOrigin::Current)) {
+    RestorePosition(start);
+    diag::TrackedDelete(block);
+    return nullptr;
+  }
+  PositionFrames -= bytes / BlockAlign;
+  EdgeState = PositionFrames == 0 ? kEdgeStart : kEdgeInside;
+  LastReadBytes = bytes;
+  *size = bytes;
+  return block;
+}
+
+// One frame pair decoded into one full device block; a smaller request
+// cannot hold it and is refused.
+uint8_t* WaveFileStream::ReadGsmForward(uint32_t* size) {
+  if (EdgeState == kEdgeEnd || Codec == nullptr || *size < kDeviceBlockBytes) return nullptr;
+  const uint64_t pairEnd = static_cast<uint64_t>(PairsRead) * kGsmPairBytes + kGsmPairBytes;
+  if (pairEnd > DataBytes) {  // no whole pair left in the data chunk
+    EdgeState = kEdgeEnd;
+    return nullptr;
+  }
+  int64_t start = 0;
+  if (!CurrentPosition(&start)) return nullptr;
+  uint8_t* block = NewBlock(kDeviceBlockBytes);
+  if (block == nullptr) return nullptr;
+  uint8_t pair[kGsmPairBytes];
+  if (!ReadExact(pair, kGsmPairBytes) || !DecodeGsmPair(Codec, pair, block)) {
+    RestorePosition(start);
+    diag::TrackedDelete(block);
+    return nullptr;
+  }
+  EdgeState = pairEnd < DataBytes ? kEdgeInside : kEdgeEnd;
+  PairsRead += 1;
+  LastReadBytes = kDeviceBlockBytes;
+  *size = kDeviceBlockBytes;
+  return block;
+}
+
+uint8_t* WaveFileStream::ReadGsmBackward(uint32_t* size) {
+  if (EdgeState == kEdgeStart || Codec == nullptr || *size < kDeviceBlockBytes) return nullptr;
+  if (PairsRead == 0) {
+    EdgeState = kEdgeStart;
+    return nullptr;
+  }
+  int64_t start = 0;
+  if (!CurrentPosition(&start)) return nullptr;
+  uint8_t* block = NewBlock(kDeviceBlockBytes);
+  if (block == nullptr) return nullptr;
+  uint8_t pair[kGsmPairBytes];
+  constexpr int64_t kBack = -static_cast<int64_t>(kGsmPairBytes);
+  if (!FileHandle.Seek(kBack, platform::SeekOrigin::Current) || !ReadExact(pair, kGsmPairBytes) ||
+      !FileHandle.Seek(kBack, platform::SeekOrigin::Current) || !DecodeGsmPair(Codec, pair, block)) {
+    RestorePosition(start);
+    diag::TrackedDelete(block);
+    return nullptr;
+  }
+  PairsRead -= 1;
+  EdgeState = PairsRead == 0 ? kEdgeStart : kEdgeInside;
+  LastReadBytes = kDeviceBlockBytes;
+  *size = kDeviceBlockBytes;
+  return block;
+}
+
+// ---- writing ----
+
+uint32_t WaveFileStream::RiffOverhead() const { return IsGsm() ? 52 : 36; }
+
+bool WaveFileStream::WriteU32At(uint32_t pos, uint32_t value) {
+  uint8_t bytes[4];
+  PutLe32(bytes, value);
+  uint32_t done = 0;
+  return FileHandle.Seek(pos, platform::SeekOrigin::Begin) && FileHandle.Write(bytes, 4, &done) && done == 4;
+}
+
+bool WaveFileStream::PatchSizes(uint64_t dataSize) {
+  return WriteU32At(DataSizePos, static_cast<uint32_t>(dataSize)) &&
+         WriteU32At(RiffSizePos, static_cast<uint32_t>(RiffOverhead() + dataSize));
+}
+
+bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize) {
+  // The end of the file must stay addressable by the 32-bit EndPos.
+  if (static_cast<uint64_t>(EndPos) + bytes > kMaxFileEnd || RiffOverhead() + newDataSize > kMaxFileEnd) {
+    platform::SetLastError(EFBIG);
+    return false;
+  }
+  // Data first, sizes second: a full disk then leaves the old, matching header.
+  uint32_t done = 0;
+  bool ok = FileHandle.Seek(EndPos, platform::SeekOrigin::Begin) && FileHandle.Write(data, bytes, &done) &&
+            done == bytes;
+  ok = ok && PatchSizes(newDataSize);
+  if (!ok) {
+    const int error = platform::GetLastError();
+    if (::ftruncate(FileHandle.Descriptor(), EndPos) == 0) {
+      const uint64_t oldDataSize = IsGsm() ? static_cast<uint64_t>(PairsWritten) * kGsmPairBytes
+                                           : static_cast<uint64_t>(TotalFrames) * BlockAlign;
+      PatchSizes(oldDataSize);
+    }
+    platform::SetLastError(error != 0 ? error : EIO);
+    return false;
+  }
+  EndPos += bytes;
+  return true;
+}
+
+bool WaveFileStream::Write(const void* samples, uint32_t frames) {
+  if (OpenFlags != kStreamWrite || !FileHandle.IsValid()) {
+    platform::SetLastError(EBADF);
+    return false;
+  }
+  if (samples == nullptr) {
+    platform::SetLastError(EINVAL);
+    return false;
+  }
+  return IsGsm() ? WriteGsm(samples) : WritePcm(samples, frames);
+}
+
+bool WaveFileStream::WritePcm(const void* samples, uint32_t frames) {
+  const uint64_t newTotal = static_cast<uint64_t>(TotalFrames) + frames;
+  const uint64_t bytes = static_cast<uint64_t>(frames) * BlockAlign;
+  if (newTotal > 0xFFFFFFFFull || bytes > kMaxFileEnd) {
+    platform::SetLastError(EFBIG);
+    return false;
+  }
+  if (!AppendAndPatch(samples, static_cast<uint32_t>(bytes), newTotal * BlockAlign)) return false;
+  TotalFrames = static_cast<uint32_t>(newTotal);
+  return true;
+}
+
+// Always one device block of 320 samples: the frame count is not used.
+bool WaveFileStream::WriteGsm(const void* samples) {
+  if (Codec == nullptr) {
+    platform::SetLastError(EBADF);
+    return false;
+  }
+  const uint64_t newPairs = static_cast<uint64_t>(PairsWritten) + 1;
+  const uint64_t newDataSize = newPairs * kGsmPairBytes;
+  if (RiffOverhead() + newDataSize > kMaxFileEnd) {
+    platform::SetLastError(EFBIG);
+    return false;
+  }
+  uint8_t pair[kGsmPairBytes];
+  EncodeGsmPair(Codec, samples, pair);
+  if (!AppendAndPatch(pair, kGsmPairBytes, newDataSize)) return false;
+  PairsWritten = static_cast<uint32_t>(newPairs);
+  DataBytes = static_cast<uint32_t>(newDataSize);
+  return true;
+}
+
+// ---- position and length ----
+
+bool WaveFileStream::SeekPercent(int32_t percent) {
+  percent = std::clamp(percent, 0, 100);
+  if (!FileHandle.IsValid()) return false;
+  if (IsGsm()) {
+    int64_t target = PercentOf(percent, DataBytes / kGsmPairBytes) - 1;
+    if (target < 0) target = 0;
+    if (target != PairsRead) {
+      const int64_t delta = (target - static_cast<int64_t>(PairsRead)) * kGsmPairBytes;
+      if (!FileHandle.Seek(delta, platform::SeekOrigin::Current)) return false;
+      PairsRead = static_cast<uint32_t>(target);
+    }
+  } else {
+    const int64_t framesPerBlock = BlockAlign == 0 ? 0 : LastReadBytes / BlockAlign;
+    int64_t target = PercentOf(percent, TotalFrames) - 1;
+    if (target + framesPerBlock >= TotalFrames) target = static_cast<int64_t>(TotalFrames) - framesPerBlock;
+    if (target < 0) target = 0;
+    if (target != PositionFrames) {
+      const int64_t delta = (target - static_cast<int64_t>(PositionFrames)) * BlockAlign;
+      if (!FileHandle.Seek(delta, platform::SeekOrigin::Current)) return false;
+      PositionFrames = static_cast<uint32_t>(target);
+    }
+  }
+  // A seek after the end was reached must play again.
+  EdgeState = (IsGsm() ? PairsRead : PositionFrames) == 0 ? kEdgeStart : kEdgeInside;
+  return true;
+}
+
+uint32_t WaveFileStream::GetLengthSeconds() {
+  if (IsGsm()) return RoundedQuotient(static_cast<float>(DataBytes), GsmFormat.Format.AvgBytesPerSec);
+  if (TotalFrames == 0) return 0;
+  return RoundedQuotient(static_cast<float>(TotalFrames), StreamFormat.SamplesPerSec);
+}
+
+uint32_t WaveFileStream::GetRecordedSeconds() { return GetLengthSeconds(); }
+
+uint32_t WaveFileStream::GetPositionSeconds() {
+  if (IsGsm()) {
+    return RoundedQuotient(static_cast<float>(PairsRead) * static_cast<float>(kGsmPairBytes),
+                           GsmFormat.Format.AvgBytesPerSec);
+  }
+  if (PositionFrames == 0 || BlockAlign == 0) return 0;
+  return RoundedQuotient(static_cast<float>(PositionFrames), StreamFormat.SamplesPerSec);
+}
+
+}  // namespace audio

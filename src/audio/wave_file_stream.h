@@ -1,0 +1,85 @@
+#pragma once
+// An audio stream over a WAV file: plain PCM, or GSM 6.10 frame pairs that
+// it codes so that the device always sees 8000 Hz 16-bit mono PCM.
+//
+// Paths: a path starting with a backslash is a device path, such as
+// "\My Documents\Quillon\Recording00.wav", mapped by the platform layer; a
+// path starting with "/" is an absolute host path, for tools working on
+// ordinary files.
+
+#include <cstdint>
+#include <string>
+
+#include "audio/audio_stream.h"
+#include "audio/gsm_codec.h"
+#include "audio/wave_format_ex.h"
+
+namespace audio {
+
+class WaveFileStream : public IAudioStream {
+ public:
+  WaveFileStream();
+  ~WaveFileStream() override;
+
+  bool Open(const std::u16string& path, uint32_t flags) override;
+  bool Close() override;
+  uint8_t* Read(uint32_t* size, uint32_t direction) override;
+  bool Write(const void* samples, uint32_t frames) override;
+  uint32_t SetFormat(uint32_t formatId) override;
+  const WaveFormatEx* GetFormat() override;
+  bool ReadHeader() override;
+  bool WriteHeader() override;
+  uint32_t GetLengthFrames() override { return TotalFrames; }
+  uint32_t GetPositionFrames() override { return PositionFrames; }
+  uint32_t GetBlockAlign() override { return BlockAlign; }
+  bool SeekPercent(int32_t percent) override;
+  uint32_t GetLengthSeconds() override;
+  uint32_t GetRecordedSeconds() override;
+  uint32_t GetPositionSeconds() override;
+
+  // Read-only views for tools and diagnostics.
+  uint32_t GetFormatId() const { return FormatId; }
+  bool IsGsm() const { return FormatId == kFormatIdGsm; }
+  const GsmWaveFormat& GetGsmFormat() const { return GsmFormat; }
+  uint32_t GetDataBytes() const { return DataBytes; }
+  uint32_t GetPairsRead() const { return PairsRead; }
+  uint32_t GetEdgeState() const { return EdgeState; }
+  const std::u16string& GetPath() const { return Path; }
+
+ protected:
+  static constexpr uint32_t kFormatIdGsm = 49;
+
+  uint32_t OpenFlags = 0;
+  uint32_t RiffSizePos = 0;
+  uint32_t DataSizePos = 0;
+  uint32_t EndPos = 0;
+  uint32_t EdgeState = 0;
+  uint32_t LastReadBytes = 0;
+  GsmWaveFormat GsmFormat{};
+  uint32_t FormatId = 0;
+  GsmHandle Codec = nullptr;
+  uint32_t PairsRead = 0;
+  uint32_t PairsWritten = 0;
+  uint32_t DataBytes = 0;
+
+ private:
+  bool OpenFile(const std::u16string& path, bool write);
+  uint8_t* ReadPcmForward(uint32_t* size);
+  uint8_t* ReadPcmBackward(uint32_t* size);
+  uint8_t* ReadGsmForward(uint32_t* size);
+  uint8_t* ReadGsmBackward(uint32_t* size);
+  bool WritePcm(const void* samples, uint32_t frames);
+  bool WriteGsm(const void* samples);
+  // Appends at EndPos, then rewrites the size fields; on any failure the
+  // file is cut back to EndPos with its old sizes, so it stays valid.
+  bool AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize);
+  bool PatchSizes(uint64_t dataSize);
+  // RIFF size minus data size in the files this stream writes (36 or 52).
+  uint32_t RiffOverhead() const;
+  bool ReadExact(void* data, uint32_t size);
+  bool WriteU32At(uint32_t pos, uint32_t value);
+  bool CurrentPosition(int64_t* pos);
+  void RestorePosition(int64_t pos);
+};
+
+}  // namespace audio
