@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <deque>
 #include <numbers>
+#include <thread>
 
 #include "platform/wave_device.h"
 
@@ -93,8 +95,6 @@ bool VirtualWaveClock::WaitingForTime(const Waiter& waiter) const {
 
 namespace {
 
-constexpr int64_t kRunningSlackMicros = 50000;
-
 // Bytes of `format` whose time has fully passed `elapsed` microseconds into a
 // segment, in whole frames.
 size_t BytesIn(const WaveFormat& format, int64_t elapsed) {
@@ -118,21 +118,31 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
   bool WaitingForTime() const override { return owner_.clock_.WaitingForTime(waiter_); }
 
   WaveResult AcceptBuffer() override {
+    int64_t now = owner_.clock_.NowMicros();
     std::lock_guard<std::mutex> lock(owner_.mutex_);
+    // The device's own thread lives at the moment its last buffer completed:
+    // a buffer queued from the completion callback follows on without a gap,
+    // however far the clock was stepped past it.
+    if (std::this_thread::get_id() == deviceThread_) now = std::min(now, completedAt_);
     ++handed_;
     const VirtualWaveFailures& f = owner_.failures_;
     if (f.failWriteFrom && handed_ >= f.failWriteFrom) return f.queueError;
+    handedAt_.push_back(now);
     return kWaveOk;
   }
 
   WaveResult Write(const uint8_t* data, size_t bytes, size_t& written) override {
     VirtualWaveClock& clock = owner_.clock_;
-    int64_t now = clock.NowMicros();
-    // At real speed the thread always wakes a little late; only a real gap
-    // (nothing queued, or a pause) starts a new segment.
-    int64_t slack = clock.IsManual() ? 0 : kRunningSlackMicros;
-    if (segmentStart_ + DurationMicros(format_, segmentBytes_) + slack < now) {  // a gap: start afresh
-      segmentStart_ = now;
+    int64_t available;
+    {
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      available = std::max(handedAt_.empty() ? clock.NowMicros() : handedAt_.front(), resumedAt_);
+    }
+    // Data that arrived (or was released by a restart) after the previous data
+    // ended starts a new segment; otherwise it follows on without a gap, however
+    // late this thread got round to it.
+    if (segmentStart_ + DurationMicros(format_, segmentBytes_) < available) {
+      segmentStart_ = available;
       segmentBytes_ = 0;
     }
     int64_t target = segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);
@@ -155,20 +165,35 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
   void BufferDone() override {
     std::lock_guard<std::mutex> lock(owner_.mutex_);
     Capture& c = owner_.captures_[capture_];
-    c.buffers.push_back({c.bytes.size(), bufferBytes_, segmentStart_ + DurationMicros(format_, segmentBytes_)});
+    completedAt_ = segmentStart_ + DurationMicros(format_, segmentBytes_);
+    deviceThread_ = std::this_thread::get_id();
+    c.buffers.push_back({c.bytes.size(), bufferBytes_, completedAt_});
     bufferBytes_ = 0;
+    if (!handedAt_.empty()) handedAt_.pop_front();
   }
 
   void Pause() override {}
-  void Resume() override {}
-  void Discard() override { bufferBytes_ = 0; }
+  void Resume() override {
+    int64_t now = owner_.clock_.NowMicros();
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    resumedAt_ = now;
+  }
+  void Discard() override {
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    bufferBytes_ = 0;
+    handedAt_.clear();  // a reset took back every queued buffer
+  }
 
  private:
   VirtualWaveDevice& owner_;
   const WaveFormat format_;
   const size_t capture_;
   VirtualWaveClock::Waiter waiter_;
-  uint32_t handed_ = 0;        // under owner_.mutex_
+  uint32_t handed_ = 0;              // under owner_.mutex_
+  std::deque<int64_t> handedAt_;     // when each queued buffer arrived; under owner_.mutex_
+  int64_t resumedAt_ = 0;            // under owner_.mutex_
+  int64_t completedAt_ = 0;          // under owner_.mutex_
+  std::thread::id deviceThread_;     // under owner_.mutex_
   int64_t segmentStart_ = 0;
   uint64_t segmentBytes_ = 0;
   size_t bufferBytes_ = 0;     // bytes of the current buffer played so far

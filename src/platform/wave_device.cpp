@@ -82,12 +82,12 @@ WaveResult WaveDevice::Unprepare(WaveHeader* header) {
   return kWaveOk;
 }
 
-WaveResult WaveDevice::QueueLocked(WaveHeader* header, WaveResult accepted) {
+WaveResult WaveDevice::QueueLocked(WaveHeader* header, const std::function<WaveResult()>& accept) {
   if (!open_) return kWaveInvalidHandle;
   if (!header || !header->data) return kWaveInvalidParam;
   if (!(header->flags & kWaveHeaderPrepared)) return kWaveUnprepared;
   if (header->flags & kWaveHeaderInQueue) return kWaveStillPlaying;
-  if (accepted != kWaveOk) return accepted;
+  if (WaveResult r = accept()) return r;
   header->flags = (header->flags & ~kWaveHeaderDone) | kWaveHeaderInQueue;
   header->next = nullptr;
   queue_.push_back(header);
@@ -275,7 +275,7 @@ WaveResult WaveOutDevice::Open(std::unique_ptr<WaveOutDevice>& device, uint32_t 
 WaveResult WaveOutDevice::Write(WaveHeader* header) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!OpenLocked()) return kWaveInvalidHandle;
-  return QueueLocked(header, header && (header->flags & kWaveHeaderPrepared) ? out_->AcceptBuffer() : kWaveOk);
+  return QueueLocked(header, [this] { return out_->AcceptBuffer(); });
 }
 
 WaveResult WaveOutDevice::Pause() {
@@ -407,9 +407,12 @@ WaveResult WaveInDevice::Open(std::unique_ptr<WaveInDevice>& device, uint32_t de
 WaveResult WaveInDevice::AddBuffer(WaveHeader* header) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!OpenLocked()) return kWaveInvalidHandle;
-  WaveResult accepted = header && (header->flags & kWaveHeaderPrepared) ? in_->AcceptBuffer() : kWaveOk;
-  WaveResult r = QueueLocked(header, accepted);
-  if (r == kWaveOk) header->bytesRecorded = 0;
+  bool wasEmpty = queue_.empty();
+  WaveResult r = QueueLocked(header, [this] { return in_->AcceptBuffer(); });
+  if (r != kWaveOk) return r;
+  header->bytesRecorded = 0;
+  // The thread may be capturing into nowhere; the buffer takes over from now.
+  if (wasEmpty) in_->Interrupt();
   return r;
 }
 

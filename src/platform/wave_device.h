@@ -55,8 +55,9 @@ class WaveDevice {
 
   // Called by the derived class once it is fully built.
   void StartThread();
-  // Queues a prepared header (under the lock).
-  WaveResult QueueLocked(WaveHeader* header, WaveResult accepted);
+  // Queues a prepared header (under the lock); `accept` lets the backend
+  // refuse it once the header itself has passed the checks.
+  WaveResult QueueLocked(WaveHeader* header, const std::function<WaveResult()>& accept);
   // Moves every queued header (or only the first) to the returned list with the
   // done bit set; returns the ticket to wait for with WaitReturned().
   uint64_t ReturnQueuedLocked(bool firstOnly);

@@ -1,0 +1,263 @@
+// The PortAudio backend through ALSA's file plugin: the default device is
+// pointed at files in a temporary folder. ALSA and PortAudio read their
+// configuration once per process, so every scenario runs in a child process
+// of this executable (`--child SCENARIO FOLDER`) and the test checks what it
+// left behind.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/sync.h"
+#include "platform/text.h"
+#include "platform/wave_device.h"
+
+namespace {
+
+using namespace platform;
+namespace fs = std::filesystem;
+
+constexpr size_t kBufferBytes = 640;
+
+uint8_t PatternByte(size_t i) { return static_cast<uint8_t>((i * 131 + i / 509) & 0xFF); }
+
+std::string ReadFile(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+void WriteFile(const fs::path& p, const std::string& content) {
+  std::ofstream out(p, std::ios::binary | std::ios::trunc);
+  out << content;
+}
+
+double SecondsSince(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// --- child side ------------------------------------------------------------
+
+// Plays `buffers` buffers of the pattern through three rotating headers.
+int ChildPlay(const fs::path& dir, uint32_t rate, uint16_t bits, uint16_t channels, int buffers) {
+  WaveFormat format = MakePcmFormat(rate, bits, channels);
+  std::vector<std::vector<char>> blocks(3, std::vector<char>(kBufferBytes));
+  std::vector<WaveHeader> headers(3);
+  std::atomic<int> handed{0};
+  std::atomic<int> done{0};
+  Event finished(true, false);
+  std::unique_ptr<WaveOutDevice> out;
+  auto fill = [&](int n, WaveHeader& h) {
+    for (size_t i = 0; i < kBufferBytes; ++i) h.data[i] = static_cast<char>(PatternByte(n * kBufferBytes + i));
+  };
+  WaveResult r = WaveOutDevice::Open(
+      out, kWaveMapper, format,
+      [&](WaveOutDevice* device, uint32_t message, uintptr_t, WaveHeader* h) {
+        if (message != kWaveOutDone) return;
+        if (++done == buffers) finished.Set();
+        int n = handed++;
+        if (n < buffers) {
+          fill(n, *h);
+          device->Write(h);
+        }
+      },
+      0);
+  if (r != kWaveOk) {
+    std::cout << "open failed " << r << "\n";
+    return 2;
+  }
+  auto start = std::chrono::steady_clock::now();
+  for (int i = 0; i < 3; ++i) {
+    headers[i].data = blocks[i].data();
+    headers[i].bufferLength = kBufferBytes;
+    out->Prepare(&headers[i]);
+    fill(handed++, headers[i]);
+    out->Write(&headers[i]);
+  }
+  if (!finished.Wait(30000)) return 3;
+  double seconds = SecondsSince(start);
+  if (out->Close() != kWaveOk) return 4;
+  std::ofstream(dir / "elapsed") << seconds;
+  return 0;
+}
+
+int ChildRecord(const fs::path& dir, int buffers) {
+  WaveFormat format = MakePcmFormat(8000, 16, 1);
+  std::vector<std::vector<char>> blocks(3, std::vector<char>(kBufferBytes));
+  std::vector<WaveHeader> headers(3);
+  std::string captured;
+  std::atomic<int> done{0};
+  std::atomic<bool> stopping{false};
+  Event finished(true, false);
+  std::unique_ptr<WaveInDevice> in;
+  WaveResult r = WaveInDevice::Open(
+      in, kWaveMapper, format,
+      [&](WaveInDevice* device, uint32_t message, uintptr_t, WaveHeader* h) {
+        if (message != kWaveInData || stopping) return;
+        captured.append(h->data, h->bytesRecorded);
+        if (++done == buffers) {
+          stopping = true;
+          finished.Set();
+          return;
+        }
+        device->AddBuffer(h);
+      },
+      0);
+  if (r != kWaveOk) {
+    std::cout << "open failed " << r << "\n";
+    return 2;
+  }
+  for (int i = 0; i < 3; ++i) {
+    headers[i].data = blocks[i].data();
+    headers[i].bufferLength = kBufferBytes;
+    in->Prepare(&headers[i]);
+    in->AddBuffer(&headers[i]);
+  }
+  auto start = std::chrono::steady_clock::now();
+  if (in->Start() != kWaveOk) return 5;
+  if (!finished.Wait(30000)) return 3;
+  double seconds = SecondsSince(start);
+  in->Reset();
+  if (in->Close() != kWaveOk) return 4;
+  WriteFile(dir / "captured.raw", captured);
+  std::ofstream(dir / "elapsed") << seconds;
+  return 0;
+}
+
+// No usable device: every call fails with a code that has a text.
+int ChildNoDevice() {
+  WaveFormat format = MakePcmFormat(8000, 16, 1);
+  std::unique_ptr<WaveOutDevice> out;
+  std::unique_ptr<WaveInDevice> in;
+  WaveResult codes[] = {WaveOutDevice::Query(kWaveMapper, format), WaveInDevice::Query(kWaveMapper, format),
+                        WaveOutDevice::Open(out, kWaveMapper, format, nullptr, 0),
+                        WaveInDevice::Open(in, kWaveMapper, format, nullptr, 0)};
+  for (WaveResult code : codes) {
+    std::cout << code << " " << ToUtf8(WaveErrorText(code)) << "\n";
+    if (code == kWaveOk || WaveErrorText(code).empty()) return 6;
+  }
+  return out || in ? 7 : 0;
+}
+
+int RunChild(const std::string& scenario, const fs::path& dir) {
+  if (scenario == "play16") return ChildPlay(dir, 8000, 16, 1, 25);
+  if (scenario == "play8stereo") return ChildPlay(dir, 11025, 8, 2, 20);
+  if (scenario == "record") return ChildRecord(dir, 50);
+  if (scenario == "nodevice") return ChildNoDevice();
+  return 100;
+}
+
+// --- test side -------------------------------------------------------------
+
+class PortAudioWaveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char tmpl[] = "/tmp/quillon-pa-XXXXXX";
+    ASSERT_NE(mkdtemp(tmpl), nullptr);
+    dir_ = tmpl;
+    fs::create_directories(dir_ / "config" / "alsa");
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  void UseFilePlugin() {
+    std::ostringstream rc;
+    rc << "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  format \"raw\"\n"
+       << "  file \"" << (dir_ / "out.raw").string() << "\"\n"
+       << "  infile \"" << (dir_ / "in.raw").string() << "\"\n}\n";
+    WriteFile(dir_ / "config" / "alsa" / "asoundrc", rc.str());
+  }
+
+  // Runs this executable as `--child scenario dir` with the folder as the
+  // user's home and configuration; returns the exit status.
+  int Child(const std::string& scenario) {
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid == 0) {
+      setenv("HOME", dir_.c_str(), 1);
+      setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+      unsetenv("QUILLON_WAVE_BACKEND");
+      int out = open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      int err = open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out, 1);
+      dup2(err, 2);
+      execl("/proc/self/exe", "platform_portaudio_tests", "--child", scenario.c_str(), dir_.c_str(),
+            static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+
+  std::string Output() { return ReadFile(dir_ / "stdout"); }
+  std::string Errors() { return ReadFile(dir_ / "stderr"); }
+  double Elapsed() { return std::stod(ReadFile(dir_ / "elapsed")); }
+
+  fs::path dir_;
+};
+
+TEST_F(PortAudioWaveTest, PlayedBytesLandInTheDevicesFileAtRealTimePace) {
+  UseFilePlugin();
+  ASSERT_EQ(Child("play16"), 0) << Output();
+  std::string played = ReadFile(dir_ / "out.raw");
+  ASSERT_EQ(played.size(), 25 * kBufferBytes);
+  for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(static_cast<uint8_t>(played[i]), PatternByte(i)) << i;
+  // One second of audio, written to a device that never blocks.
+  EXPECT_GE(Elapsed(), 0.8);
+  EXPECT_EQ(Errors(), "");
+}
+
+TEST_F(PortAudioWaveTest, EightBitStereoPassesThroughUnchanged) {
+  UseFilePlugin();
+  ASSERT_EQ(Child("play8stereo"), 0) << Output();
+  std::string played = ReadFile(dir_ / "out.raw");
+  ASSERT_EQ(played.size(), 20 * kBufferBytes);
+  for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(static_cast<uint8_t>(played[i]), PatternByte(i)) << i;
+  EXPECT_EQ(Errors(), "");
+}
+
+TEST_F(PortAudioWaveTest, RecordingReadsTheDevicesFileInRealTime) {
+  UseFilePlugin();
+  std::string input(3 * 16000, '\0');
+  for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(PatternByte(i));
+  WriteFile(dir_ / "in.raw", input);
+
+  ASSERT_EQ(Child("record"), 0) << Output();
+  std::string captured = ReadFile(dir_ / "captured.raw");
+  ASSERT_EQ(captured.size(), 50 * kBufferBytes);
+  EXPECT_EQ(captured, input.substr(0, captured.size()));
+  double seconds = Elapsed();
+  EXPECT_GE(seconds, 1.5);
+  EXPECT_LE(seconds, 4.0);
+  EXPECT_EQ(Errors(), "");
+}
+
+TEST_F(PortAudioWaveTest, MissingCardFailsWithACodeAndItsText) {
+  WriteFile(dir_ / "config" / "alsa" / "asoundrc",
+            "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
+  ASSERT_EQ(Child("nodevice"), 0) << Output();
+  EXPECT_NE(Output().find("sound device"), std::string::npos) << Output();
+  EXPECT_EQ(Errors(), "");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc >= 4 && std::strcmp(argv[1], "--child") == 0) return RunChild(argv[2], argv[3]);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
