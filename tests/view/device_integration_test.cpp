@@ -1,0 +1,143 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include "platform/device_paths.h"
+#include "platform/registry.h"
+#include "view/default_recorder.h"
+#include "view/display_power.h"
+#include "view/record_led.h"
+#include "view/screen_blanker.h"
+#include "view/time_text.h"
+#include "view/tray_led.h"
+
+namespace {
+
+TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
+  EXPECT_EQ(view::FormatTime(0), u"00:00:00");
+  EXPECT_EQ(view::FormatTime(3661), u"01:01:01");
+  EXPECT_EQ(view::FormatTime(3599), u"00:59:59");
+  EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
+  EXPECT_EQ(view::FormatTime(360000), u"100:00:00");
+  EXPECT_EQ(view::FormatTime(4294967295u), u"1193046:28:15");
+}
+
+struct NoticeRecorder {
+  int count = 0;
+  QString text, caption;
+};
+
+TEST(DisplayPower, WithoutAScreenSwitchTellsTheUserEveryTime) {
+  NoticeRecorder rec;
+  view::InstallDisplayBlanker(nullptr);
+  view::SetDisplayNotice([&](const QString& t, const QString& c) {
+    ++rec.count;
+    rec.text = t;
+    rec.caption = c;
+  });
+  EXPECT_FALSE(view::SetDisplayPower(false));
+  EXPECT_FALSE(view::SetDisplayPower(true));
+  EXPECT_EQ(rec.count, 2);
+  EXPECT_EQ(rec.text, QStringLiteral("Sorry, your Pocket PC does not support DisplayOff"));
+  EXPECT_EQ(rec.caption, QStringLiteral("Pocket PC Display Off Feature"));
+  view::SetDisplayNotice(nullptr);
+}
+
+TEST(DisplayPower, BlankerCoversTheWindowAndComesAwayOnPowerOnOrClick) {
+  QWidget window;
+  window.resize(240, 294);
+  auto* blanker = new view::ScreenBlanker(&window);
+  blanker->Install();
+  window.show();
+  int wakes = 0;
+  blanker->SetWakeHandler([&] { ++wakes; });
+
+  EXPECT_TRUE(view::SetDisplayPower(false));
+  EXPECT_FALSE(blanker->IsScreenOn());
+  EXPECT_EQ(blanker->geometry(), window.rect());
+  QImage shot = window.grab().toImage();
+  EXPECT_EQ(shot.pixelColor(120, 150), QColor(Qt::black));
+
+  EXPECT_TRUE(view::SetDisplayPower(true));
+  EXPECT_TRUE(blanker->IsScreenOn());
+
+  view::SetDisplayPower(false);
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(blanker, &click);
+  EXPECT_TRUE(blanker->IsScreenOn());
+  EXPECT_EQ(wakes, 1);
+
+  delete blanker;  // uninstalls itself
+  view::SetDisplayNotice([](const QString&, const QString&) {});
+  EXPECT_FALSE(view::SetDisplayPower(false));
+  view::SetDisplayNotice(nullptr);
+}
+
+struct FakeLed : view::LedIndicator {
+  std::vector<bool> calls;
+  void SetBlinking(bool b) override { calls.push_back(b); }
+};
+
+TEST(RecordLed, WithoutLedNothingIsTouched) {
+  view::InstallLed(nullptr);
+  EXPECT_EQ(view::LedCount(), 0);
+  EXPECT_FALSE(view::SetRecordLed(true));
+  EXPECT_FALSE(view::SetRecordLed(false));
+}
+
+TEST(RecordLed, ForwardsBlinkAndOffToTheIndicator) {
+  FakeLed led;
+  view::InstallLed(&led);
+  EXPECT_EQ(view::LedCount(), 1);
+  EXPECT_TRUE(view::SetRecordLed(true));
+  EXPECT_TRUE(view::SetRecordLed(true));
+  EXPECT_TRUE(view::SetRecordLed(false));
+  EXPECT_EQ(led.calls, (std::vector<bool>{true, true, false}));
+  view::InstallLed(nullptr);
+}
+
+TEST(RecordLed, TrayLampBlinksWhileOnAndStaysDarkWhenOff) {
+  view::TrayLed tray;
+  tray.SetBlinking(true);
+  EXPECT_TRUE(tray.IsBlinking());
+  EXPECT_TRUE(tray.IsLit());
+  tray.Tick();
+  EXPECT_FALSE(tray.IsLit());
+  tray.SetBlinking(true);  // a second blink request keeps the rhythm
+  tray.Tick();
+  EXPECT_TRUE(tray.IsLit());
+  tray.SetBlinking(false);
+  EXPECT_FALSE(tray.IsLit());
+  tray.Tick();
+  EXPECT_FALSE(tray.IsLit());
+}
+
+TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffRestoresThePlatformCommand) {
+  QTemporaryDir config;
+  ASSERT_TRUE(config.isValid());
+  platform::DevicePaths::SetConfigRoot(config.path().toStdString());
+
+  EXPECT_FALSE(platform::Registry::ReadDefault(view::kRecordButtonKey).has_value());
+  EXPECT_FALSE(view::IsDefaultRecorder());
+
+  ASSERT_TRUE(view::SetDefaultRecorder(true));  // creates the key
+  const auto quoted = view::QuotedProgramPath();
+  EXPECT_EQ(quoted.front(), u'"');
+  EXPECT_EQ(quoted.back(), u'"');
+  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), quoted);
+  EXPECT_TRUE(view::IsDefaultRecorder());
+
+  ASSERT_TRUE(view::SetDefaultRecorder(false));
+  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey),
+            std::u16string(u"\"\\Windows\\AppButtons\\Record.lnk\" -b"));
+  EXPECT_FALSE(view::IsDefaultRecorder());
+
+  platform::DevicePaths::ResetToDefaults();
+}
+
+}  // namespace
