@@ -12,7 +12,6 @@ namespace audio {
 
 namespace {
 
-constexpr uint32_t kPcmHeaderBytes = 44;
 constexpr uint32_t kGsmHeaderBytes = 60;
 constexpr uint32_t kFactValue = 100;  // written once; nothing reads it back
 

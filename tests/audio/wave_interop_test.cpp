@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <vector>
 
 #include "audio/format_presets.h"
@@ -170,6 +172,29 @@ TEST_F(InteropTest, LibsndfileGsmPlaysThroughOurRead) {
     EXPECT_EQ(ours, std::vector<short>(d.samples.begin(), d.samples.begin() + static_cast<std::ptrdiff_t>(ours.size())));
     EXPECT_EQ(std::vector<short>(ours.begin(), ours.begin() + 9000), std::vector<short>(d.samples.begin(), d.samples.begin() + 9000));
   }
+}
+
+// The committed seed files (also the fuzzer's corpus) stay playable: every
+// one opens and gives all of its data, whoever wrote it.
+TEST_F(InteropTest, SeedFilesPlay) {
+  const char* data = std::getenv("QUILLON_TEST_DATA");
+  if (data == nullptr) data = QUILLON_AUDIO_TEST_DATA;
+  int files = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(data) + "/wav")) {
+    SCOPED_TRACE(entry.path().string());
+    WaveFileStream s;
+    ASSERT_TRUE(s.Open(HostPath(entry.path().string()), kStreamRead));
+    size_t blocks = 0;
+    const size_t bytes = audiotest::ReadAll(s, kReadForward, &blocks).size();
+    EXPECT_GT(blocks, 0u);
+    if (s.IsGsm()) {
+      EXPECT_EQ(bytes, s.GetDataBytes() / 65 * 640);
+    } else {
+      EXPECT_EQ(bytes, size_t{s.GetLengthFrames()} * s.GetBlockAlign());
+    }
+    ++files;
+  }
+  EXPECT_GE(files, 5);
 }
 
 }  // namespace
