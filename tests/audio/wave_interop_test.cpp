@@ -177,8 +177,7 @@ TEST_F(InteropTest, LibsndfileGsmPlaysThroughOurRead) {
 // The committed seed files (also the fuzzer's corpus) stay playable: every
 // one opens and gives all of its data, whoever wrote it.
 TEST_F(InteropTest, SeedFilesPlay) {
-  const char* data = std::getenv("QUILLON_TEST_DATA");
-  if (data == nullptr) data = QUILLON_AUDIO_TEST_DATA;
+  const char* data = QUILLON_TEST_DATA_DIR;
   int files = 0;
   for (const auto& entry : std::filesystem::directory_iterator(std::string(data) + "/wav")) {
     SCOPED_TRACE(entry.path().string());
