@@ -24,7 +24,8 @@ class WaveDevice {
  public:
   WaveDevice(const WaveDevice&) = delete;
   WaveDevice& operator=(const WaveDevice&) = delete;
-  // An open device is reset and closed.
+  // An open device is reset and closed. Not from the device's own callback,
+  // which cannot wait for its own thread to end.
   virtual ~WaveDevice();
 
   WaveResult Prepare(WaveHeader* header);
