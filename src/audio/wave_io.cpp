@@ -307,7 +307,13 @@ bool WaveIO::Reset() {
     case WaveDirection::Output:
       return OutputHandle && ResetDevice(OutputHandle.get(), outputQueued_);
     case WaveDirection::Input:
-      return InputHandle && ResetDevice(InputHandle.get(), inputQueued_);
+      if (!InputHandle) return false;
+      // Stopping first hands back the buffer being filled with the samples
+      // it already holds, so that closing a recording keeps them.
+      if (!Paused) {
+        if (const platform::WaveResult r = InputHandle->Stop()) return Fail(r);
+      }
+      return ResetDevice(InputHandle.get(), inputQueued_);
     default:
       return false;
   }

@@ -1,0 +1,256 @@
+// Driving playback through WaveIO: pause, seek, scans, volume, failures and
+// their texts.
+
+#include <gtest/gtest.h>
+
+#include "wave_io_test_fixture.h"
+
+namespace audiotest {
+namespace {
+
+using audio::WaveFileStream;
+
+class WaveIOControlTest : public WaveIOTest {
+ protected:
+  // A PCM file of `blocks` numbered 640-byte blocks (8000 Hz 16-bit: 40 ms each).
+  std::string NumberedFile(int blocks) {
+    const std::string path = dir_.File("numbered.wav");
+    file_ = Numbered(640 * static_cast<size_t>(blocks));
+    EXPECT_TRUE(Record(path, audio::kFormatPcm8k16, file_));
+    return path;
+  }
+  std::vector<uint8_t> Blocks(size_t first, size_t count) const {
+    return std::vector<uint8_t>(file_.begin() + first * 640, file_.begin() + (first + count) * 640);
+  }
+  // The block a fresh stream reads after the same seek.
+  static std::vector<uint8_t> BlockAfterSeek(const std::string& path, int percent) {
+    WaveFileStream stream;
+    EXPECT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
+    uint32_t size = 640;
+    uint8_t* block = stream.Read(&size, audio::kReadForward);  // sets the block size the seek keeps clear of the end
+    diag::TrackedDelete(block);
+    EXPECT_TRUE(stream.SeekPercent(percent));
+    size = 640;
+    block = stream.Read(&size, audio::kReadForward);
+    std::vector<uint8_t> out(block, block + size);
+    diag::TrackedDelete(block);
+    return out;
+  }
+  static std::vector<uint8_t> Slice(const std::vector<uint8_t>& bytes, size_t block, size_t count = 1) {
+    if (bytes.size() < (block + count) * 640) return {};
+    return std::vector<uint8_t>(bytes.begin() + block * 640, bytes.begin() + (block + count) * 640);
+  }
+
+  std::vector<uint8_t> file_;
+};
+
+TEST_F(WaveIOControlTest, PauseHoldsPlaybackAndResumeGoesOnWithoutLoss) {
+  const std::string path = NumberedFile(8);
+  StartPlaying(stream_, path);
+  StepMs(60);
+  ASSERT_TRUE(io_->Pause());
+  EXPECT_TRUE(io_->Paused);
+  for (int i = 0; i < 10; ++i) StepMs(100);
+  EXPECT_EQ(Captured().size(), 640u + 320u);
+  EXPECT_TRUE(io_->IsPlaying());
+  EXPECT_FALSE(io_->StopEvent.IsSet());
+
+  ASSERT_TRUE(io_->Resume());
+  EXPECT_FALSE(io_->Paused);
+  EXPECT_GT(StepUntilStop(40), 0);
+  EXPECT_EQ(Captured(), file_);
+}
+
+TEST_F(WaveIOControlTest, SeekWhilePlayingContinuesFromTheNewPosition) {
+  const std::string path = NumberedFile(50);
+  StartPlaying(stream_, path);
+  StepMs(40);
+  ASSERT_TRUE(io_->Seek(50));
+  EXPECT_FALSE(io_->StopEvent.IsSet());
+  EXPECT_EQ(io_->GetProgressPercent(), 56u);  // the seek target and three buffers read from it
+  StepMs(40);
+  StepMs(40);
+
+  const std::vector<uint8_t> heard = Captured();
+  ASSERT_EQ(heard.size(), 640u * 3);
+  EXPECT_EQ(Slice(heard, 0), Blocks(0, 1));
+  const std::vector<uint8_t> target = BlockAfterSeek(path, 50);
+  EXPECT_EQ(Slice(heard, 1), target);
+  EXPECT_NE(target, Blocks(1, 1));
+}
+
+TEST_F(WaveIOControlTest, SeekWhilePausedPlaysTheHeldBuffersFirst) {
+  const std::string path = NumberedFile(50);
+  StartPlaying(stream_, path);
+  StepMs(40);  // block 0 heard; blocks 1, 2, 3 in the device
+  ASSERT_TRUE(io_->Pause());
+  ASSERT_TRUE(io_->Seek(50));
+  EXPECT_TRUE(io_->HoldRequeue);
+  StepMs(200);
+  EXPECT_EQ(Captured().size(), 640u);
+
+  ASSERT_TRUE(io_->Resume());
+  EXPECT_FALSE(io_->HoldRequeue);
+  for (int i = 0; i < 4; ++i) StepMs(40);
+  const std::vector<uint8_t> heard = Captured();
+  ASSERT_EQ(heard.size(), 640u * 5);
+  EXPECT_EQ(Slice(heard, 0, 4), Blocks(0, 4));
+  EXPECT_EQ(Slice(heard, 4), BlockAfterSeek(path, 50));
+}
+
+TEST_F(WaveIOControlTest, ForwardScanPlaysOnAtTwiceTheRateAndStopScanReturnsToNormal) {
+  const std::string path = NumberedFile(30);
+  StartPlaying(stream_, path);
+  StepMs(40);  // block 0 heard, blocks 1 to 3 read
+  ASSERT_TRUE(io_->StartScan(audio::ScanForward));
+  EXPECT_EQ(io_->ScanMode, audio::ScanForward);
+  ASSERT_EQ(device_->OutputOpens(), 2);
+  const auto scan = device_->LastCapture().format;
+  EXPECT_EQ(scan.samplesPerSec, 16000u);
+  EXPECT_EQ(scan.avgBytesPerSec, 16000u);  // left as it was
+
+  // A scan already running goes on unchanged.
+  ASSERT_TRUE(io_->StartScan(audio::ScanBackward));
+  EXPECT_EQ(device_->OutputOpens(), 2);
+  EXPECT_EQ(io_->ScanMode, audio::ScanForward);
+
+  StepMs(20);
+  StepMs(20);
+  EXPECT_EQ(Captured(1), Blocks(4, 2));  // 640 bytes every 20 ms
+
+  ASSERT_TRUE(io_->StopScan());
+  EXPECT_EQ(io_->ScanMode, audio::ScanNone);
+  ASSERT_EQ(device_->OutputOpens(), 3);
+  EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 8000u);
+  StepMs(40);
+  EXPECT_EQ(Captured(2), Blocks(9, 1));  // blocks 6 to 8 were taken back by the reset
+}
+
+TEST_F(WaveIOControlTest, BackwardScanPlaysChunksInReverseOrderDownToTheStart) {
+  const std::string path = NumberedFile(30);
+  StartPlaying(stream_, path);
+  StepMs(40);
+  StepMs(40);  // blocks 0 and 1 heard; the stream_ stands after block 4
+  ASSERT_TRUE(io_->StartScan(audio::ScanBackward));
+  EXPECT_GT(StepUntilStop(20), 0);
+  EXPECT_FALSE(io_->Finished);  // the start, not the end of the data
+
+  std::vector<uint8_t> expected;
+  for (int b = 4; b >= 0; --b) {
+    const auto block = Blocks(static_cast<size_t>(b), 1);
+    expected.insert(expected.end(), block.begin(), block.end());
+  }
+  EXPECT_EQ(Captured(1), expected);
+  EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 16000u);
+}
+
+TEST_F(WaveIOControlTest, StopScanWithoutAScanFailsQuietly) {
+  const std::string path = NumberedFile(10);
+  StartPlaying(stream_, path);
+  EXPECT_FALSE(io_->StopScan());
+  EXPECT_EQ(io_->LastError, 0u);
+  EXPECT_EQ(io_->GetErrorText(), nullptr);
+  EXPECT_EQ(device_->OutputOpens(), 1);
+  EXPECT_TRUE(io_->IsPlaying());
+}
+
+TEST_F(WaveIOControlTest, VolumeReachesAnOpenDeviceAndIsLeftAloneWithoutOne) {
+  uint32_t volume = 12345;
+  EXPECT_TRUE(io_->SetVolume(0x40004000u));
+  EXPECT_TRUE(io_->GetVolume(&volume));
+  EXPECT_EQ(volume, 12345u);
+  EXPECT_EQ(device_->OutputVolume(), 0xFFFFFFFFu);
+
+  const std::string path = NumberedFile(10);
+  StartPlaying(stream_, path);
+  EXPECT_TRUE(io_->SetVolume(0x80008000u));
+  EXPECT_TRUE(io_->GetVolume(&volume));
+  EXPECT_EQ(volume, 0x80008000u);
+  EXPECT_EQ(device_->OutputVolume(), 0x80008000u);
+}
+
+TEST_F(WaveIOControlTest, ErrorTextsFollowTheCodeAndTheDirection) {
+  EXPECT_EQ(io_->GetErrorText(), nullptr);
+  io_->LastError = platform::kWaveBadFormat;
+  EXPECT_EQ(std::u16string(io_->GetErrorText()), u"Unknown WaveIO error.");
+
+  for (auto direction : {audio::WaveDirection::Output, audio::WaveDirection::Input}) {
+    io_->Direction = direction;
+    for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u}) {
+      io_->LastError = code;
+      const char16_t* text = io_->GetErrorText();
+      ASSERT_NE(text, nullptr) << code;
+      EXPECT_EQ(std::u16string(text), platform::WaveErrorText(code)) << code;
+      EXPECT_LE(std::u16string(text).size(), 128u);
+    }
+    io_->LastError = 999;  // a code the platform has no text for
+    EXPECT_EQ(io_->GetErrorText(), nullptr);
+  }
+  io_->LastError = 0;
+  EXPECT_EQ(io_->GetErrorText(), nullptr);
+  io_->Direction = audio::WaveDirection::None;
+}
+
+TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
+  const std::string path = NumberedFile(4);
+  ASSERT_TRUE(stream_.Open(HostPath(path), audio::kStreamRead));
+
+  EXPECT_FALSE(io_->Open(audio::WaveDirection::Output));  // no stream_ handed over
+  EXPECT_EQ(io_->LastError, 0u);
+
+  platform::VirtualWaveFailures failures;
+  failures.openOutput = platform::kWaveAllocated;
+  device_->SetFailures(failures);
+  Attach(&stream_);
+  EXPECT_TRUE(io_->QueryOutputFormat(&deviceId_, &stream_));
+  EXPECT_FALSE(io_->Open(audio::WaveDirection::None));
+  EXPECT_FALSE(io_->Open(audio::WaveDirection::Output));
+  EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
+  EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(platform::kWaveAllocated));
+  EXPECT_FALSE(io_->StartPlayback());
+  EXPECT_FALSE(io_->Close());  // no device to close: nothing changes
+  EXPECT_EQ(io_->Direction, audio::WaveDirection::Output);
+
+  failures = {};
+  failures.refuseFormats = true;
+  device_->SetFailures(failures);
+  EXPECT_FALSE(io_->QueryOutputFormat(&deviceId_, &stream_));
+  EXPECT_FALSE(io_->QueryInputFormat(&deviceId_, &stream_));
+  uint32_t otherDevice = 7;
+  failures = {};
+  device_->SetFailures(failures);
+  EXPECT_FALSE(io_->QueryOutputFormat(&otherDevice, &stream_));
+}
+
+TEST_F(WaveIOControlTest, PauseAndResumeWithoutADevice) {
+  EXPECT_FALSE(io_->Pause());
+  EXPECT_TRUE(io_->Resume());
+  EXPECT_FALSE(io_->Reset());
+  EXPECT_FALSE(io_->Seek(10));
+  EXPECT_FALSE(io_->StartScan(audio::ScanForward));
+  EXPECT_FALSE(io_->IsPlaying());
+  EXPECT_FALSE(io_->IsRecording());
+}
+
+// The device runs on its own here, fast: seeks and closes race with the
+// callbacks, and every reset must still take back every buffer.
+TEST_F(WaveIOControlTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClosable) {
+  const std::string path = NumberedFile(400);
+  device_->Clock().RunAtSpeed(40.0);
+  for (int round = 0; round < 5; ++round) {
+    WaveFileStream stream;
+    StartPlaying(stream, path);
+    for (int i = 0; i < 20; ++i) {
+      ASSERT_TRUE(io_->Seek((i * 37) % 90));
+      if (i % 5 == 0) {
+        ASSERT_TRUE(io_->StartScan(i % 2 ? audio::ScanBackward : audio::ScanForward));
+        ASSERT_TRUE(io_->StopScan());
+      }
+    }
+    ASSERT_TRUE(io_->Close());
+    EXPECT_FALSE(io_->IsPlaying());
+  }
+}
+
+}  // namespace
+}  // namespace audiotest

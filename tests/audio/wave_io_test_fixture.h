@@ -1,0 +1,116 @@
+#pragma once
+// WaveIO on the virtual waveform device with its clock stepped by hand: the
+// owner's fields (device id, format slot, meter, settings) and helpers that
+// play or record buffer by buffer.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "audio/app_flags.h"
+#include "audio/format_presets.h"
+#include "audio/wave_file_stream.h"
+#include "audio/wave_io.h"
+#include "platform/virtual_wave_device.h"
+#include "settings/settings_record.h"
+#include "wave_test_files.h"
+
+namespace audiotest {
+
+class WaveIOTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    device_ = platform::VirtualWaveDevice::Install();
+    device_->Clock().RunManually();
+    io_ = std::make_unique<audio::WaveIO>();
+    io_->TickSource = [device = device_.get()] {
+      return static_cast<uint32_t>(device->Clock().NowMicros() / 1000);
+    };
+  }
+
+  void TearDown() override {
+    io_.reset();
+    audio::VasEnabled = 0;
+    audio::RecordingActive = 0;
+    platform::InstallWaveBackend(nullptr);
+  }
+
+  // Hands the stream to the device layer as the transport does.
+  void Attach(audio::IAudioStream* stream) {
+    io_->Stream = stream;
+    io_->DeviceId = &deviceId_;
+    io_->FormatSlot = &deviceFormat_;
+    io_->LevelMeter = &meter_;
+    io_->Settings = &settings_;
+  }
+
+  // Opens `path` for playback, hands it over and starts.
+  void StartPlaying(audio::WaveFileStream& stream, const std::string& path) {
+    ASSERT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
+    Attach(&stream);
+    ASSERT_TRUE(io_->Open(audio::WaveDirection::Output));
+    ASSERT_TRUE(io_->StartPlayback());
+  }
+
+  // Creates `path` in the given format and starts recording into it.
+  void StartRecordingTo(audio::IAudioStream& stream, const std::string& path, uint32_t formatId) {
+    stream.SetFormat(formatId);
+    ASSERT_TRUE(stream.Open(HostPath(path), audio::kStreamWrite));
+    Attach(&stream);
+    audio::RecordingActive = 1;
+    ASSERT_TRUE(io_->Open(audio::WaveDirection::Input));
+    ASSERT_TRUE(io_->StartRecording(nullptr));
+  }
+
+  // One step of the virtual clock; the meter's level is then taken as drawn,
+  // so that the next buffer is measured on its own.
+  void StepMs(double ms) {
+    ASSERT_TRUE(device_->StepMs(ms));
+    meter_.Dirty = false;
+  }
+
+  // Steps `stepMs` at a time until StopEvent is set; returns the steps taken
+  // (or -1 when it never came within `maxSteps`).
+  int StepUntilStop(double stepMs, int maxSteps = 2000) {
+    for (int i = 1; i <= maxSteps; ++i) {
+      if (!device_->StepMs(stepMs)) return -1;
+      meter_.Dirty = false;
+      if (io_->StopEvent.IsSet()) return i;
+    }
+    return -1;
+  }
+
+  std::vector<uint8_t> Captured(size_t index = 0) const {
+    auto captures = device_->Captures();
+    return index < captures.size() ? captures[index].bytes : std::vector<uint8_t>{};
+  }
+
+  // Every byte a fresh stream over `path` reads forward.
+  static std::vector<uint8_t> ReadForward(const std::string& path) {
+    audio::WaveFileStream stream;
+    EXPECT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
+    return ReadAll(stream, audio::kReadForward);
+  }
+
+  // Bytes numbered so that any 640-byte block can be told from any other.
+  static std::vector<uint8_t> Numbered(size_t bytes) {
+    std::vector<uint8_t> out(bytes);
+    for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((i / 2) * 131 + (i / 640) * 7 + (i & 1) * 29);
+    return out;
+  }
+
+  TempDir dir_;
+  std::shared_ptr<platform::VirtualWaveDevice> device_;
+  uint32_t deviceId_ = platform::kWaveMapper;
+  const audio::WaveFormatEx* deviceFormat_ = nullptr;
+  audio::MeterState meter_;
+  settings::SettingsRecord settings_{};
+  // The stream under test outlives the device layer, as with the transport.
+  audio::WaveFileStream stream_;
+  std::unique_ptr<audio::WaveIO> io_;
+};
+
+}  // namespace audiotest
