@@ -236,6 +236,7 @@ bool WaveIO::StartRecording(void* /*unused*/) {
   if (device == nullptr) return false;
   Stopping = 0;
   LastVoiceTick = Now();
+  voiceHeard_ = false;
   WriteFailed = 0;
   WriteError = 0;
   StopEvent.Reset();
@@ -520,8 +521,10 @@ void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintp
       if (self->LevelMeter != nullptr && self->LevelMeter->AboveThreshold) {
         write = true;
         self->LastVoiceTick = now;
+        self->voiceHeard_ = true;
       } else {
-        write = now - self->LastVoiceTick <= kVasHangMs;
+        // Quiet: kept only within the hang after the last voiced buffer.
+        write = self->voiceHeard_ && now - self->LastVoiceTick <= kVasHangMs;
       }
     }
     if (write) {

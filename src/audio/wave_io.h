@@ -144,6 +144,9 @@ class WaveIO {
   // what IsPlaying and IsRecording look at, without touching the device.
   std::atomic<bool> outputQueued_[kWaveBufferCount]{};
   std::atomic<bool> inputQueued_[kWaveBufferCount]{};
+  // A buffer reached the threshold since the recording started: only then
+  // does the hang apply, so a recording that starts quiet writes nothing.
+  std::atomic<bool> voiceHeard_{false};
   std::atomic<uint32_t> progressPercent_{0};
   std::atomic<uint32_t> positionSeconds_{0};
   std::atomic<uint32_t> lengthSeconds_{0};

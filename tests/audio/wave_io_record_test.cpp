@@ -88,8 +88,9 @@ TEST_F(WaveIORecordTest, AmplifiedInputIsWrittenAmplified) {
   EXPECT_EQ(RecordedData(path), expected);
 }
 
-// Speech-like bursts: 300 ms of tone, then 1500 ms of silence, repeated.
-// A block counts as voice when any of its samples lies in a burst.
+// Speech-like bursts: 300 ms of tone, then 1500 ms of silence, repeated;
+// the input opens with 600 ms of given silence. A block counts as voice when
+// any of its samples lies in a burst.
 class WaveIOVoiceActivationTest : public WaveIORecordTest {
  protected:
   static constexpr double kBlockMs = 40;  // 640 bytes at 8000 Hz 16-bit
@@ -102,7 +103,10 @@ class WaveIOVoiceActivationTest : public WaveIORecordTest {
     s.offMs = 1500;
     return s;
   }
+  static constexpr int kLeadingBlocks = 15;  // 600 ms
+
   bool Voiced(int block) const {
+    if (block < kLeadingBlocks) return false;
     for (int ms = static_cast<int>(block * kBlockMs); ms < (block + 1) * kBlockMs; ++ms) {
       if (platform::VirtualWaveDevice::SpeechOnAt(Bursts(), ms / 1000.0)) return true;
     }
@@ -117,20 +121,21 @@ class WaveIOVoiceActivationTest : public WaveIORecordTest {
 };
 
 TEST_F(WaveIOVoiceActivationTest, QuietStretchesBeyondTheHangAreLeftOutAndVoiceIsKept) {
+  device_->SetInputBytes(std::vector<uint8_t>(kLeadingBlocks * 640, 0));
   device_->SetInputSignal(Bursts());
   meter_.Threshold = 10;
   audio::VasEnabled = 1;
   const std::string path = dir_.File("vas.wav");
   StartRecordingTo(stream_, path, audio::kFormatPcm8k16);
-  const int blocks = 90;  // two cycles of 1.8 s
+  const int blocks = 100;  // bursts at 1.8 s and 3.6 s
   for (int i = 0; i < blocks; ++i) StepMs(kBlockMs);
   EXPECT_TRUE(io_->Close());
   stream_.Close();
 
   // Which blocks the rule keeps: voice, and quiet blocks that end within the
-  // hang after the end of the last voiced block (recording starts as voice).
+  // hang after the end of the last voiced block.
   std::vector<bool> kept(blocks);
-  double lastVoiceEnd = 0;
+  double lastVoiceEnd = -1e9;
   int voicedCount = 0;
   int droppedCount = 0;
   for (int i = 0; i < blocks; ++i) {
@@ -145,7 +150,8 @@ TEST_F(WaveIOVoiceActivationTest, QuietStretchesBeyondTheHangAreLeftOutAndVoiceI
     }
   }
   ASSERT_EQ(voicedCount, 16);
-  ASSERT_GT(droppedCount, 30);
+  ASSERT_GT(droppedCount, 60);
+  ASSERT_FALSE(kept[0]);  // the quiet start is not written
 
   // The file is the kept blocks in order: voiced ones carry tone, the hang's
   // are silence.

@@ -13,5 +13,7 @@ using Args = std::vector<std::string>;
 int RunInfo(const Args& args);
 int RunEncode(const Args& args);
 int RunDecode(const Args& args);
+int RunPlay(const Args& args);
+int RunRecord(const Args& args);
 
 }  // namespace quillonwav

@@ -19,6 +19,8 @@ const Command kCommands[] = {
     {"info", "info FILE.wav", quillonwav::RunInfo},
     {"encode", "encode --format ID IN.wav OUT.wav", quillonwav::RunEncode},
     {"decode", "decode [--backward] IN.wav OUT.raw", quillonwav::RunDecode},
+    {"play", "play FILE [--quiet]", quillonwav::RunPlay},
+    {"record", "record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav", quillonwav::RunRecord},
 };
 
 int Usage() {
