@@ -13,6 +13,7 @@
 
 #include "diag/show_error.h"
 #include "platform/last_error.h"
+#include "view/monitor_thread.h"
 #include "view/skin_font.h"
 #include "view/view_transport.h"
 
@@ -101,10 +102,21 @@ bool MainView::Init() {
     platform::SetLastError(ENOMEM);
     return Fail(u"CreateEvent(): failed.");
   }
-  if (MonitorMain) {
+  audio::WaveIO* audio = Transport ? Transport->GetAudioIO() : nullptr;
+  if (!MonitorMain && audio) {
+    Monitor.reset(new view::MonitorThread(*this, *audio));  // tracked: null on failure
+    if (!Monitor) {
+      platform::SetLastError(ENOMEM);
+      return Fail(u"CreateThread(): failed.");
+    }
+  }
+  if (MonitorMain || Monitor) {
     try {
       MonitorThread = std::thread([this] {
-        MonitorMain(*this);
+        if (MonitorMain)
+          MonitorMain(*this);
+        else
+          Monitor->Run();
         monitorEnded_->Set();
       });
     } catch (const std::system_error& e) {
@@ -123,6 +135,8 @@ void MainView::Shutdown() {
     // Freeing the view under a running thread would crash it; waiting longer is the lesser harm.
     MonitorThread.join();
   }
+  // Also drops its calls still queued to the UI thread.
+  Monitor.reset();
   QuitEvent.reset();
   monitorEnded_.reset();
   std::lock_guard lock(TextLock);

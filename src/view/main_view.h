@@ -27,6 +27,7 @@ class QWidget;
 
 namespace view {
 
+class MonitorThread;
 class ViewTransport;
 
 class MainView : public diag::Tracked {
@@ -45,7 +46,8 @@ class MainView : public diag::Tracked {
   MainView(const MainView&) = delete;
   MainView& operator=(const MainView&) = delete;
 
-  // Set before Init to have Init start the monitor thread with this body.
+  // Set before Init to have Init start the monitor thread with this body
+  // instead of the monitor of the transport's device.
   void SetMonitorBody(MonitorBody body) { MonitorMain = std::move(body); }
 
   bool Init();
@@ -92,6 +94,9 @@ class MainView : public diag::Tracked {
   QWidget* MainWindow;
   ViewTransport* Transport;
   MonitorBody MonitorMain;
+  // The monitor of the transport's device, when the transport has one and no
+  // other body was set.
+  std::unique_ptr<view::MonitorThread> Monitor;
   std::thread MonitorThread;
   std::unique_ptr<platform::Event> QuitEvent;
   // Guards every drawing into BackBuffer and the controls' drawing state, not

@@ -4,7 +4,8 @@
 
 namespace audio {
 struct MeterState;
-}
+class WaveIO;
+}  // namespace audio
 
 namespace view {
 
@@ -17,6 +18,12 @@ class ViewTransport {
   virtual void AttachView(MainView* view) = 0;
   // The device object measures each buffer's level into this meter.
   virtual void AttachLevelMeter(audio::MeterState* meter) = 0;
+  // The transport's device object (its AudioIO), whose events and progress
+  // the monitor thread follows; without one the view runs no monitor.
+  virtual audio::WaveIO* GetAudioIO() { return nullptr; }
+  // Playback ran out of data: close the device and apply the play mode.
+  // Called on the UI thread.
+  virtual void OnPlaybackEnd() {}
 };
 
 }  // namespace view

@@ -1,0 +1,158 @@
+#include "view/monitor_thread.h"
+
+#include <cstdlib>
+#include <mutex>
+#include <string>
+
+#include <QCoreApplication>
+#include <QMetaObject>
+#include <QObject>
+#include <QThread>
+
+#include "audio/app_flags.h"
+#include "audio/wave_io.h"
+#include "diag/show_error.h"
+#include "platform/last_error.h"
+#include "settings/settings_record.h"
+#include "view/main_view.h"
+#include "view/record_led.h"
+#include "view/time_text.h"
+#include "view/view_transport.h"
+
+namespace view {
+namespace {
+
+constexpr int kStatusRecording = 0;
+constexpr int kStatusPaused = 3;
+constexpr int kWaitFailedExitCode = -1;
+
+}  // namespace
+
+MonitorThread::MonitorThread(MainView& view, audio::WaveIO& audio)
+    : Wait([](platform::Event* const* events, int count) { return platform::WaitAny(events, count); }),
+      ExitProcess([](int code) { std::exit(code); }),
+      view_(view),
+      audio_(audio) {
+  if (QCoreApplication* app = QCoreApplication::instance()) {
+    uiContext_.reset(new QObject);
+    if (uiContext_->thread() != app->thread()) uiContext_->moveToThread(app->thread());
+  }
+}
+
+MonitorThread::~MonitorThread() = default;
+
+int MonitorThread::Run() {
+  platform::Event* const events[] = {&audio_.DataEvent, &audio_.StopEvent, view_.QuitEvent.get()};
+  while (!view_.QuitEvent->IsSet()) {
+    switch (Wait(events, 3)) {
+      case kDataIndex:
+        HandleData();
+        break;
+      case kStopIndex:
+        HandleStop();
+        break;
+      case kQuitIndex:
+        break;
+      default:
+        HandleWaitFailure(platform::GetLastError());
+        return 0;
+    }
+  }
+  return 0;
+}
+
+void MonitorThread::HandleData() {
+  SkinSlider& position = view_.Sliders[kPositionSlider - kFirstSlider];
+  LevelMeter& meter = view_.Meter;
+  switch (audio_.Direction.load()) {
+    case audio::WaveDirection::Output: {
+      position.Enabled = 1;
+      meter.Enabled = 1;
+      view_.RedrawControl(meter);
+      {
+        // Checked and moved under the view's lock, so that a pen landing on
+        // the slider in between doesn't see its thumb jump away.
+        std::lock_guard lock(view_.TextLock);
+        if (!position.Pressed) view_.SetSliderPercent(kPositionSlider, static_cast<int>(audio_.GetProgressPercent()));
+      }
+      view_.ShowTime(FormatTime(audio_.GetPositionSeconds()).c_str());
+      break;
+    }
+    case audio::WaveDirection::Input: {
+      meter.Enabled = 1;
+      view_.RedrawControl(meter);
+      const bool recording = audio::RecordingActive.load() != 0;
+      const bool vas = audio::VasEnabled.load() != 0;
+      if (recording) {
+        const uint32_t length = audio_.GetLengthSeconds();
+        view_.ShowLength(FormatTimeParen(length).c_str());
+        view_.ShowTime(FormatTime(length).c_str());
+        if (vas) {
+          const bool voice = meter.AboveThreshold.load();
+          if (LedBlinkSet()) SetRecordLed(voice);
+          view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
+        }
+      } else if (vas) {
+        // Listening for voice: nothing has been written yet.
+        view_.ShowTime(u"00:00:00");
+        view_.ShowLength(u"(00:00:00)");
+      }
+      break;
+    }
+    default:
+      break;
+  }
+}
+
+void MonitorThread::HandleStop() {
+  SkinSlider& position = view_.Sliders[kPositionSlider - kFirstSlider];
+  view_.SetSliderPercent(kPositionSlider, 0);
+  position.Enabled = 0;
+  view_.Meter.Enabled = 0;
+  view_.RedrawControl(view_.Meter);
+  // The transport closes the device on the UI thread, which clears Finished
+  // and may start the next file, so the decision is taken here and checked
+  // again there. One end is queued at a time: a stop seen again before the
+  // queued call has run belongs to the same playback.
+  if (!endPending_.load() && audio_.Finished.load()) {
+    endPending_ = true;
+    RunOnUiThread([this] { EndPlayback(); });
+  }
+  audio_.StopEvent.Reset();
+}
+
+void MonitorThread::EndPlayback() {
+  // A user's stop closed the device after the stop was seen: Finished and
+  // the direction are cleared, and that playback must not end a second time.
+  if (audio_.Finished.load() && audio_.Direction.load() == audio::WaveDirection::Output) {
+    if (ViewTransport* transport = view_.Transport) transport->OnPlaybackEnd();
+  }
+  endPending_ = false;
+}
+
+void MonitorThread::HandleWaitFailure(int code) {
+  MainView& view = view_;
+  ExitFunction exit = ExitProcess;
+  RunOnUiThread([&view, exit, code] {
+    diag::ShowError(view.MainWindow, u"WaitForMultipleObjects(): failed.", code);
+    exit(kWaitFailedExitCode);
+  });
+}
+
+void MonitorThread::RunOnUiThread(std::function<void()> fn) {
+  QObject* context = uiContext_.get();
+  if (!context || QThread::currentThread() == context->thread()) {
+    fn();
+    return;
+  }
+  QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+}
+
+bool MonitorThread::LedBlinkSet() const {
+  const settings::SettingsRecord* record = view_.Meter.Settings;
+  if (!record) return false;
+  // The settings sheet may change it on the UI thread meanwhile.
+  return std::atomic_ref<int32_t>(const_cast<int32_t&>(record->LedBlink)).load(std::memory_order_relaxed) != 0;
+}
+
+}  // namespace view
