@@ -37,8 +37,6 @@ class WaveIOCommandsTest : public ::testing::Test {
   // Starts quillon-wav with `args`; `backend` is the QUILLON_WAVE_BACKEND
   // value (empty: PortAudio, with ALSA's configuration under the temporary folder).
   pid_t Spawn(const std::vector<std::string>& args, const std::string& backend) {
-    const std::string rules = "race:libpulse\nrace:libjack\nrace:libasound\nrace:libportaudio\nmutex:libpulse\nmutex:libjack\n";
-    WriteBytes(supp_, std::vector<uint8_t>(rules.begin(), rules.end()));
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -49,11 +47,6 @@ class WaveIOCommandsTest : public ::testing::Test {
     if (backend.empty()) {
       unsetenv("QUILLON_WAVE_BACKEND");
       setenv("HOME", dir_.Path().c_str(), 1);
-      // Under ThreadSanitizer: the sound libraries PortAudio loads are not
-      // instrumented and trip it while probing.
-      const char* tsan = std::getenv("TSAN_OPTIONS");
-      const std::string options = (tsan ? std::string(tsan) + " " : std::string()) + "suppressions=" + supp_;
-      setenv("TSAN_OPTIONS", options.c_str(), 1);
     } else {
       setenv("QUILLON_WAVE_BACKEND", backend.c_str(), 1);
     }
@@ -91,7 +84,6 @@ class WaveIOCommandsTest : public ::testing::Test {
   std::string File(const std::string& name) const { return dir_.File(name); }
 
   TempDir dir_;
-  const std::string supp_ = dir_.File("tsan.supp");
 };
 
 std::vector<uint8_t> DataOf(const std::string& path, audio::WaveFileStream& stream) {

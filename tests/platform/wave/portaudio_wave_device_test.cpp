@@ -231,21 +231,12 @@ class PortAudioWaveTest : public ::testing::Test {
   // Runs this executable as `--child scenario dir` with the folder as the
   // user's home and configuration; returns the exit status.
   int Child(const std::string& scenario) {
-    // Under ThreadSanitizer: the sound libraries PortAudio loads (PulseAudio's
-    // ALSA plugin, JACK) are not instrumented and trip it while probing.
-    WriteFile(dir_ / "tsan.supp",
-              "race:libpulse\nrace:libjack\nrace:libasound\nrace:libportaudio\n"
-              "mutex:libpulse\nmutex:libjack\n");
-    const char* tsan = std::getenv("TSAN_OPTIONS");
-    std::string tsanOptions = (tsan ? std::string(tsan) + " " : std::string()) +
-                              "suppressions=" + (dir_ / "tsan.supp").string();
     fflush(nullptr);
     pid_t pid = fork();
     if (pid == 0) {
       setenv("HOME", dir_.c_str(), 1);
       setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
       unsetenv("QUILLON_WAVE_BACKEND");
-      setenv("TSAN_OPTIONS", tsanOptions.c_str(), 1);
       int out = open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       int err = open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
       dup2(out, 1);
