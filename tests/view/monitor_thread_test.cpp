@@ -200,12 +200,19 @@ class MonitorThreadTest : public ::testing::Test {
   void StepMs(double ms) { ASSERT_TRUE(device_->StepMs(ms)); }
 
   QImage Area(MainView& view, const QRect& rect) { return view.Snapshot().copy(rect); }
+  // In the program all text is drawn under the one view's lock; the
+  // reference view's drawing takes that lock as well.
+  std::unique_lock<platform::CriticalSection> ViewLock() {
+    return view_ ? std::unique_lock(view_->TextLock) : std::unique_lock<platform::CriticalSection>();
+  }
   // What a text area looks like showing `text`, drawn by a view of our own.
   QImage TimeShowing(const std::u16string& text) {
+    auto lock = ViewLock();
     reference_.ShowTime(text.c_str());
     return Area(reference_, kTimeArea);
   }
   QImage LengthShowing(const std::u16string& text) {
+    auto lock = ViewLock();
     reference_.ShowLength(text.c_str());
     return Area(reference_, kLengthArea);
   }
