@@ -22,7 +22,9 @@ build: deps
 
 run: build
 	@if [ -x build/src/app/quillon ]; then build/src/app/quillon; \
-	else echo "The Quillon window is not built yet; try build/tools/quillon-wav."; fi
+	else echo "The full Quillon window is not built yet: showing a preview of its skinned view,"; \
+	echo "playing a generated recording on the virtual sound device. Close the window to end it."; \
+	build/tools/view-demo/quillon-view-demo; fi
 
 test: build
 	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300

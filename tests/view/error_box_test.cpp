@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cerrno>
+#include <thread>
+
+#include <QApplication>
+#include <QAbstractButton>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+#include "diag/show_error.h"
+#include "view/error_box.h"
+
+namespace {
+
+// Closes the next message box that appears and remembers what it said.
+struct BoxCloser {
+  QString text;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QWidget* parent = nullptr;
+  QThread* thread = nullptr;
+  void Arm() {
+    QTimer::singleShot(0, [this] { Poll(); });
+  }
+  void Poll() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) {
+      QTimer::singleShot(5, [this] { Poll(); });
+      return;
+    }
+    text = box->text();
+    icon = box->icon();
+    parent = box->parentWidget();
+    thread = QThread::currentThread();
+    box->button(QMessageBox::Ok)->click();
+  }
+};
+
+TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindow) {
+  QWidget window;
+  view::ErrorBox::Install(&window);
+  BoxCloser closer;
+  closer.Arm();
+  const int result = diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM);
+  EXPECT_EQ(result, QMessageBox::Ok);
+  EXPECT_EQ(closer.text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
+  EXPECT_EQ(closer.icon, QMessageBox::Critical);
+  EXPECT_EQ(closer.parent, &window);
+  view::ErrorBox::Uninstall();
+}
+
+TEST(ErrorBox, TextsFromAnotherThreadAreShownOnTheUiThread) {
+  view::ErrorBox::Install(nullptr);
+  BoxCloser closer;
+  closer.Arm();
+  std::atomic<int> result{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    result = diag::ShowError(nullptr, u"WaitForMultipleObjects(): failed.", 0);
+    done = true;
+  });
+  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  worker.join();
+  EXPECT_EQ(result.load(), QMessageBox::Ok);
+  EXPECT_EQ(closer.text, QStringLiteral("WaitForMultipleObjects(): failed."));
+  EXPECT_EQ(closer.thread, QApplication::instance()->thread());
+  view::ErrorBox::Uninstall();
+}
+
+}  // namespace
