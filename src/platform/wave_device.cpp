@@ -230,6 +230,25 @@ void WaveDevice::Run() {
   cv_.notify_all();
 }
 
+namespace {
+
+// The format check both directions share; ask puts the question to the backend.
+template <typename Ask>
+WaveResult QueryFormat(uint32_t deviceId, const WaveFormat& format, Ask ask) {
+  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
+  auto backend = CurrentWaveBackend();
+  if (!backend) return kWaveNoDriver;
+  if (format.formatTag == kWaveFormatGsm610) {
+    // The program codes GSM itself and hands the device 16-bit PCM.
+    if (format.channels != 1) return kWaveBadFormat;
+    return ask(*backend, MakePcmFormat(format.samplesPerSec, 16, 1));
+  }
+  if (WaveResult r = CheckPcmFormat(format)) return r;
+  return ask(*backend, format);
+}
+
+}  // namespace
+
 // --- WaveOutDevice ---------------------------------------------------------
 
 WaveOutDevice::WaveOutDevice(const WaveFormat& format, std::unique_ptr<WaveOutStream> stream,
@@ -243,16 +262,8 @@ WaveOutDevice::WaveOutDevice(const WaveFormat& format, std::unique_ptr<WaveOutSt
 WaveOutDevice::~WaveOutDevice() { Shutdown(); }
 
 WaveResult WaveOutDevice::Query(uint32_t deviceId, const WaveFormat& format) {
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  if (format.formatTag == kWaveFormatGsm610) {
-    // The program codes GSM itself and hands the device 16-bit PCM.
-    if (format.channels != 1) return kWaveBadFormat;
-    return backend->QueryOutput(deviceId, MakePcmFormat(format.samplesPerSec, 16, 1));
-  }
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  return backend->QueryOutput(deviceId, format);
+  return QueryFormat(deviceId, format,
+                     [deviceId](WaveBackend& b, const WaveFormat& f) { return b.QueryOutput(deviceId, f); });
 }
 
 WaveResult WaveOutDevice::Open(std::unique_ptr<WaveOutDevice>& device, uint32_t deviceId,
@@ -376,15 +387,8 @@ WaveInDevice::WaveInDevice(const WaveFormat& format, std::unique_ptr<WaveInStrea
 WaveInDevice::~WaveInDevice() { Shutdown(); }
 
 WaveResult WaveInDevice::Query(uint32_t deviceId, const WaveFormat& format) {
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  if (format.formatTag == kWaveFormatGsm610) {
-    if (format.channels != 1) return kWaveBadFormat;
-    return backend->QueryInput(deviceId, MakePcmFormat(format.samplesPerSec, 16, 1));
-  }
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  return backend->QueryInput(deviceId, format);
+  return QueryFormat(deviceId, format,
+                     [deviceId](WaveBackend& b, const WaveFormat& f) { return b.QueryInput(deviceId, f); });
 }
 
 WaveResult WaveInDevice::Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
