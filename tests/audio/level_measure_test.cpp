@@ -13,10 +13,19 @@ WaveFormatEx Pcm(uint16_t channels, uint16_t bits) {
   return WaveFormatEx{kWaveFormatPcm, channels, 8000, 8000u * align, align, bits, 0};
 }
 
-std::vector<uint8_t> Samples16(const std::vector<int16_t>& samples) {
-  std::vector<uint8_t> bytes(samples.size() * 2);
-  std::memcpy(bytes.data(), samples.data(), bytes.size());
+// `count` 16-bit samples alternating between `even` and `odd`.
+std::vector<uint8_t> Alternating16(size_t count, int16_t even, int16_t odd) {
+  std::vector<int16_t> s(count);
+  for (size_t i = 0; i < count; ++i) s[i] = i % 2 ? odd : even;
+  std::vector<uint8_t> bytes(count * 2);
+  std::memcpy(bytes.data(), s.data(), bytes.size());
   return bytes;
+}
+
+std::vector<uint8_t> Alternating8(size_t count, uint8_t even, uint8_t odd) {
+  std::vector<uint8_t> b(count);
+  for (size_t i = 0; i < count; ++i) b[i] = i % 2 ? odd : even;
+  return b;
 }
 
 int16_t At16(const std::vector<uint8_t>& bytes, size_t i) {
@@ -25,42 +34,30 @@ int16_t At16(const std::vector<uint8_t>& bytes, size_t i) {
   return s;
 }
 
-TEST(AmplifyBuffer, SixteenBitGainAndClipping) {
-  const WaveFormatEx f = Pcm(1, 16);
-  auto bytes = Samples16({32767, -32768, 1000, 0, -1000, 11184, 11185});
-  AmplifyBuffer(&f, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  EXPECT_EQ(At16(bytes, 0), 32767);
-  EXPECT_EQ(At16(bytes, 1), -32767) << "the negative limit is -32767";
-  EXPECT_EQ(At16(bytes, 2), 2930);
-  EXPECT_EQ(At16(bytes, 3), 0);
-  EXPECT_EQ(At16(bytes, 4), -2930);
-  EXPECT_EQ(At16(bytes, 5), 32766);  // (11184 x 750 + 128) >> 8
-  EXPECT_EQ(At16(bytes, 6), 32767);  // 32769 clipped
-}
-
-TEST(AmplifyBuffer, EightBitAroundTheMiddle) {
-  const WaveFormatEx f = Pcm(1, 8);
-  std::vector<uint8_t> bytes = {128, 160, 161, 0, 255, 96, 127};
-  AmplifyBuffer(&f, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  EXPECT_EQ(bytes, (std::vector<uint8_t>{128, 253, 255, 0, 255, 3, 124}));
-}
-
-TEST(AmplifyBuffer, OddByteAndNoFormatAreLeftAlone) {
-  const WaveFormatEx f = Pcm(1, 16);
-  auto bytes = Samples16({1000, 1000});
-  bytes.push_back(7);
-  AmplifyBuffer(&f, bytes.data(), 3);  // one whole sample and a stray byte
-  EXPECT_EQ(At16(bytes, 0), 2930);
-  EXPECT_EQ(At16(bytes, 1), 1000);
+TEST(AmplifyBuffer, GainAndClippingForBothWidths) {
+  const WaveFormatEx f16 = Pcm(1, 16);
+  const std::vector<int16_t> in = {32767, -32768, 1000, 0, -1000, 11184, 11185};
+  const std::vector<int16_t> out = {32767, -32767, 2930, 0, -2930, 32766, 32767};  // the negative limit is -32767
+  std::vector<uint8_t> bytes(in.size() * 2 + 1, 7);  // and a stray odd byte left alone
+  std::memcpy(bytes.data(), in.data(), in.size() * 2);
+  AmplifyBuffer(&f16, bytes.data(), static_cast<uint32_t>(bytes.size()));
+  for (size_t i = 0; i < in.size(); ++i) EXPECT_EQ(At16(bytes, i), out[i]) << in[i];
+  EXPECT_EQ(bytes.back(), 7);
   AmplifyBuffer(nullptr, bytes.data(), 4);
-  EXPECT_EQ(At16(bytes, 0), 2930);
+  EXPECT_EQ(At16(bytes, 2), 2930);
+
+  const WaveFormatEx f8 = Pcm(1, 8);
+  std::vector<uint8_t> eight = {128, 160, 161, 0, 255, 96, 127};
+  AmplifyBuffer(&f8, eight.data(), static_cast<uint32_t>(eight.size()));
+  EXPECT_EQ(eight, (std::vector<uint8_t>{128, 253, 255, 0, 255, 3, 124}));
 }
 
 class MeasureLevelTest : public ::testing::Test {
  protected:
-  void Measure(const WaveFormatEx& f, const std::vector<uint8_t>& bytes) {
+  void Measure(const WaveFormatEx& f, const std::vector<uint8_t>& bytes, int threshold = 0) {
     format_ = f;
     meter_.MeterFormat.store(&format_);
+    meter_.Threshold.store(threshold);
     meter_.Dirty.store(false);
     MeasureLevel(&meter_, bytes.data(), static_cast<uint32_t>(bytes.size()));
   }
@@ -68,83 +65,38 @@ class MeasureLevelTest : public ::testing::Test {
   WaveFormatEx format_{};
 };
 
-TEST_F(MeasureLevelTest, EightBitMono) {
-  Measure(Pcm(1, 8), std::vector<uint8_t>(640, 128));
-  EXPECT_EQ(meter_.Level.load(), 0);
-  EXPECT_TRUE(meter_.Dirty.load());
-  Measure(Pcm(1, 8), std::vector<uint8_t>(640, 0));
-  EXPECT_EQ(meter_.Level.load(), 100);
-  Measure(Pcm(1, 8), std::vector<uint8_t>(640, 255));
-  EXPECT_EQ(meter_.Level.load(), 99);
-  // Mean of |x - 128| over 0 and 128 alternating = 64 -> 50 %.
-  std::vector<uint8_t> half(640);
-  for (size_t i = 0; i < half.size(); ++i) half[i] = i % 2 ? 128 : 0;
-  Measure(Pcm(1, 8), half);
-  EXPECT_EQ(meter_.Level.load(), 50);
-}
-
-TEST_F(MeasureLevelTest, SixteenBitMonoUsesEverySecondSample) {
-  // Full scale on the even samples only: the even sum over all samples is
-  // half of full scale = 100 %.
-  std::vector<int16_t> s(320);
-  for (size_t i = 0; i < s.size(); i += 2) s[i] = -32767;
-  Measure(Pcm(1, 16), Samples16(s));
-  EXPECT_EQ(meter_.Level.load(), 100);
-  // The odd samples are not looked at.
-  std::vector<int16_t> odd(320);
-  for (size_t i = 1; i < odd.size(); i += 2) odd[i] = 32767;
-  Measure(Pcm(1, 16), Samples16(odd));
-  EXPECT_EQ(meter_.Level.load(), 0);
-  // A steady 3277 (10 % of full scale): mean of halves 1638.5 -> 1639 -> 10 %.
-  Measure(Pcm(1, 16), Samples16(std::vector<int16_t>(320, 3277)));
-  EXPECT_EQ(meter_.Level.load(), 10);
-}
-
-TEST_F(MeasureLevelTest, TwoChannelsPackLeftLowRightHigh) {
-  // 8-bit stereo: the index steps by channels x block align (4) below
-  // n = bytes / 4, so a quarter of the frames are summed and divided by n;
-  // the divisor 32 makes up for it. Left |x - 128| = 64, right 32.
-  std::vector<uint8_t> b(640);
-  for (size_t i = 0; i < b.size(); i += 2) {
-    b[i] = 128 + 64;
-    b[i + 1] = 128 - 32;
+TEST_F(MeasureLevelTest, LevelsAndTheVoiceDecision) {
+  // Stereo packs left in the low byte, right in the high; voice is decided on
+  // their average. Stereo sums every channels x block align-th frame below
+  // bytes / step and divides by that count, which the divisors 32 and 4095
+  // make up for.
+  const struct {
+    const char* Name;
+    WaveFormatEx Format;
+    std::vector<uint8_t> Bytes;
+    uint16_t Level;
+    int Voice;  // the highest threshold still reached
+  } cases[] = {
+      {"8-bit silence", Pcm(1, 8), std::vector<uint8_t>(640, 128), 0, 0},
+      {"8-bit bottom", Pcm(1, 8), std::vector<uint8_t>(640, 0), 100, 100},
+      {"8-bit top", Pcm(1, 8), std::vector<uint8_t>(640, 255), 99, 99},
+      {"8-bit half", Pcm(1, 8), Alternating8(640, 0, 128), 50, 50},
+      {"8-bit short", Pcm(1, 8), std::vector<uint8_t>(64, 64), 50, 50},
+      {"16-bit even samples only", Pcm(1, 16), Alternating16(320, -32767, 0), 100, 100},
+      {"16-bit odd samples unseen", Pcm(1, 16), Alternating16(320, 0, 32767), 0, 0},
+      {"16-bit 10 %", Pcm(1, 16), Alternating16(320, 3277, 3277), 10, 10},
+      {"8-bit stereo", Pcm(2, 8), Alternating8(640, 128 + 64, 128 - 32), 25 * 256 + 50, 37},
+      {"16-bit stereo", Pcm(2, 16), Alternating16(320, 6552, -3276), 10 * 256 + 20, 15},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    Measure(c.Format, c.Bytes, c.Voice);
+    EXPECT_EQ(meter_.Level.load(), c.Level);
+    EXPECT_TRUE(meter_.AboveThreshold.load());
+    EXPECT_TRUE(meter_.Dirty.load());
+    Measure(c.Format, c.Bytes, c.Voice + 1);
+    EXPECT_FALSE(meter_.AboveThreshold.load());
   }
-  meter_.Threshold.store(37);
-  Measure(Pcm(2, 8), b);
-  EXPECT_EQ(meter_.Level.load() & 0xFF, 50);
-  EXPECT_EQ(meter_.Level.load() >> 8, 25);
-  EXPECT_TRUE(meter_.AboveThreshold.load()) << "(50 + 25) / 2 = 37";
-  meter_.Threshold.store(38);
-  Measure(Pcm(2, 8), b);
-  EXPECT_FALSE(meter_.AboveThreshold.load());
-}
-
-TEST_F(MeasureLevelTest, TwoChannelsSixteenBitAndTheirThreshold) {
-  // Step 8 below n = 80: ten frames summed, divided by 80, scaled by 4095.
-  std::vector<int16_t> s(320);
-  for (size_t i = 0; i < s.size(); i += 2) {
-    s[i] = 6552;       // mean 819 -> 20 %
-    s[i + 1] = -3276;  // mean 409.5 -> 410 -> 10 %
-  }
-  meter_.Threshold.store(15);
-  Measure(Pcm(2, 16), Samples16(s));
-  EXPECT_EQ(meter_.Level.load(), 10 * 256 + 20);
-  EXPECT_TRUE(meter_.AboveThreshold.load());
-  meter_.Threshold.store(16);
-  Measure(Pcm(2, 16), Samples16(s));
-  EXPECT_FALSE(meter_.AboveThreshold.load());
-}
-
-TEST_F(MeasureLevelTest, ThresholdDecidesVoice) {
-  meter_.Threshold.store(0);
-  Measure(Pcm(1, 8), std::vector<uint8_t>(64, 128));
-  EXPECT_TRUE(meter_.AboveThreshold.load()) << "a threshold of 0 passes silence";
-  meter_.Threshold.store(50);
-  Measure(Pcm(1, 8), std::vector<uint8_t>(64, 64));  // 64 -> 50 %
-  EXPECT_TRUE(meter_.AboveThreshold.load());
-  meter_.Threshold.store(51);
-  Measure(Pcm(1, 8), std::vector<uint8_t>(64, 64));
-  EXPECT_FALSE(meter_.AboveThreshold.load());
 }
 
 TEST_F(MeasureLevelTest, SkippedWhileDirtyOrClosed) {
@@ -156,38 +108,28 @@ TEST_F(MeasureLevelTest, SkippedWhileDirtyOrClosed) {
   EXPECT_EQ(meter_.Level.load(), 100);
   meter_.Dirty.store(false);
   MeasureLevel(&meter_, silent.data(), 0);
-  EXPECT_FALSE(meter_.Dirty.load()) << "an empty buffer is not a measurement";
   MeasureLevel(&meter_, nullptr, 64);
-  EXPECT_FALSE(meter_.Dirty.load());
   meter_.MeterFormat.store(nullptr);
   MeasureLevel(&meter_, silent.data(), 64);
   EXPECT_FALSE(meter_.Dirty.load());
   EXPECT_EQ(meter_.Level.load(), 100);
 }
 
-TEST_F(MeasureLevelTest, MoreChannelsOrOddWidthsKeepTheDecision) {
+TEST_F(MeasureLevelTest, OtherLayoutsMeasureZeroAndStayInsideTheBuffer) {
   meter_.AboveThreshold.store(true);
-  Measure(Pcm(4, 16), std::vector<uint8_t>(640, 0x40));
+  Measure(Pcm(4, 16), std::vector<uint8_t>(640, 0x40), 50);
   EXPECT_EQ(meter_.Level.load(), 0);
-  EXPECT_TRUE(meter_.AboveThreshold.load());
+  EXPECT_TRUE(meter_.AboveThreshold.load()) << "more channels keep the last decision";
   EXPECT_TRUE(meter_.Dirty.load());
-  // 24-bit mono measures nothing: level 0.
   Measure(Pcm(1, 24), std::vector<uint8_t>(639, 0x40));
   EXPECT_EQ(meter_.Level.load(), 0);
-}
-
-TEST_F(MeasureLevelTest, LyingBlockAlignStaysInsideTheBuffer) {
-  // Two 16-bit channels claimed with block align 1: the index rule would
-  // reach past the buffer; the measurement must stay inside it (ASan checks).
-  WaveFormatEx f = Pcm(2, 16);
-  f.BlockAlign = 1;
-  std::vector<uint8_t> b(10, 0x7F);
-  Measure(f, b);
-  EXPECT_TRUE(meter_.Dirty.load());
-  f = Pcm(1, 16);
-  f.BlockAlign = 1;
-  Measure(f, std::vector<uint8_t>(9, 0x7F));
-  EXPECT_TRUE(meter_.Dirty.load());
+  // A lying block align of 1 would take the index rule past the buffer (ASan checks).
+  for (uint16_t channels : {2, 1}) {
+    WaveFormatEx f = Pcm(channels, 16);
+    f.BlockAlign = 1;
+    Measure(f, std::vector<uint8_t>(channels == 2 ? 10 : 9, 0x7F));
+    EXPECT_TRUE(meter_.Dirty.load());
+  }
 }
 
 }  // namespace

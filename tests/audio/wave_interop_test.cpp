@@ -4,9 +4,9 @@
 #include <gtest/gtest.h>
 #include <sndfile.h>
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <string>
 #include <vector>
 
 #include "audio/format_presets.h"
@@ -25,8 +25,10 @@ struct SndData {
 SndData ReadWithSndfile(const std::string& path) {
   SndData d;
   SNDFILE* f = sf_open(path.c_str(), SFM_READ, &d.info);
-  EXPECT_NE(f, nullptr) << sf_strerror(nullptr);
-  if (f == nullptr) return d;
+  if (f == nullptr) {
+    ADD_FAILURE() << sf_strerror(nullptr);
+    return d;
+  }
   d.samples.resize(static_cast<size_t>(d.info.frames * d.info.channels));
   EXPECT_EQ(sf_readf_short(f, d.samples.data(), d.info.frames), d.info.frames);
   sf_close(f);
@@ -42,8 +44,7 @@ void WriteWithSndfile(const std::string& path, int format, int channels, int rat
   SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
   ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
   if (extraChunks) {
-    // Strings set before the first sample go into a LIST chunk ahead of "data";
-    // broadcast info adds a bext chunk there as well.
+    // Set before the first sample, these go into LIST and bext chunks ahead of "data".
     sf_set_string(f, SF_STR_TITLE, "Interview, take 3");
     sf_set_string(f, SF_STR_ARTIST, "Q");
     SF_BROADCAST_INFO bext{};
@@ -70,107 +71,84 @@ std::vector<short> ReadWithStream(const std::string& path, WaveFormatEx* format 
   return out;
 }
 
-// The position of a chunk identifier in a file, or npos.
-size_t FindChunk(const std::vector<uint8_t>& f, const char* id) {
-  for (size_t i = 12; i + 4 <= f.size(); ++i)
-    if (std::memcmp(f.data() + i, id, 4) == 0) return i;
-  return std::string::npos;
-}
+size_t FindChunk(const std::vector<uint8_t>& f, const char* id) { return std::string(f.begin(), f.end()).find(id, 12); }
 
 class InteropTest : public ::testing::Test {
  protected:
   audiotest::TempDir dir_;
 };
 
-TEST_F(InteropTest, OurPcmRecordingsReadTheSameInLibsndfile) {
-  const std::vector<int16_t> speech = audiotest::SpeechLike(8000 + 77);
-  const std::string p16 = dir_.File("p16.wav");
-  ASSERT_TRUE(audiotest::Record(p16, kFormatPcm8k16, audiotest::AsBytes(speech)));
-  const SndData d = ReadWithSndfile(p16);
-  EXPECT_EQ(d.info.samplerate, 8000);
-  EXPECT_EQ(d.info.channels, 1);
-  EXPECT_EQ(d.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
-  EXPECT_EQ(d.samples, ReadWithStream(p16));
-  EXPECT_EQ(d.samples, std::vector<short>(speech.begin(), speech.end()));
-
+TEST_F(InteropTest, OurRecordingsReadTheSameInLibsndfile) {
+  const std::vector<uint8_t> speech = audiotest::AsBytes(audiotest::SpeechLike(8000 + 77));
   std::vector<uint8_t> eight(11025 + 3);
   for (size_t i = 0; i < eight.size(); ++i) eight[i] = static_cast<uint8_t>(128 + 100 * ((i / 20) % 2 ? 1 : -1));
-  const std::string p8 = dir_.File("p8.wav");
-  ASSERT_TRUE(audiotest::Record(p8, kFormatPcm11k8, eight));
-  const SndData d8 = ReadWithSndfile(p8);
-  EXPECT_EQ(d8.info.samplerate, 11025);
-  EXPECT_EQ(d8.info.format, SF_FORMAT_WAV | SF_FORMAT_PCM_U8);
-  EXPECT_EQ(d8.samples, ReadWithStream(p8));
+  const struct {
+    uint32_t FormatId;
+    const std::vector<uint8_t>* Bytes;
+    int SfFormat, Rate;
+    sf_count_t Frames;
+  } cases[] = {{kFormatPcm8k16, &speech, SF_FORMAT_PCM_16, 8000, 8077},
+               {kFormatPcm11k8, &eight, SF_FORMAT_PCM_U8, 11025, 11028},
+               {kFormatGsm610, &speech, SF_FORMAT_GSM610, 8000, 26 * 320}};  // whole pairs
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.FormatId);
+    const std::string path = dir_.File("ours.wav");
+    ASSERT_TRUE(audiotest::Record(path, c.FormatId, *c.Bytes));
+    const SndData d = ReadWithSndfile(path);
+    EXPECT_EQ(d.info.format, SF_FORMAT_WAV | c.SfFormat);
+    EXPECT_EQ(d.info.samplerate, c.Rate);
+    EXPECT_EQ(d.info.channels, 1);
+    EXPECT_EQ(d.info.frames, c.Frames);
+    EXPECT_EQ(d.samples, ReadWithStream(path));
+    if (c.FormatId == kFormatPcm8k16) {
+      EXPECT_EQ(audiotest::AsBytes(d.samples), speech);
+    }
+  }
 }
 
-TEST_F(InteropTest, OurGsmRecordingsDecodeTheSameInLibsndfile) {
-  const std::string path = dir_.File("g.wav");
-  ASSERT_TRUE(audiotest::Record(path, kFormatGsm610, audiotest::AsBytes(audiotest::SpeechLike(320 * 40))));
-  const SndData d = ReadWithSndfile(path);
-  EXPECT_EQ(d.info.format, SF_FORMAT_WAV | SF_FORMAT_GSM610);
-  EXPECT_EQ(d.info.samplerate, 8000);
-  EXPECT_EQ(d.info.frames, 320 * 40);
-  EXPECT_EQ(d.samples, ReadWithStream(path));
-}
-
-TEST_F(InteropTest, LibsndfilePcmPlaysThroughOurRead) {
-  const std::vector<int16_t> speech = audiotest::SpeechLike(5000);
-  std::vector<short> mono(speech.begin(), speech.end());
+TEST_F(InteropTest, LibsndfileFilesPlayThroughOurRead) {
+  const std::vector<short> mono = audiotest::SpeechLike(5000), gsm = audiotest::SpeechLike(320 * 30 + 100);
   std::vector<short> stereo;
   for (size_t i = 0; i < 3001; ++i) {
-    stereo.push_back(speech[i]);
-    stereo.push_back(static_cast<short>(-speech[i] / 3));
+    stereo.push_back(mono[i]);
+    stereo.push_back(static_cast<short>(-mono[i] / 3));
   }
-  struct Case {
-    const char* name;
-    int format;
-    int channels;
-    int rate;
-    const std::vector<short>* samples;
-    bool extra;
+  // Extra chunks (LIST, bext) lie between fmt and data. GSM plays whole pairs:
+  // 9700 samples make 31, the last one padded (libsndfile counts the data
+  // chunk's pad byte as a 32nd block, so only its samples are the reference).
+  const struct {
+    const char* Name;
+    int Format, Channels, Rate;
+    const std::vector<short>* Samples;
+    bool Extra;
+    size_t Expected;
   } cases[] = {
-      {"m16.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 8000, &mono, false},
-      {"m16x.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 22050, &mono, true},
-      {"m8x.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_U8, 1, 11025, &mono, true},
-      {"s16x.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, &stereo, true},
+      {"m16.wav", SF_FORMAT_PCM_16, 1, 8000, &mono, false, 5000},
+      {"m16x.wav", SF_FORMAT_PCM_16, 1, 22050, &mono, true, 5000},
+      {"m8x.wav", SF_FORMAT_PCM_U8, 1, 11025, &mono, true, 5000},
+      {"s16x.wav", SF_FORMAT_PCM_16, 2, 44100, &stereo, true, 6002},
+      {"g.wav", SF_FORMAT_GSM610, 1, 8000, &gsm, false, 31 * 320},
+      {"gx.wav", SF_FORMAT_GSM610, 1, 8000, &gsm, true, 31 * 320},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    const std::string path = dir_.File(c.name);
-    WriteWithSndfile(path, c.format, c.channels, c.rate, *c.samples, c.extra);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.Name);
+    const std::string path = dir_.File(c.Name);
+    WriteWithSndfile(path, SF_FORMAT_WAV | c.Format, c.Channels, c.Rate, *c.Samples, c.Extra);
     const auto bytes = audiotest::ReadBytes(path);
-    if (c.extra) {
-      ASSERT_NE(FindChunk(bytes, "LIST"), std::string::npos);
-      EXPECT_LT(FindChunk(bytes, "LIST"), FindChunk(bytes, "data")) << "extra chunks lie before the data";
+    if (c.Extra) {
+      EXPECT_LT(FindChunk(bytes, "LIST"), FindChunk(bytes, "data"));
+    }
+    if (c.Format == SF_FORMAT_GSM610) {
+      EXPECT_NE(FindChunk(bytes, "fact"), std::string::npos);
     }
     WaveFormatEx f{};
     const std::vector<short> ours = ReadWithStream(path, &f);
-    EXPECT_EQ(f.SamplesPerSec, static_cast<uint32_t>(c.rate));
-    EXPECT_EQ(f.Channels, c.channels);
-    EXPECT_EQ(ours, ReadWithSndfile(path).samples);
-  }
-}
-
-TEST_F(InteropTest, LibsndfileGsmPlaysThroughOurRead) {
-  const std::vector<int16_t> speech = audiotest::SpeechLike(320 * 30 + 100);
-  const std::vector<short> samples(speech.begin(), speech.end());
-  for (bool extra : {false, true}) {
-    const std::string path = dir_.File(extra ? "gx.wav" : "g.wav");
-    WriteWithSndfile(path, SF_FORMAT_WAV | SF_FORMAT_GSM610, 1, 8000, samples, extra);
-    const auto bytes = audiotest::ReadBytes(path);
-    ASSERT_NE(FindChunk(bytes, "fact"), std::string::npos);
-    WaveFileStream s;
-    ASSERT_TRUE(s.Open(HostPath(path), kStreamRead));
-    EXPECT_TRUE(s.IsGsm());
-    const SndData d = ReadWithSndfile(path);
-    std::vector<short> ours = ReadWithStream(path);
-    // 9700 samples make 31 pairs, the last one padded; every pair plays whole.
-    // (libsndfile counts the data chunk's pad byte as a 32nd block, so its
-    // frame count is not the reference; its samples are.)
-    ASSERT_EQ(ours.size(), 31u * 320);
-    ASSERT_GE(d.samples.size(), ours.size());
-    EXPECT_EQ(ours, std::vector<short>(d.samples.begin(), d.samples.begin() + static_cast<std::ptrdiff_t>(ours.size())));
-    EXPECT_EQ(std::vector<short>(ours.begin(), ours.begin() + 9000), std::vector<short>(d.samples.begin(), d.samples.begin() + 9000));
+    EXPECT_EQ(f.SamplesPerSec, static_cast<uint32_t>(c.Rate));
+    EXPECT_EQ(f.Channels, c.Channels);
+    ASSERT_EQ(ours.size(), c.Expected);
+    const std::vector<short> theirs = ReadWithSndfile(path).samples;
+    ASSERT_GE(theirs.size(), ours.size());
+    EXPECT_EQ(ours, std::vector<short>(theirs.begin(), theirs.begin() + static_cast<std::ptrdiff_t>(ours.size())));
   }
 }
 

@@ -1,11 +1,11 @@
-// Writes that cannot complete: the RIFF size limit and a full disk. The file
-// must stay a valid WAV whose header matches the data in it.
+// Writes that cannot complete leave a valid WAV whose header matches its data.
 
 #include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <tuple>
 #include <vector>
 
 #include "audio/format_presets.h"
@@ -24,8 +24,7 @@ TEST(WaveWriteLimits, RiffSizeNeverPassesFourGiB) {
   audiotest::TestStream s;
   s.SetFormat(kFormatPcm8k16);
   ASSERT_TRUE(s.Open(HostPath(dir.File("big.wav")), kStreamWrite));
-  // 36 + frames x 2 may reach 4 GiB - 1 and not pass it: 2147483629 frames
-  // is the most; pretend the file already holds all but 320 of them.
+  // 36 + frames x 2 may reach 4 GiB - 1: 2147483629 frames at most.
   s.TotalFrames = 2147483629u - 319;
   EXPECT_FALSE(s.Write(block.data(), 320));
   EXPECT_EQ(platform::GetLastError(), EFBIG);
@@ -33,10 +32,8 @@ TEST(WaveWriteLimits, RiffSizeNeverPassesFourGiB) {
   EXPECT_EQ(audiotest::ReadBytes(dir.File("big.wav")).size(), 44u);
   s.TotalFrames = 2147483629u - 320;
   ASSERT_TRUE(s.Write(block.data(), 320));
-  const auto f = audiotest::ReadBytes(dir.File("big.wav"));
-  EXPECT_EQ(Le32(f, 4), 0xFFFFFFFEu);
-  EXPECT_EQ(Le32(f, 40), 0xFFFFFFFEu - 36);
-
+  EXPECT_EQ(Le32(audiotest::ReadBytes(dir.File("big.wav")), 4), 0xFFFFFFFEu);
+  EXPECT_EQ(Le32(audiotest::ReadBytes(dir.File("big.wav")), 40), 0xFFFFFFFEu - 36);
   // The file end must stay addressable as well.
   s.EndPos = 0xFFFFFFFFu - 600;
   EXPECT_FALSE(s.Write(block.data(), 1000));
@@ -62,13 +59,12 @@ TEST(WaveWriteLimits, GsmPairsStopBeforeFourGiB) {
   EXPECT_EQ(Le32(audiotest::ReadBytes(dir.File("big.wav")), 4), 52u + 66076419u * 65);
 }
 
-// The process may write no further than `bytes` into any file; SIGXFSZ is
-// ignored so the write fails with EFBIG instead, as on a full disk.
+// The process may write no further than `bytes` into any file; with SIGXFSZ
+// ignored the write fails with EFBIG, as on a full disk.
 class FileSizeLimit {
  public:
-  explicit FileSizeLimit(rlim_t bytes) {
+  explicit FileSizeLimit(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
     getrlimit(RLIMIT_FSIZE, &saved_);
-    previous_ = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limit = saved_;
     limit.rlim_cur = bytes;
     setrlimit(RLIMIT_FSIZE, &limit);
@@ -79,38 +75,36 @@ class FileSizeLimit {
   }
 
  private:
+  void (*previous_)(int);
   rlimit saved_{};
-  void (*previous_)(int) = nullptr;
 };
 
-void ExpectValidAfterFullDisk(uint32_t formatId, size_t header, size_t blockBytes) {
-  audiotest::TempDir dir;
-  const std::string path = dir.File("full.wav");
-  const std::vector<uint8_t> block = audiotest::AsBytes(audiotest::SpeechLike(320));
-  size_t written = 0;
-  {
-    audiotest::TestStream s;
-    s.SetFormat(formatId);
-    ASSERT_TRUE(s.Open(HostPath(path), kStreamWrite));
-    FileSizeLimit limit(header + 3 * blockBytes + blockBytes / 2);
-    while (s.Write(block.data(), 320) && written < 100) ++written;
-    EXPECT_EQ(platform::GetLastError(), EFBIG);
-  }
-  EXPECT_EQ(written, 3u);
-  const auto f = audiotest::ReadBytes(path);
-  ASSERT_EQ(f.size(), header + 3 * blockBytes) << "the half-written block is cut off";
-  EXPECT_EQ(Le32(f, 4), f.size() - 8);
-  EXPECT_EQ(Le32(f, header - 4), 3 * blockBytes);
-  audiotest::TestStream r;
-  ASSERT_TRUE(r.Open(HostPath(path), kStreamRead));
-  size_t blocks = 0;
-  audiotest::ReadAll(r, kReadForward, &blocks);
-  EXPECT_EQ(blocks, 3u);
-}
-
 TEST(WaveWriteLimits, FullDiskLeavesAMatchingHeader) {
-  ExpectValidAfterFullDisk(kFormatPcm8k16, 44, 640);
-  ExpectValidAfterFullDisk(kFormatGsm610, 60, 65);
+  const std::vector<uint8_t> block = audiotest::AsBytes(audiotest::SpeechLike(320));
+  for (auto [formatId, header, blockBytes] : {std::tuple{kFormatPcm8k16, 44u, 640u}, {kFormatGsm610, 60u, 65u}}) {
+    SCOPED_TRACE(formatId);
+    audiotest::TempDir dir;
+    const std::string path = dir.File("full.wav");
+    size_t written = 0;
+    {
+      audiotest::TestStream s;
+      s.SetFormat(formatId);
+      ASSERT_TRUE(s.Open(HostPath(path), kStreamWrite));
+      FileSizeLimit limit(header + 3 * blockBytes + blockBytes / 2);
+      while (s.Write(block.data(), 320) && written < 100) ++written;
+      EXPECT_EQ(platform::GetLastError(), EFBIG);
+    }
+    EXPECT_EQ(written, 3u);
+    const auto f = audiotest::ReadBytes(path);
+    ASSERT_EQ(f.size(), header + 3 * blockBytes) << "the half-written block is cut off";
+    EXPECT_EQ(Le32(f, 4), f.size() - 8);
+    EXPECT_EQ(Le32(f, header - 4), 3 * blockBytes);
+    audiotest::TestStream r;
+    ASSERT_TRUE(r.Open(HostPath(path), kStreamRead));
+    size_t blocks = 0;
+    audiotest::ReadAll(r, kReadForward, &blocks);
+    EXPECT_EQ(blocks, 3u);
+  }
 }
 
 }  // namespace
