@@ -11,7 +11,6 @@
 
 #include "diag/show_error.h"
 #include "view/main_view.h"
-#include "view/pixel_checks.h"
 #include "view/skin_font.h"
 #include "view/skin_view_widget.h"
 #include "view/synthetic_skin.h"
@@ -19,16 +18,7 @@
 
 namespace {
 
-using view_test::CountMismatches;
-using view_test::ImagePixel;
-using view_test::SkinPixel;
-
-auto FromSkin() {
-  return [](int x, int y) { return SkinPixel(x, y); };
-}
-auto Solid(int id) {
-  return [id](int, int) { return ImagePixel(id, 0, 0); };
-}
+using namespace view_test;
 
 struct RecordingTransport : view::ViewTransport {
   void AttachView(view::MainView* v) override { view = v; }
@@ -37,52 +27,36 @@ struct RecordingTransport : view::ViewTransport {
   audio::MeterState* meter = nullptr;
 };
 
-class ErrorRecorder {
- public:
-  ErrorRecorder() {
+class MainViewTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
     diag::SetErrorPresenter([this](void*, const std::u16string& text) {
-      texts.push_back(text);
+      errors.push_back(text);
       return 1;
     });
   }
-  ~ErrorRecorder() { diag::SetErrorPresenter(nullptr); }
-  std::vector<std::u16string> texts;
-};
-
-class MainViewTest : public ::testing::Test {
- protected:
-  view_test::SyntheticSkin images;
-  ErrorRecorder errors;
+  void TearDown() override { diag::SetErrorPresenter(nullptr); }
+  SyntheticSkin images;
+  std::vector<std::u16string> errors;
   RecordingTransport transport;
 };
 
-// Init with one image missing: the first failing step names itself.
-struct MissingImage {
-  int id;
-  const char16_t* message;
-};
-
 TEST_F(MainViewTest, InitReportsTheStepThatFailed) {
-  const MissingImage cases[] = {
-      {104, u"Failed to create compatible DC."},
-      {121, u"Failed to initialize buttons."},
-      {162, u"Failed to initialize buttons."},
-      {112, u"Failed to initialize sliders."},
-      {157, u"Failed to initialize sliders."},
-      {143, u"Failed to initialize audio monitor."},
+  const struct { int id; std::u16string message; } cases[] = {
+      {104, u"Failed to create compatible DC."},     {121, u"Failed to initialize buttons."},
+      {162, u"Failed to initialize buttons."},       {112, u"Failed to initialize sliders."},
+      {157, u"Failed to initialize sliders."},       {143, u"Failed to initialize audio monitor."},
       {163, u"Failed to initialize audio monitor."},
   };
-  for (const MissingImage& c : cases) {
-    view_test::SyntheticSkin own;  // a fresh folder for each case
+  for (const auto& c : cases) {
+    SyntheticSkin own;  // a fresh folder for each case
     own.Remove(c.id);
-    errors.texts.clear();
+    errors.clear();
     view::MainView view(nullptr, &transport);
     EXPECT_FALSE(view.Init()) << c.id;
-    ASSERT_EQ(errors.texts.size(), 1u) << c.id;
-    const std::u16string message(c.message);
-    EXPECT_EQ(errors.texts[0].substr(0, message.size()), message) << c.id;
-    EXPECT_NE(errors.texts[0].find(u"No such file or directory"), std::u16string::npos)
-        << "the system's text for the missing file follows";
+    ASSERT_EQ(errors.size(), 1u) << c.id;
+    EXPECT_EQ(errors[0].substr(0, c.message.size()), c.message) << c.id;
+    EXPECT_NE(errors[0].find(u"No such file or directory"), std::u16string::npos) << c.id;
   }
 }
 
@@ -90,8 +64,10 @@ TEST_F(MainViewTest, InitShowsTheBareSkinAndHandsTheMeterToTheTransport) {
   view::MainView view(nullptr, &transport);
   EXPECT_EQ(transport.view, &view);
   ASSERT_TRUE(view.Init());
-  EXPECT_TRUE(errors.texts.empty());
+  EXPECT_TRUE(errors.empty());
   EXPECT_EQ(transport.meter, static_cast<audio::MeterState*>(&view.Meter));
+  view.SetVasThreshold(35);  // reaches the meter; a disabled meter draws nothing
+  EXPECT_EQ(view.Meter.Threshold.load(), 35);
   const QImage shown = view.Snapshot();
   ASSERT_EQ(shown.size(), QSize(240, 269));
   EXPECT_EQ(CountMismatches(shown, shown.rect(), FromSkin()), 0);
@@ -100,28 +76,30 @@ TEST_F(MainViewTest, InitShowsTheBareSkinAndHandsTheMeterToTheTransport) {
 
 class InitialisedView : public MainViewTest {
  protected:
-  void SetUp() override { ASSERT_TRUE(view.Init()); }
-  QImage Shown() { return view.Snapshot(); }
+  void SetUp() override {
+    MainViewTest::SetUp();
+    ASSERT_TRUE(view.Init());
+  }
+  int Mismatches(const QRect& r, const PixelFn& expected) { return CountMismatches(view.Snapshot(), r, expected); }
   view::MainView view{nullptr, &transport};
   int id = -1;
 };
 
-TEST_F(InitialisedView, PenOutsideEveryControlCapturesNothing) {
-  EXPECT_FALSE(view.PointerDown(120, 20, &id));
+TEST_F(InitialisedView, PushButtonCommandsOnlyWhenLiftedOnIt) {
+  EXPECT_FALSE(view.PointerDown(120, 20, &id)) << "outside every control";
   EXPECT_EQ(id, 0);
   EXPECT_FALSE(view.PointerMove(10, 90, &id));
   EXPECT_FALSE(view.PointerUp(10, 90, &id));
-}
 
-TEST_F(InitialisedView, PushButtonSlidOffAndLiftedOutsideSendsNoCommand) {
+  const QRect record(5, 84, 28, 28);
   ASSERT_TRUE(view.PointerDown(15, 95, &id));
   EXPECT_EQ(id, view::kRecordButton);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), Solid(140)), 0) << "pressed image";
+  EXPECT_EQ(Mismatches(record, Solid(140)), 0) << "pressed image";
   ASSERT_TRUE(view.PointerMove(20, 100, &id));
   EXPECT_EQ(id, view::kRecordButton);
   ASSERT_TRUE(view.PointerMove(60, 20, &id));
   EXPECT_EQ(id, 0);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), FromSkin()), 0) << "released look";
+  EXPECT_EQ(Mismatches(record, FromSkin()), 0) << "released look";
   EXPECT_FALSE(view.PointerUp(60, 20, &id));
   EXPECT_EQ(id, 0);
   EXPECT_FALSE(view.PointerMove(15, 95, &id)) << "nothing captured any more";
@@ -130,72 +108,61 @@ TEST_F(InitialisedView, PushButtonSlidOffAndLiftedOutsideSendsNoCommand) {
   EXPECT_EQ(id, view::kPlayButton);
   ASSERT_TRUE(view.PointerUp(48, 91, &id));
   EXPECT_EQ(id, view::kPlayButton);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(37, 81, 34, 34), FromSkin()), 0);
-}
+  EXPECT_EQ(Mismatches(QRect(37, 81, 34, 34), FromSkin()), 0);
 
-TEST_F(InitialisedView, ButtonLiftedOutsideWithoutAMoveIsStillDrawnReleased) {
+  // Lifted outside without a move: still drawn released.
   ASSERT_TRUE(view.PointerDown(80, 90, &id));
   EXPECT_EQ(id, view::kStopButton);
   EXPECT_FALSE(view.PointerUp(150, 20, &id));
-  EXPECT_EQ(CountMismatches(Shown(), QRect(75, 84, 28, 28), FromSkin()), 0);
+  EXPECT_EQ(Mismatches(QRect(75, 84, 28, 28), FromSkin()), 0);
 }
 
 TEST_F(InitialisedView, VasToggleTogglesOncePerPenDown) {
+  const QRect r(8, 128, 38, 38);
   view::SkinButton& vas = view.Buttons[7];
   ASSERT_TRUE(view.PointerDown(20, 140, &id));
   EXPECT_EQ(id, view::kVasButton);
   EXPECT_EQ(vas.Toggled.load(), 1) << "on at pen-down";
   ASSERT_TRUE(view.PointerMove(120, 20, &id));
   EXPECT_EQ(id, 0);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(8, 128, 38, 38), Solid(162)), 0) << "lit while on";
+  EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "lit while on";
   ASSERT_TRUE(view.PointerMove(20, 140, &id));
   EXPECT_EQ(id, view::kVasButton);
   EXPECT_EQ(vas.Toggled.load(), 1) << "sliding back does not toggle again";
   ASSERT_TRUE(view.PointerUp(20, 140, &id));
   EXPECT_EQ(id, view::kVasButton);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(8, 128, 38, 38), Solid(162)), 0) << "stays lit";
+  EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "stays lit";
 
   ASSERT_TRUE(view.PointerDown(20, 140, &id));
   EXPECT_EQ(vas.Toggled.load(), 0);
   EXPECT_FALSE(view.PointerUp(120, 20, &id)) << "lifted outside: no command";
   EXPECT_EQ(vas.Toggled.load(), 0) << "the toggle stays inverted";
-  EXPECT_EQ(CountMismatches(Shown(), QRect(8, 128, 38, 38), FromSkin()), 0);
+  EXPECT_EQ(Mismatches(r, FromSkin()), 0);
 
   view.SetButtonToggled(view::kVasButton, true);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(8, 128, 38, 38), Solid(162)), 0);
+  EXPECT_EQ(Mismatches(r, Solid(162)), 0);
 }
 
 TEST_F(InitialisedView, DisabledButtonShowsItsDisabledLookAndIgnoresThePen) {
+  const QRect r(5, 84, 28, 28);
   view.EnableButton(view::kRecordButton, false);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), Solid(142)), 0);
+  EXPECT_EQ(Mismatches(r, Solid(142)), 0);
   EXPECT_FALSE(view.PointerDown(15, 95, &id));
   view.SetButtonFace(view::kRecordButton, view::FaceActive);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), Solid(142)), 0) << "no face while disabled";
+  EXPECT_EQ(Mismatches(r, Solid(142)), 0) << "no face while disabled";
 
-  ASSERT_TRUE(view.Buttons[0].LoadButtonFaces(172, 167, 0, 0) == false);
+  ASSERT_FALSE(view.Buttons[0].LoadButtonFaces(172, 167, 0, 0));
   view.EnableButton(view::kRecordButton, true);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), FromSkin()), 0)
-      << "enabled look is the skin's, whatever the face";
+  EXPECT_EQ(Mismatches(r, FromSkin()), 0) << "enabled look is the skin's, whatever the face";
   view.SetButtonFace(view::kRecordButton, view::FaceActive);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), Solid(172)), 0);
+  EXPECT_EQ(Mismatches(r, Solid(172)), 0);
   ASSERT_TRUE(view.PointerDown(15, 95, &id));
-  EXPECT_EQ(CountMismatches(Shown(), QRect(5, 84, 28, 28), Solid(167)), 0);
-}
-
-TEST_F(InitialisedView, SliderPercentsAtTheEndsOfTheTracks) {
-  view.SetSliderPercent(view::kVolumeSlider, 100);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 3.0f);
-  EXPECT_EQ(view.SliderPercent(view::kVolumeSlider), 100);
-  view.SetSliderPercent(view::kVolumeSlider, 0);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 57.0f);
-  EXPECT_EQ(view.SliderPercent(view::kVolumeSlider), 0);
-  view.SetSliderPercent(view::kThresholdSlider, 100);
-  EXPECT_FLOAT_EQ(view.Sliders[2].Position, 221.0f);
-  EXPECT_EQ(view.SliderPercent(view::kThresholdSlider), 94);
-  view.SetSliderPercent(99, 50);  // no such slider: ignored
+  EXPECT_EQ(Mismatches(r, Solid(167)), 0);
 }
 
 TEST_F(InitialisedView, PenNearASliderGrabsItAndItsThumbFollows) {
+  view.SetSliderPercent(view::kThresholdSlider, 100);
+  EXPECT_EQ(view.SliderPercent(view::kThresholdSlider), 94);
   view.SetSliderPercent(view::kVolumeSlider, 0);
   ASSERT_TRUE(view.PointerDown(219, 30, &id)) << "4 pixels left of the track";
   EXPECT_EQ(id, view::kVolumeSlider);
@@ -211,13 +178,13 @@ TEST_F(InitialisedView, PenNearASliderGrabsItAndItsThumbFollows) {
   EXPECT_EQ(id, view::kVolumeSlider);
   EXPECT_FLOAT_EQ(view.Sliders[0].Position, 10.0f);
   EXPECT_EQ(view.Sliders[0].Pressed.load(), 0);
-  EXPECT_EQ(view.SliderPercent(view::kVolumeSlider), 87);  // 100 × 47 / 54
+  EXPECT_EQ(view.SliderPercent(view::kVolumeSlider), 87);
 }
 
 TEST_F(InitialisedView, TextIsDrawnBottomAlignedInsideItsAreaAndReplacesTheOldText) {
   view.ShowTime(u"88:88:88");
-  QImage shown = Shown();
-  const QRect area(33, 33, 115 - 33, 52 - 33);  // the text's own rectangle
+  QImage shown = view.Snapshot();
+  const QRect area(33, 33, 115 - 33, 52 - 33);
   int top = 1000, bottom = -1, inkOutside = 0;
   for (int y = 0; y < 269; ++y)
     for (int x = 0; x < 240; ++x) {
@@ -228,16 +195,15 @@ TEST_F(InitialisedView, TextIsDrawnBottomAlignedInsideItsAreaAndReplacesTheOldTe
     }
   EXPECT_EQ(inkOutside, 0);
   ASSERT_GE(bottom, 0) << "no text drawn";
-  // Digits of a 19-pixel font sit on the baseline, a descent above the bottom.
-  EXPECT_GE(bottom, 52 - 1 - 6);
+  EXPECT_GE(bottom, 52 - 1 - 6) << "digits sit on the baseline, a descent above the bottom";
   EXPECT_GE(top, 33 + 2) << "not top-aligned";
   EXPECT_GE(bottom - top + 1, 11) << "digits of a 19-pixel font";
 
   view.ShowTime(u"1");
-  shown = Shown();
+  shown = view.Snapshot();
   EXPECT_EQ(CountMismatches(shown, QRect(60, 33, 56, 20), FromSkin()), 0) << "old digits gone";
   view.ShowTime(nullptr);
-  EXPECT_EQ(Shown(), shown);
+  EXPECT_EQ(view.Snapshot(), shown);
   std::atomic<bool> free{false};
   std::thread([&] {
     free = view.TextLock.TryEnter();
@@ -248,31 +214,25 @@ TEST_F(InitialisedView, TextIsDrawnBottomAlignedInsideItsAreaAndReplacesTheOldTe
 
 TEST(SkinFont, PointSizesConvertAtNinetyDotsPerInchAndArialResolves) {
   const QFont small = view::CreateSkinFont("Arial", 10, 400);
+  const QFont large = view::CreateSkinFont("Arial", 15, 700);
   EXPECT_EQ(small.pixelSize(), 13);
   EXPECT_EQ(small.weight(), QFont::Normal);
-  EXPECT_EQ(view::CreateSkinFont("Arial", 15, 700).pixelSize(), 19);
-  EXPECT_EQ(view::CreateSkinFont("Arial", 15, 700).weight(), QFont::Bold);
+  EXPECT_EQ(large.pixelSize(), 19);
+  EXPECT_EQ(large.weight(), QFont::Bold);
   EXPECT_EQ(QFontInfo(small).family(), QString("Liberation Sans"));
 }
 
 TEST_F(InitialisedView, IconsDrawOverTheirSquaresWithMagentaShowingTheSkin) {
+  const auto icon = [](int id, int index) { return [=](int, int) { return IconPixel(id, index); }; };
   view.ShowStatusIcon(1);
-  QImage shown = Shown();
-  EXPECT_EQ(shown.pixel(29, 7) | 0xFF000000u, SkinPixel(29, 7) | 0xFF000000u);
-  EXPECT_EQ(CountMismatches(shown, QRect(30, 7, 9, 10), [](int, int) { return view_test::IconPixel(160, 1); }), 0);
+  EXPECT_EQ(view.Snapshot().pixel(29, 7) | 0xFF000000u, SkinPixel(29, 7) | 0xFF000000u);
+  EXPECT_EQ(Mismatches(QRect(30, 7, 9, 10), icon(160, 1)), 0);
   view.ShowStatusIcon(2);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(30, 7, 9, 10), [](int, int) { return view_test::IconPixel(160, 2); }), 0);
-
+  EXPECT_EQ(Mismatches(QRect(30, 7, 9, 10), icon(160, 2)), 0);
   view.ShowVolumeIcon(3);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(221, 66, 17, 18), [](int, int) { return view_test::IconPixel(159, 3); }), 0);
+  EXPECT_EQ(Mismatches(QRect(221, 66, 17, 18), icon(159, 3)), 0);
   view.ShowVolumeIcon(7);  // no such icon
-  EXPECT_EQ(CountMismatches(Shown(), QRect(221, 66, 17, 18), [](int, int) { return view_test::IconPixel(159, 3); }), 0);
-}
-
-TEST_F(InitialisedView, VasThresholdGoesToTheMeter) {
-  view.SetVasThreshold(35);
-  EXPECT_EQ(view.Meter.Threshold.load(), 35);
-  EXPECT_EQ(CountMismatches(Shown(), QRect(0, 0, 240, 269), FromSkin()), 0) << "a disabled meter shows the skin";
+  EXPECT_EQ(Mismatches(QRect(221, 66, 17, 18), icon(159, 3)), 0);
 }
 
 // A widget that notes what it was asked to repaint.
@@ -296,11 +256,10 @@ TEST_F(MainViewTest, DrawingFromAnotherThreadIsRepaintedOnTheUiThread) {
   QApplication::processEvents();
   widget.painted = QRegion();
 
-  std::thread monitor([&] {
+  std::thread([&] {
     view.SetSliderPercent(view::kPositionSlider, 50);
     view.ShowLength(u"(00:01:23)");
-  });
-  monitor.join();
+  }).join();
   // The queued repaint requests run first, then the update they post.
   QApplication::processEvents();
   QApplication::processEvents();
@@ -315,40 +274,26 @@ TEST_F(MainViewTest, WidgetTurnsMouseButtonsIntoPenEvents) {
   ASSERT_TRUE(view.Init());
   widget.SetView(&view);
   std::vector<std::string> seen;
-  QObject::connect(&widget, &view::SkinViewWidget::PenDown, [&](bool h, int i) { seen.push_back("down " + std::to_string(h) + " " + std::to_string(i)); });
-  QObject::connect(&widget, &view::SkinViewWidget::PenMove, [&](bool h, int i) { seen.push_back("move " + std::to_string(h) + " " + std::to_string(i)); });
-  QObject::connect(&widget, &view::SkinViewWidget::PenUp, [&](bool h, int i) { seen.push_back("up " + std::to_string(h) + " " + std::to_string(i)); });
-  auto send = [&](QEvent::Type type, QPoint at) {
+  const auto note = [&](const char* what) {
+    return [&seen, what](bool hit, int id) { seen.push_back(what + std::to_string(hit) + " " + std::to_string(id)); };
+  };
+  QObject::connect(&widget, &view::SkinViewWidget::PenDown, note("down "));
+  QObject::connect(&widget, &view::SkinViewWidget::PenMove, note("move "));
+  QObject::connect(&widget, &view::SkinViewWidget::PenUp, note("up "));
+  for (auto [type, at] : {std::pair{QEvent::MouseButtonPress, QPoint(120, 100)},
+                          {QEvent::MouseMove, QPoint(300, 100)}, {QEvent::MouseButtonRelease, QPoint(300, 100)}}) {
     QMouseEvent event(type, at, widget.mapToGlobal(at), Qt::LeftButton,
                       type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(&widget, &event);
-  };
-  send(QEvent::MouseButtonPress, QPoint(120, 100));
-  send(QEvent::MouseMove, QPoint(300, 100));
-  send(QEvent::MouseButtonRelease, QPoint(300, 100));
-  const std::vector<std::string> expected = {"down 1 13", "move 1 0", "up 0 0"};
-  EXPECT_EQ(seen, expected);
+  }
+  EXPECT_EQ(seen, (std::vector<std::string>{"down 1 13", "move 1 0", "up 0 0"}));
   widget.SetView(nullptr);
 }
 
-TEST_F(MainViewTest, ShutdownEndsTheMonitorThroughQuitEvent) {
-  std::atomic<int> runs{0};
-  view::MainView view(nullptr, &transport);
-  view.SetMonitorBody([&](view::MainView& v) {
-    ++runs;
-    v.QuitEvent->Wait();
-  });
-  ASSERT_TRUE(view.Init());
-  view.Shutdown();
-  EXPECT_EQ(runs.load(), 1);
-  EXPECT_FALSE(view.MonitorThread.joinable());
-  EXPECT_TRUE(view.Snapshot().isNull()) << "images freed";
-}
-
-// The UI thread handles the pen while another thread draws the meter, the
-// position and the texts, as the monitor does; run under ThreadSanitizer.
+// The UI thread handles the pen while another thread draws as the monitor
+// does; meant for ThreadSanitizer.
 TEST_F(InitialisedView, UiAndMonitorDrawingAreExclusive) {
-  audio::WaveFormatEx mono = {1, 1, 8000, 16000, 2, 16, 0};
+  const audio::WaveFormatEx mono = {1, 1, 8000, 16000, 2, 16, 0};
   view.Meter.MeterFormat = &mono;
   view.Meter.Enabled = 1;
   std::thread monitor([&] {

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QImage>
 #include <QTemporaryDir>
 #include <chrono>
@@ -14,7 +13,6 @@
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <string>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -37,18 +35,16 @@ namespace {
 using namespace std::chrono_literals;
 using view::MainView;
 
-// Where the view draws what the monitor changes.
-const QRect kTimeArea(33, 33, 115 - 33 + 1, 52 - 33 + 1);
-const QRect kLengthArea(148, 4, 210 - 148 + 1, 20 - 4 + 1);
+const QRect kTimeArea(33, 33, 83, 20);
+const QRect kLengthArea(148, 4, 63, 17);
 const QRect kStatusIconArea(29, 7, 10, 10);
 const QRect kMeterArea(4, 3, 11, 75);
-
-constexpr int kSafetyMs = 10000;
+constexpr auto kSafety = 10s;
 
 // Polls cond, optionally running the UI thread's queued calls, until it
 // holds or the safety time-out runs out.
 bool WaitFor(const std::function<bool()>& cond, bool runUiCalls = true) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kSafetyMs);
+  const auto deadline = std::chrono::steady_clock::now() + kSafety;
   for (;;) {
     if (runUiCalls) QCoreApplication::processEvents();
     if (cond()) return true;
@@ -57,21 +53,18 @@ bool WaitFor(const std::function<bool()>& cond, bool runUiCalls = true) {
   }
 }
 
-// The transport as the monitor sees it: the device object, and an end of
-// playback that closes the device as the real one does.
+// The transport as the monitor sees it; its end of playback closes the
+// device as the real one does, then starts whatever comes next.
 class FakeTransport : public view::ViewTransport {
  public:
-  void AttachView(MainView* v) override { view = v; }
+  void AttachView(MainView*) override {}
   void AttachLevelMeter(audio::MeterState* meter) override { AudioIO.LevelMeter = meter; }
   audio::WaveIO* GetAudioIO() override { return &AudioIO; }
   void OnPlaybackEnd() override {
     ends.push_back(std::this_thread::get_id());
     AudioIO.Close();
-    // The play mode: what starts next, if anything.
     if (auto next = std::exchange(PlayNext, nullptr)) next();
   }
-
-  MainView* view = nullptr;
   audio::WaveIO AudioIO;
   std::vector<std::thread::id> ends;  // written on the UI thread only
   std::function<void()> PlayNext;
@@ -93,8 +86,8 @@ class FakeLed : public view::LedIndicator {
   std::vector<bool> calls_;
 };
 
-// A monitor whose waits the test sees: each entry is counted, the first is
-// held until the test opens the gate, and what each wait returned is kept.
+// Waits the test can see: each entry is counted, the first is held until
+// the test opens the gate, and each result is kept.
 struct CountedWaits {
   void Install(view::MonitorThread& monitor) {
     monitor.Wait = [this](platform::Event* const* events, int count) {
@@ -117,13 +110,12 @@ struct CountedWaits {
   }
   bool WaitForEntries(int n) {
     std::unique_lock lock(mutex);
-    return changed.wait_for(lock, std::chrono::milliseconds(kSafetyMs), [&] { return entries >= n; });
+    return changed.wait_for(lock, kSafety, [&] { return entries >= n; });
   }
   std::vector<int> Results() {
     std::lock_guard lock(mutex);
     return results;
   }
-
   std::mutex mutex;
   std::condition_variable changed;
   bool open = false;
@@ -136,9 +128,7 @@ class MonitorThreadTest : public ::testing::Test {
   void SetUp() override {
     device_ = platform::VirtualWaveDevice::Install();
     device_->Clock().RunManually();
-    transport_.AudioIO.TickSource = [device = device_.get()] {
-      return static_cast<uint32_t>(device->Clock().NowMicros() / 1000);
-    };
+    io().TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
     diag::SetErrorPresenter([this](void*, const std::u16string& text) {
       std::lock_guard lock(errorsMutex_);
       errors_.push_back(text);
@@ -151,7 +141,7 @@ class MonitorThreadTest : public ::testing::Test {
     waits_.Open();  // a monitor held at its first wait must reach the quit
     view_.reset();
     ownMonitor_.reset();
-    transport_.AudioIO.Close();
+    io().Close();
     view::InstallLed(nullptr);
     diag::SetErrorPresenter(nullptr);
     audio::VasEnabled = 0;
@@ -159,23 +149,35 @@ class MonitorThreadTest : public ::testing::Test {
     platform::InstallWaveBackend(nullptr);
   }
 
-  // The view as the program makes it: Init starts the transport's monitor.
+  audio::WaveIO& io() { return transport_.AudioIO; }
+
+  // The view as the program makes it (Init starts the transport's monitor),
+  // once it has handled its first stop.
   void StartView() {
     view_ = std::make_unique<MainView>(nullptr, &transport_);
     view_->Meter.Settings = &settings_;
     ASSERT_TRUE(view_->Init());
     ASSERT_NE(view_->Monitor, nullptr);
+    ASSERT_TRUE(StopHandled());
   }
 
-  // Hands a stream to the device as the transport does.
-  void Attach(audio::IAudioStream* stream) {
-    transport_.AudioIO.Stream = stream;
-    transport_.AudioIO.DeviceId = &deviceId_;
-    transport_.AudioIO.FormatSlot = &deviceFormat_;
-    transport_.AudioIO.Settings = &settings_;
+  // A monitor of the test's own, run as the view's monitor body.
+  view::MonitorThread& OwnMonitor() {
+    view_ = std::make_unique<MainView>(nullptr, &transport_);
+    ownMonitor_ = std::make_unique<view::MonitorThread>(*view_, io());
+    view_->SetMonitorBody([monitor = ownMonitor_.get()](MainView&) { monitor->Run(); });
+    return *ownMonitor_;
   }
 
-  // A tone of `ms` milliseconds at 8000 Hz, 16 bits, written through our own stream.
+  void Open(audio::IAudioStream* stream, audio::WaveDirection direction) {
+    io().Stream = stream;
+    io().DeviceId = &deviceId_;
+    io().FormatSlot = &deviceFormat_;
+    io().Settings = &settings_;
+    ASSERT_TRUE(io().Open(direction));
+  }
+
+  // A 440 Hz tone of `ms` milliseconds at 8000 Hz, 16 bits.
   std::u16string ToneFile(const QString& name, int ms) {
     const std::u16string path = dir_.filePath(name).toStdU16String();
     audio::WaveFileStream out;
@@ -192,56 +194,44 @@ class MonitorThreadTest : public ::testing::Test {
   void StartPlaying(const std::u16string& path) {
     playStream_.Close();  // the previous playback's
     ASSERT_TRUE(playStream_.Open(path, audio::kStreamRead));
-    Attach(&playStream_);
-    ASSERT_TRUE(transport_.AudioIO.Open(audio::WaveDirection::Output));
-    ASSERT_TRUE(transport_.AudioIO.StartPlayback());
+    Open(&playStream_, audio::WaveDirection::Output);
+    ASSERT_TRUE(io().StartPlayback());
+  }
+
+  void StartRecording() {
+    Open(&recordStream_, audio::WaveDirection::Input);
+    ASSERT_TRUE(io().StartRecording(nullptr));
   }
 
   void StepMs(double ms) { ASSERT_TRUE(device_->StepMs(ms)); }
 
   QImage Area(MainView& view, const QRect& rect) { return view.Snapshot().copy(rect); }
-  // In the program all text is drawn under the one view's lock; the
-  // reference view's drawing takes that lock as well.
-  std::unique_lock<platform::CriticalSection> ViewLock() {
-    return view_ ? std::unique_lock(view_->TextLock) : std::unique_lock<platform::CriticalSection>();
+  // What an area looks like after `show` on a view of our own. In the
+  // program all text is drawn under the one view's lock, so this is too.
+  QImage Showing(const QRect& rect, const std::function<void(MainView&)>& show) {
+    std::unique_lock<platform::CriticalSection> lock;
+    if (view_) lock = std::unique_lock(view_->TextLock);
+    show(reference_);
+    return Area(reference_, rect);
   }
-  // What a text area looks like showing `text`, drawn by a view of our own.
-  QImage TimeShowing(const std::u16string& text) {
-    auto lock = ViewLock();
-    reference_.ShowTime(text.c_str());
-    return Area(reference_, kTimeArea);
+  bool Shows(const QRect& rect, const std::function<void(MainView&)>& show) {
+    return Area(*view_, rect) == Showing(rect, show);
   }
-  QImage LengthShowing(const std::u16string& text) {
-    auto lock = ViewLock();
-    reference_.ShowLength(text.c_str());
-    return Area(reference_, kLengthArea);
+  bool TimeIs(const std::u16string& text) {
+    return Shows(kTimeArea, [&](MainView& v) { v.ShowTime(text.c_str()); });
   }
-  QImage StatusIcon(int index) {
-    reference_.ShowStatusIcon(index);
-    return Area(reference_, kStatusIconArea);
-  }
-  bool TimeIs(const std::u16string& text) { return Area(*view_, kTimeArea) == TimeShowing(text); }
-
   // What the position slider reads after being set to percent.
   int SliderReading(uint32_t percent) {
     reference_.SetSliderPercent(view::kPositionSlider, static_cast<int>(percent));
     return reference_.SliderPercent(view::kPositionSlider);
   }
-
-  // A monitor of the test's own, run as the view's monitor body.
-  view::MonitorThread& OwnMonitor() {
-    view_ = std::make_unique<MainView>(nullptr, &transport_);
-    ownMonitor_ = std::make_unique<view::MonitorThread>(*view_, transport_.AudioIO);
-    view_->SetMonitorBody([monitor = ownMonitor_.get()](MainView&) { monitor->Run(); });
-    return *ownMonitor_;
-  }
-
+  int PositionShown() { return view_->SliderPercent(view::kPositionSlider); }
   view::SkinSlider& Position() { return view_->Sliders[view::kPositionSlider - view::kFirstSlider]; }
 
-  // Waits until the monitor has handled the stop now signalled and has run
-  // any end of playback it handed over.
+  // Waits until the monitor has handled the stop now signalled (and, when
+  // running UI calls, any end of playback it handed over).
   bool StopHandled(bool runUiCalls = true) {
-    return WaitFor([this] { return !transport_.AudioIO.StopEvent.IsSet(); }, runUiCalls);
+    return WaitFor([this] { return !io().StopEvent.IsSet(); }, runUiCalls);
   }
 
   QTemporaryDir dir_;
@@ -261,75 +251,66 @@ class MonitorThreadTest : public ::testing::Test {
   std::vector<std::u16string> errors_;
 };
 
-TEST_F(MonitorThreadTest, StartUpHandlesOneStopThenSleeps) {
-  CountedWaits& waits = waits_;
-  waits.Install(OwnMonitor());
+TEST_F(MonitorThreadTest, StartUpHandlesOneStopThenSleepsUntilQuit) {
+  waits_.Install(OwnMonitor());
   ASSERT_TRUE(view_->Init());
   EXPECT_EQ(view_->Monitor, nullptr);  // the body set takes its place
 
   // Something to undo: a slider away from 0 and both controls enabled.
-  ASSERT_TRUE(waits.WaitForEntries(1));
+  ASSERT_TRUE(waits_.WaitForEntries(1));
   view_->SetSliderPercent(view::kPositionSlider, 50);
   Position().Enabled = 1;
   view_->Meter.Enabled = 1;
-  ASSERT_TRUE(transport_.AudioIO.StopEvent.IsSet());  // created signalled
-  waits.Open();
+  ASSERT_TRUE(io().StopEvent.IsSet());  // created signalled
+  waits_.Open();
 
-  ASSERT_TRUE(waits.WaitForEntries(2));  // back in the wait after one wake-up
-  EXPECT_EQ(waits.Results(), std::vector<int>{view::MonitorThread::kStopIndex});
-  EXPECT_FALSE(transport_.AudioIO.StopEvent.IsSet());
-  EXPECT_EQ(view_->SliderPercent(view::kPositionSlider), 0);
+  ASSERT_TRUE(waits_.WaitForEntries(2));  // back in the wait after one wake-up
+  EXPECT_EQ(waits_.Results(), std::vector<int>{view::MonitorThread::kStopIndex});
+  EXPECT_FALSE(io().StopEvent.IsSet());
+  EXPECT_EQ(PositionShown(), 0);
   EXPECT_EQ(Position().Enabled.load(), 0);
   EXPECT_EQ(view_->Meter.Enabled.load(), 0);
   QCoreApplication::processEvents();
   EXPECT_TRUE(transport_.ends.empty());
 
   view_->Shutdown();
-  EXPECT_EQ(waits.Results().back(), view::MonitorThread::kQuitIndex);
+  EXPECT_EQ(waits_.Results().back(), view::MonitorThread::kQuitIndex);
 }
 
 TEST_F(MonitorThreadTest, ShutdownEndsTheWaitingMonitorPromptly) {
   StartView();
-  ASSERT_TRUE(StopHandled());  // started, handled its first stop, now waiting
   const auto start = std::chrono::steady_clock::now();
   view_->Shutdown();
   EXPECT_FALSE(view_->MonitorThread.joinable());
   EXPECT_EQ(view_->Monitor, nullptr);
-  // Well inside the 5 seconds Shutdown would give it.
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "well inside Shutdown's 5 seconds";
+  EXPECT_TRUE(view_->Snapshot().isNull()) << "images freed";
 }
 
 TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlayback) {
   StartView();
-  ASSERT_TRUE(StopHandled());
   const QImage restingMeter = Area(*view_, kMeterArea);
   StartPlaying(ToneFile("tone.wav", 3000));
 
-  StepMs(1000);
-  const uint32_t atOne = transport_.AudioIO.GetProgressPercent();
-  ASSERT_GT(atOne, 0u);
-  ASSERT_TRUE(WaitFor([&] {
-    return TimeIs(u"00:00:01") && view_->SliderPercent(view::kPositionSlider) == SliderReading(atOne);
-  }));
-  EXPECT_EQ(Position().Enabled.load(), 1);
-  EXPECT_EQ(view_->Meter.Enabled.load(), 1);
-  EXPECT_NE(Area(*view_, kMeterArea), restingMeter);  // the tone's level is drawn
+  uint32_t last = 0;
+  for (const char16_t* time : {u"00:00:01", u"00:00:02"}) {
+    StepMs(1000);
+    const uint32_t progress = io().GetProgressPercent();
+    ASSERT_GT(progress, last);
+    last = progress;
+    ASSERT_TRUE(WaitFor([&] { return TimeIs(time) && PositionShown() == SliderReading(progress); }));
+    EXPECT_EQ(Position().Enabled.load(), 1);
+    EXPECT_EQ(view_->Meter.Enabled.load(), 1);
+    EXPECT_NE(Area(*view_, kMeterArea), restingMeter);  // the tone's level is drawn
+  }
 
-  StepMs(1000);
-  const uint32_t atTwo = transport_.AudioIO.GetProgressPercent();
-  ASSERT_GT(atTwo, atOne);
-  EXPECT_TRUE(WaitFor([&] {
-    return TimeIs(u"00:00:02") && view_->SliderPercent(view::kPositionSlider) == SliderReading(atTwo);
-  }));
-
-  // The end: the transport hears of it once, and the view comes to rest.
+  // The end: the transport hears of it once, on the UI thread, and the view rests.
   StepMs(1500);
   ASSERT_TRUE(WaitFor([&] { return !transport_.ends.empty(); }));
   ASSERT_TRUE(StopHandled());  // the stop of the transport's close
   QCoreApplication::processEvents();
-  EXPECT_EQ(transport_.ends.size(), 1u);
-  EXPECT_EQ(transport_.ends[0], std::this_thread::get_id());  // on the UI thread
-  EXPECT_EQ(view_->SliderPercent(view::kPositionSlider), 0);
+  EXPECT_EQ(transport_.ends, std::vector<std::thread::id>{std::this_thread::get_id()});
+  EXPECT_EQ(PositionShown(), 0);
   EXPECT_EQ(Position().Enabled.load(), 0);
   EXPECT_EQ(view_->Meter.Enabled.load(), 0);
   EXPECT_EQ(Area(*view_, kMeterArea), restingMeter);
@@ -337,51 +318,43 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlayback) {
 
 TEST_F(MonitorThreadTest, PressedPositionSliderStaysWhileTheTimeFollows) {
   StartView();
-  ASSERT_TRUE(StopHandled());
   StartPlaying(ToneFile("tone.wav", 4000));
   StepMs(500);
   ASSERT_TRUE(WaitFor([&] { return Position().Enabled.load() == 1; }));
 
-  // The pen holds the thumb near the far end.
   int id = 0;
-  ASSERT_TRUE(view_->PointerDown(190, 65, &id));
+  ASSERT_TRUE(view_->PointerDown(190, 65, &id));  // held near the far end
   ASSERT_EQ(id, view::kPositionSlider);
-  const int held = view_->SliderPercent(view::kPositionSlider);
+  const int held = PositionShown();
   ASSERT_GT(held, 80);
-
   for (int second = 0; second < 2; ++second) {
     StepMs(1000);
-    const std::u16string position = view::FormatTime(transport_.AudioIO.GetPositionSeconds());
+    const std::u16string position = view::FormatTime(io().GetPositionSeconds());
     ASSERT_TRUE(WaitFor([&] { return TimeIs(position); })) << second;
   }
-  EXPECT_EQ(view_->SliderPercent(view::kPositionSlider), held);
+  EXPECT_EQ(PositionShown(), held);
 
   // Let go (outside, so the thumb stays put): the next buffer moves it again.
   ASSERT_TRUE(view_->PointerUp(190, 200, &id));
   StepMs(200);
-  const int progress = SliderReading(transport_.AudioIO.GetProgressPercent());
+  const int progress = SliderReading(io().GetProgressPercent());
   ASSERT_LT(progress, held);
-  EXPECT_TRUE(WaitFor([&] { return view_->SliderPercent(view::kPositionSlider) == progress; }));
+  EXPECT_TRUE(WaitFor([&] { return PositionShown() == progress; }));
 }
 
 TEST_F(MonitorThreadTest, ListeningForVoiceShowsZeroTimes) {
   StartView();
-  ASSERT_TRUE(StopHandled());
   view_->ShowTime(u"12:34:56");
   view_->ShowLength(u"(01:02:03)");
   audio::VasEnabled = 1;
   recordStream_.SetFormat(audio::kFormatPcm8k16);  // a format only, as while listening
-  Attach(&recordStream_);
-  ASSERT_TRUE(transport_.AudioIO.Open(audio::WaveDirection::Input));
-  ASSERT_TRUE(transport_.AudioIO.StartRecording(nullptr));
-
+  StartRecording();
   StepMs(100);
   EXPECT_TRUE(WaitFor([&] {
-    return TimeIs(u"00:00:00") && Area(*view_, kLengthArea) == LengthShowing(u"(00:00:00)");
+    return TimeIs(u"00:00:00") && Shows(kLengthArea, [](MainView& v) { v.ShowLength(u"(00:00:00)"); });
   }));
   EXPECT_EQ(view_->Meter.Enabled.load(), 1);
   EXPECT_EQ(Position().Enabled.load(), 0);  // only playback enables the slider
-  ASSERT_TRUE(transport_.AudioIO.Close());
 }
 
 class VoiceActivatedRecording : public MonitorThreadTest, public ::testing::WithParamInterface<bool> {};
@@ -392,7 +365,6 @@ TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedT
   FakeLed led;
   view::InstallLed(&led);
   StartView();
-  ASSERT_TRUE(StopHandled());
   view_->SetVasThreshold(20);
 
   // Speech for 300 ms, silence for 700 ms, from the first input frame.
@@ -404,18 +376,13 @@ TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedT
   audio::RecordingActive = 1;
   recordStream_.SetFormat(audio::kFormatPcm8k16);
   ASSERT_TRUE(recordStream_.Open(dir_.filePath("vas.wav").toStdU16String(), audio::kStreamWrite));
-  Attach(&recordStream_);
-  ASSERT_TRUE(transport_.AudioIO.Open(audio::WaveDirection::Input));
-  ASSERT_TRUE(transport_.AudioIO.StartRecording(nullptr));
+  StartRecording();
 
-  const QImage voice = StatusIcon(0);
-  const QImage silence = StatusIcon(3);
+  const QImage voice = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(0); });
+  const QImage silence = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(3); });
   ASSERT_NE(voice, silence);
   // Each moment lies well inside a burst or a pause.
-  const struct {
-    int atMs;
-    bool voice;
-  } moments[] = {{200, true}, {600, false}, {1200, true}, {1700, false}};
+  const struct { int atMs; bool voice; } moments[] = {{200, true}, {600, false}, {1200, true}, {1700, false}};
   int now = 0;
   for (const auto& m : moments) {
     // Buffer by buffer, as at real time: a buffer measured while the meter
@@ -424,106 +391,80 @@ TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedT
       StepMs(40);
       ASSERT_TRUE(WaitFor([&] { return !view_->Meter.Dirty.load(); })) << now;
     }
-    ASSERT_TRUE(WaitFor([&] { return Area(*view_, kStatusIconArea) == (m.voice ? voice : silence); }))
-        << m.atMs;
+    ASSERT_TRUE(WaitFor([&] { return Area(*view_, kStatusIconArea) == (m.voice ? voice : silence); })) << m.atMs;
     if (ledBlink) {
-      const std::vector<bool> calls = led.Calls();
-      ASSERT_FALSE(calls.empty()) << m.atMs;
-      EXPECT_EQ(calls.back(), m.voice) << m.atMs;
+      ASSERT_FALSE(led.Calls().empty()) << m.atMs;
+      EXPECT_EQ(led.Calls().back(), m.voice) << m.atMs;
     }
   }
   if (!ledBlink) {
     EXPECT_TRUE(led.Calls().empty());
   }
-  // Both texts show the length written so far (only the voice is kept).
-  const std::u16string length = view::FormatTime(transport_.AudioIO.GetLengthSeconds());
+  // The time shows the length written so far (only the voice is kept).
+  const std::u16string length = view::FormatTime(io().GetLengthSeconds());
   EXPECT_TRUE(WaitFor([&] { return TimeIs(length); }));
 
   audio::RecordingActive = 0;
-  ASSERT_TRUE(transport_.AudioIO.Close());
+  ASSERT_TRUE(io().Close());
   EXPECT_TRUE(recordStream_.Close());
 }
 
 INSTANTIATE_TEST_SUITE_P(LedBlink, VoiceActivatedRecording, ::testing::Bool());
 
-TEST_F(MonitorThreadTest, EachPlaybackThatRunsOutEndsOnceAndAUserStopNever) {
+TEST_F(MonitorThreadTest, PlaybackRunningOutEndsOnceEvenWhenTheStopIsSignalledTwice) {
   StartView();
-  ASSERT_TRUE(StopHandled());
-  const std::u16string path = ToneFile("short.wav", 500);
-
-  // Two playbacks running out in turn: one end each, also when the device
-  // signals the stop again before the end has reached the UI thread.
-  for (size_t round = 1; round <= 2; ++round) {
-    StartPlaying(path);
-    StepMs(1000);
-    if (round == 2) {
-      ASSERT_TRUE(StopHandled(false));
-      transport_.AudioIO.StopEvent.Set();
-      ASSERT_TRUE(StopHandled(false));
-    }
-    ASSERT_TRUE(WaitFor([&] { return transport_.ends.size() == round; })) << round;
-    ASSERT_TRUE(StopHandled());
-    QCoreApplication::processEvents();
-    EXPECT_EQ(transport_.ends.size(), round);
-  }
-  transport_.ends.clear();
-
-  // Stopped by the user while data remains: a close, or a reset then a close.
-  StartPlaying(ToneFile("long.wav", 2000));
-  StepMs(300);
-  ASSERT_TRUE(transport_.AudioIO.Close());
-  ASSERT_TRUE(StopHandled());
-  StartPlaying(ToneFile("long.wav", 2000));
-  StepMs(300);
-  ASSERT_TRUE(transport_.AudioIO.Reset());
-  ASSERT_TRUE(StopHandled());
-  QCoreApplication::processEvents();
-  ASSERT_TRUE(transport_.AudioIO.Close());
-  ASSERT_TRUE(StopHandled());
-  QCoreApplication::processEvents();
-  EXPECT_TRUE(transport_.ends.empty());
-  EXPECT_EQ(Position().Enabled.load(), 0);
-}
-
-TEST_F(MonitorThreadTest, AStopSignalledTwiceDoesNotEndTheNextPlayback) {
-  StartView();
-  ASSERT_TRUE(StopHandled());
-  // The next file is shorter than the three buffers, so its data has run
-  // out (Finished) as soon as it starts, while it still sounds.
+  // The next file is shorter than three buffers: its data has run out
+  // (Finished) as soon as it starts, while it still sounds.
   const std::u16string tiny = ToneFile("tiny.wav", 50);
   StartPlaying(ToneFile("short.wav", 500));
   transport_.PlayNext = [&] { StartPlaying(tiny); };
   StepMs(1000);
   ASSERT_TRUE(StopHandled(false));
-  transport_.AudioIO.StopEvent.Set();  // the device says it again
+  io().StopEvent.Set();  // the device says it again before the UI thread runs
   ASSERT_TRUE(StopHandled(false));
 
   ASSERT_TRUE(WaitFor([&] { return !transport_.ends.empty(); }));
   QCoreApplication::processEvents();
   EXPECT_EQ(transport_.ends.size(), 1u);
-  EXPECT_TRUE(transport_.AudioIO.IsPlaying());  // the tiny file goes on
-  ASSERT_EQ(transport_.AudioIO.Finished.load(), 1);
-
+  EXPECT_TRUE(io().IsPlaying());  // the tiny file goes on
+  ASSERT_EQ(io().Finished.load(), 1);
   StepMs(200);
   EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
 }
 
-TEST_F(MonitorThreadTest, UserStopAfterTheEndWasSeenCancelsTheHandOver) {
+TEST_F(MonitorThreadTest, UserStopNeverEndsAPlayback) {
   StartView();
+  const std::u16string longTone = ToneFile("long.wav", 2000);
+  // A close, or a reset then a close, while data remains.
+  StartPlaying(longTone);
+  StepMs(300);
+  ASSERT_TRUE(io().Close());
   ASSERT_TRUE(StopHandled());
-  StartPlaying(ToneFile("short.wav", 500));
-  StepMs(1000);
+  StartPlaying(longTone);
+  StepMs(300);
+  ASSERT_TRUE(io().Reset());
+  ASSERT_TRUE(StopHandled());
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(io().Close());
+  ASSERT_TRUE(StopHandled());
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(transport_.ends.empty());
+  EXPECT_EQ(Position().Enabled.load(), 0);
+
   // The monitor has seen the end and handed it over, but the UI thread
   // closes the device before it gets there.
+  const std::u16string shortTone = ToneFile("short.wav", 500);
+  StartPlaying(shortTone);
+  StepMs(1000);
   ASSERT_TRUE(StopHandled(false));
-  ASSERT_EQ(transport_.AudioIO.Finished.load(), 1);
-  ASSERT_TRUE(transport_.AudioIO.Close());
+  ASSERT_EQ(io().Finished.load(), 1);
+  ASSERT_TRUE(io().Close());
   ASSERT_TRUE(StopHandled());
   QCoreApplication::processEvents();
   EXPECT_TRUE(transport_.ends.empty());
 
   // The hand-over is free again for the next playback.
-  StartPlaying(ToneFile("short.wav", 500));
+  StartPlaying(shortTone);
   StepMs(1000);
   EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 1; }));
 }
@@ -541,14 +482,14 @@ TEST_F(MonitorThreadTest, FailedWaitShowsItsErrorAndEndsTheProcess) {
     exited = true;
   };
   ASSERT_TRUE(view_->Init());
-
   ASSERT_TRUE(WaitFor([&] { return exited.load(); }));
   EXPECT_EQ(exitCode.load(), -1);
-  std::lock_guard lock(errorsMutex_);
-  ASSERT_EQ(errors_.size(), 1u);
-  EXPECT_EQ(errors_[0].rfind(u"WaitForMultipleObjects(): failed.", 0), 0u);
-  // The thread has returned: the view shuts down without waiting.
-  view_->Shutdown();
+  {
+    std::lock_guard lock(errorsMutex_);
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0].rfind(u"WaitForMultipleObjects(): failed.", 0), 0u);
+  }
+  view_->Shutdown();  // the thread has returned: no wait
 }
 
 }  // namespace

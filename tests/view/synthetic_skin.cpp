@@ -1,19 +1,12 @@
 #include "view/synthetic_skin.h"
 
-#include <QDir>
 #include <QFile>
 
 #include "view/skin_images.h"
 
 namespace view_test {
-namespace {
 
-struct Size {
-  int id, width, height;
-};
-
-// Every image the view loads, at the size it is drawn.
-constexpr Size kImages[] = {
+const ImageSize kViewImages[31] = {
     {104, 240, 269},
     // buttons: pressed and disabled looks, alternative faces
     {140, 28, 28}, {142, 28, 28}, {122, 34, 34}, {121, 34, 34}, {113, 28, 28}, {125, 28, 28},
@@ -25,6 +18,8 @@ constexpr Size kImages[] = {
     // meter column, VAS bar, icons
     {143, 3, 75}, {163, 167, 3}, {159, 72, 18}, {160, 60, 10},
 };
+
+namespace {
 
 bool IsThumb(int id) { return id == 102 || id == 157; }
 bool IsIconStrip(int id) { return id == 159 || id == 160; }
@@ -46,7 +41,7 @@ QRgb ImagePixel(int id, int x, int y) {
 QRgb IconPixel(int id, int index) { return qRgb(id, 20 * index, 220); }
 
 SyntheticSkin::SyntheticSkin() {
-  for (const Size& s : kImages) {
+  for (const ImageSize& s : kViewImages) {
     QImage image(s.width, s.height, QImage::Format_RGB32);
     for (int y = 0; y < s.height; ++y)
       for (int x = 0; x < s.width; ++x) {

@@ -2,20 +2,42 @@
 // A complete set of view images in a temporary folder, each a known pattern,
 // so that pixel checks can tell exactly which image a rectangle came from.
 
+#include <functional>
+
 #include <QImage>
+#include <QRect>
 #include <QString>
 #include <QTemporaryDir>
 
 namespace view_test {
 
+struct ImageSize {
+  int id, width, height;
+};
+// Every image the view loads, at the size it is drawn.
+extern const ImageSize kViewImages[31];
+
 // Skin pixel at (x, y): a pattern no control image uses.
 QRgb SkinPixel(int x, int y);
 // Colour of a control image: solid per id, except the meter column (143),
-// the fill images (112, 158) and the bar (163), whose colour also varies
-// along their length so that the copied part can be recognised.
+// the fills (112, 158) and the bar (163), which vary along their length so
+// that the copied part can be recognised.
 QRgb ImagePixel(int id, int x, int y);
-// Icon strips (159, 160) have a different colour per icon and magenta corners.
+// Icon strips (159, 160): a colour per icon, magenta top-left corners.
 QRgb IconPixel(int id, int index);
+
+using PixelFn = std::function<QRgb(int, int)>;
+inline PixelFn FromSkin() { return SkinPixel; }
+inline PixelFn Solid(int id) { return [id](int, int) { return ImagePixel(id, 0, 0); }; }
+
+// Pixels in rect (image coordinates) that differ from expected(x, y).
+inline int CountMismatches(const QImage& image, const QRect& rect, const PixelFn& expected) {
+  int mismatches = 0;
+  for (int y = rect.top(); y <= rect.bottom(); ++y)
+    for (int x = rect.left(); x <= rect.right(); ++x)
+      if ((image.pixel(x, y) | 0xFF000000u) != (expected(x, y) | 0xFF000000u)) ++mismatches;
+  return mismatches;
+}
 
 class SyntheticSkin {
  public:
@@ -25,9 +47,7 @@ class SyntheticSkin {
   SyntheticSkin(const SyntheticSkin&) = delete;
   SyntheticSkin& operator=(const SyntheticSkin&) = delete;
 
-  // Removes image id from the folder.
   void Remove(int id);
-  QString Folder() const { return dir_.path(); }
 
  private:
   QTemporaryDir dir_;
