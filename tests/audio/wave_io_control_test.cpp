@@ -8,30 +8,27 @@
 namespace audiotest {
 namespace {
 
-using audio::WaveFileStream;
-
 class WaveIOControlTest : public WaveIOTest {
  protected:
-  // A PCM file of `blocks` numbered 640-byte blocks (8000 Hz 16-bit: 40 ms each).
-  std::string NumberedFile(int blocks) {
-    const std::string path = dir_.File("numbered.wav");
+  // Plays a PCM file of `blocks` numbered 640-byte blocks (40 ms each).
+  std::string PlayNumbered(int blocks) {
     file_ = Numbered(640 * static_cast<size_t>(blocks));
-    EXPECT_TRUE(Record(path, audio::kFormatPcm8k16, file_));
+    const std::string path = Recorded("numbered.wav", audio::kFormatPcm8k16, file_);
+    StartPlaying(stream_, path);
     return path;
   }
-  std::vector<uint8_t> Blocks(size_t first, size_t count) const {
+  std::vector<uint8_t> Blocks(size_t first, size_t count = 1) const {
     return std::vector<uint8_t>(file_.begin() + first * 640, file_.begin() + (first + count) * 640);
   }
-  // The block a fresh stream reads after the same seek.
+  // The block a fresh stream reads after the same seek (its first read sets
+  // the block size the seek keeps clear of the end).
   static std::vector<uint8_t> BlockAfterSeek(const std::string& path, int percent) {
-    WaveFileStream stream;
+    audio::WaveFileStream stream;
     EXPECT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
     uint32_t size = 640;
-    uint8_t* block = stream.Read(&size, audio::kReadForward);  // sets the block size the seek keeps clear of the end
-    diag::TrackedDelete(block);
+    diag::TrackedDelete(stream.Read(&size, audio::kReadForward));
     EXPECT_TRUE(stream.SeekPercent(percent));
-    size = 640;
-    block = stream.Read(&size, audio::kReadForward);
+    uint8_t* block = stream.Read(&size, audio::kReadForward);
     std::vector<uint8_t> out(block, block + size);
     diag::TrackedDelete(block);
     return out;
@@ -45,16 +42,14 @@ class WaveIOControlTest : public WaveIOTest {
 };
 
 TEST_F(WaveIOControlTest, PauseHoldsPlaybackAndResumeGoesOnWithoutLoss) {
-  const std::string path = NumberedFile(8);
-  StartPlaying(stream_, path);
+  PlayNumbered(8);
   StepMs(60);
   ASSERT_TRUE(io_->Pause());
   EXPECT_TRUE(io_->Paused);
-  for (int i = 0; i < 10; ++i) StepMs(100);
+  StepMs(100, 10);
   EXPECT_EQ(Captured().size(), 640u + 320u);
   EXPECT_TRUE(io_->IsPlaying());
   EXPECT_FALSE(io_->StopEvent.IsSet());
-
   ASSERT_TRUE(io_->Resume());
   EXPECT_FALSE(io_->Paused);
   EXPECT_GT(StepUntilStop(40), 0);
@@ -62,36 +57,30 @@ TEST_F(WaveIOControlTest, PauseHoldsPlaybackAndResumeGoesOnWithoutLoss) {
 }
 
 TEST_F(WaveIOControlTest, SeekWhilePlayingContinuesFromTheNewPosition) {
-  const std::string path = NumberedFile(50);
-  StartPlaying(stream_, path);
+  const std::string path = PlayNumbered(50);
   StepMs(40);
   ASSERT_TRUE(io_->Seek(50));
   EXPECT_FALSE(io_->StopEvent.IsSet());
   EXPECT_EQ(io_->GetProgressPercent(), 56u);  // the seek target and three buffers read from it
-  StepMs(40);
-  StepMs(40);
-
+  StepMs(40, 2);
   const std::vector<uint8_t> heard = Captured();
   ASSERT_EQ(heard.size(), 640u * 3);
-  EXPECT_EQ(Slice(heard, 0), Blocks(0, 1));
-  const std::vector<uint8_t> target = BlockAfterSeek(path, 50);
-  EXPECT_EQ(Slice(heard, 1), target);
-  EXPECT_NE(target, Blocks(1, 1));
+  EXPECT_EQ(Slice(heard, 0), Blocks(0));
+  EXPECT_EQ(Slice(heard, 1), BlockAfterSeek(path, 50));
+  EXPECT_NE(Slice(heard, 1), Blocks(1));
 }
 
 TEST_F(WaveIOControlTest, SeekWhilePausedPlaysTheHeldBuffersFirst) {
-  const std::string path = NumberedFile(50);
-  StartPlaying(stream_, path);
+  const std::string path = PlayNumbered(50);
   StepMs(40);  // block 0 heard; blocks 1, 2, 3 in the device
   ASSERT_TRUE(io_->Pause());
   ASSERT_TRUE(io_->Seek(50));
   EXPECT_TRUE(io_->HoldRequeue);
   StepMs(200);
   EXPECT_EQ(Captured().size(), 640u);
-
   ASSERT_TRUE(io_->Resume());
   EXPECT_FALSE(io_->HoldRequeue);
-  for (int i = 0; i < 4; ++i) StepMs(40);
+  StepMs(40, 4);
   const std::vector<uint8_t> heard = Captured();
   ASSERT_EQ(heard.size(), 640u * 5);
   EXPECT_EQ(Slice(heard, 0, 4), Blocks(0, 4));
@@ -99,23 +88,20 @@ TEST_F(WaveIOControlTest, SeekWhilePausedPlaysTheHeldBuffersFirst) {
 }
 
 TEST_F(WaveIOControlTest, ForwardScanPlaysOnAtTwiceTheRateAndStopScanReturnsToNormal) {
-  const std::string path = NumberedFile(30);
-  StartPlaying(stream_, path);
+  PlayNumbered(30);
+  EXPECT_FALSE(io_->StopScan()) << "no scan to stop";
+  EXPECT_EQ(io_->GetErrorText(), nullptr);
+  EXPECT_TRUE(io_->IsPlaying());
   StepMs(40);  // block 0 heard, blocks 1 to 3 read
   ASSERT_TRUE(io_->StartScan(audio::ScanForward));
   EXPECT_EQ(io_->ScanMode, audio::ScanForward);
   ASSERT_EQ(device_->OutputOpens(), 2);
-  const auto scan = device_->LastCapture().format;
-  EXPECT_EQ(scan.samplesPerSec, 16000u);
-  EXPECT_EQ(scan.avgBytesPerSec, 16000u);  // left as it was
-
-  // A scan already running goes on unchanged.
-  ASSERT_TRUE(io_->StartScan(audio::ScanBackward));
+  EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 16000u);
+  EXPECT_EQ(device_->LastCapture().format.avgBytesPerSec, 16000u);  // left as it was
+  ASSERT_TRUE(io_->StartScan(audio::ScanBackward));                // a running scan goes on unchanged
   EXPECT_EQ(device_->OutputOpens(), 2);
   EXPECT_EQ(io_->ScanMode, audio::ScanForward);
-
-  StepMs(20);
-  StepMs(20);
+  StepMs(20, 2);
   EXPECT_EQ(Captured(1), Blocks(4, 2));  // 640 bytes every 20 ms
 
   ASSERT_TRUE(io_->StopScan());
@@ -123,46 +109,39 @@ TEST_F(WaveIOControlTest, ForwardScanPlaysOnAtTwiceTheRateAndStopScanReturnsToNo
   ASSERT_EQ(device_->OutputOpens(), 3);
   EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 8000u);
   StepMs(40);
-  EXPECT_EQ(Captured(2), Blocks(9, 1));  // blocks 6 to 8 were taken back by the reset
+  EXPECT_EQ(Captured(2), Blocks(9));  // blocks 6 to 8 were taken back by the reset
 }
 
 TEST_F(WaveIOControlTest, BackwardScanPlaysChunksInReverseOrderDownToTheStart) {
-  const std::string path = NumberedFile(30);
-  StartPlaying(stream_, path);
-  StepMs(40);
-  StepMs(40);  // blocks 0 and 1 heard; the stream_ stands after block 4
+  PlayNumbered(30);
+  StepMs(40, 2);  // blocks 0 and 1 heard; the stream stands after block 4
   ASSERT_TRUE(io_->StartScan(audio::ScanBackward));
   EXPECT_GT(StepUntilStop(20), 0);
   EXPECT_FALSE(io_->Finished);  // the start, not the end of the data
-
   std::vector<uint8_t> expected;
-  for (int b = 4; b >= 0; --b) {
-    const auto block = Blocks(static_cast<size_t>(b), 1);
+  for (size_t b = 5; b-- > 0;) {
+    const auto block = Blocks(b);
     expected.insert(expected.end(), block.begin(), block.end());
   }
   EXPECT_EQ(Captured(1), expected);
   EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 16000u);
 }
 
-TEST_F(WaveIOControlTest, StopScanWithoutAScanFailsQuietly) {
-  const std::string path = NumberedFile(10);
-  StartPlaying(stream_, path);
-  EXPECT_FALSE(io_->StopScan());
-  EXPECT_EQ(io_->LastError, 0u);
-  EXPECT_EQ(io_->GetErrorText(), nullptr);
-  EXPECT_EQ(device_->OutputOpens(), 1);
-  EXPECT_TRUE(io_->IsPlaying());
-}
-
-TEST_F(WaveIOControlTest, VolumeReachesAnOpenDeviceAndIsLeftAloneWithoutOne) {
+TEST_F(WaveIOControlTest, WithoutADeviceControlsFailAndVolumeIsLeftAlone) {
+  EXPECT_FALSE(io_->Pause());
+  EXPECT_TRUE(io_->Resume());
+  EXPECT_FALSE(io_->Reset());
+  EXPECT_FALSE(io_->Seek(10));
+  EXPECT_FALSE(io_->StartScan(audio::ScanForward));
+  EXPECT_FALSE(io_->IsPlaying());
+  EXPECT_FALSE(io_->IsRecording());
   uint32_t volume = 12345;
   EXPECT_TRUE(io_->SetVolume(0x40004000u));
   EXPECT_TRUE(io_->GetVolume(&volume));
   EXPECT_EQ(volume, 12345u);
   EXPECT_EQ(device_->OutputVolume(), 0xFFFFFFFFu);
 
-  const std::string path = NumberedFile(10);
-  StartPlaying(stream_, path);
+  PlayNumbered(10);
   EXPECT_TRUE(io_->SetVolume(0x80008000u));
   EXPECT_TRUE(io_->GetVolume(&volume));
   EXPECT_EQ(volume, 0x80008000u);
@@ -173,29 +152,25 @@ TEST_F(WaveIOControlTest, ErrorTextsFollowTheCodeAndTheDirection) {
   EXPECT_EQ(io_->GetErrorText(), nullptr);
   io_->LastError = platform::kWaveBadFormat;
   EXPECT_EQ(std::u16string(io_->GetErrorText()), u"Unknown WaveIO error.");
-
   for (auto direction : {audio::WaveDirection::Output, audio::WaveDirection::Input}) {
     io_->Direction = direction;
     for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u}) {
       io_->LastError = code;
-      const char16_t* text = io_->GetErrorText();
-      ASSERT_NE(text, nullptr) << code;
-      EXPECT_EQ(std::u16string(text), platform::WaveErrorText(code)) << code;
-      EXPECT_LE(std::u16string(text).size(), 128u);
+      ASSERT_NE(io_->GetErrorText(), nullptr) << code;
+      EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(code)) << code;
+      EXPECT_LE(std::u16string(io_->GetErrorText()).size(), 128u);
     }
-    io_->LastError = 999;  // a code the platform has no text for
-    EXPECT_EQ(io_->GetErrorText(), nullptr);
+    for (uint32_t none : {0u, 999u}) {  // 999: a code the platform has no text for
+      io_->LastError = none;
+      EXPECT_EQ(io_->GetErrorText(), nullptr);
+    }
   }
-  io_->LastError = 0;
-  EXPECT_EQ(io_->GetErrorText(), nullptr);
   io_->Direction = audio::WaveDirection::None;
 }
 
 TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
-  const std::string path = NumberedFile(4);
-  ASSERT_TRUE(stream_.Open(HostPath(path), audio::kStreamRead));
-
-  EXPECT_FALSE(io_->Open(audio::WaveDirection::Output));  // no stream_ handed over
+  ASSERT_TRUE(stream_.Open(HostPath(Recorded("four.wav", audio::kFormatPcm8k16, Numbered(640 * 4))), audio::kStreamRead));
+  EXPECT_FALSE(io_->Open(audio::WaveDirection::Output));  // no stream handed over
   EXPECT_EQ(io_->LastError, 0u);
 
   platform::VirtualWaveFailures failures;
@@ -216,29 +191,18 @@ TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
   device_->SetFailures(failures);
   EXPECT_FALSE(io_->QueryOutputFormat(&deviceId_, &stream_));
   EXPECT_FALSE(io_->QueryInputFormat(&deviceId_, &stream_));
+  device_->SetFailures({});
   uint32_t otherDevice = 7;
-  failures = {};
-  device_->SetFailures(failures);
   EXPECT_FALSE(io_->QueryOutputFormat(&otherDevice, &stream_));
-}
-
-TEST_F(WaveIOControlTest, PauseAndResumeWithoutADevice) {
-  EXPECT_FALSE(io_->Pause());
-  EXPECT_TRUE(io_->Resume());
-  EXPECT_FALSE(io_->Reset());
-  EXPECT_FALSE(io_->Seek(10));
-  EXPECT_FALSE(io_->StartScan(audio::ScanForward));
-  EXPECT_FALSE(io_->IsPlaying());
-  EXPECT_FALSE(io_->IsRecording());
 }
 
 // The device runs on its own here, fast: seeks and closes race with the
 // callbacks, and every reset must still take back every buffer.
 TEST_F(WaveIOControlTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClosable) {
-  const std::string path = NumberedFile(400);
+  const std::string path = Recorded("long.wav", audio::kFormatPcm8k16, Numbered(640 * 400));
   device_->Clock().RunAtSpeed(40.0);
   for (int round = 0; round < 5; ++round) {
-    WaveFileStream stream;
+    audio::WaveFileStream stream;
     StartPlaying(stream, path);
     for (int i = 0; i < 20; ++i) {
       ASSERT_TRUE(io_->Seek((i * 37) % 90));

@@ -47,6 +47,12 @@ class WaveIOTest : public ::testing::Test {
     io_->Settings = &settings_;
   }
 
+  // A file `name` recorded from `bytes` in the given format.
+  std::string Recorded(const std::string& name, uint32_t formatId, const std::vector<uint8_t>& bytes) {
+    EXPECT_TRUE(Record(dir_.File(name), formatId, bytes));
+    return dir_.File(name);
+  }
+
   // Opens `path` for playback, hands it over and starts.
   void StartPlaying(audio::WaveFileStream& stream, const std::string& path) {
     ASSERT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
@@ -65,11 +71,19 @@ class WaveIOTest : public ::testing::Test {
     ASSERT_TRUE(io_->StartRecording(nullptr));
   }
 
-  // One step of the virtual clock; the meter's level is then taken as drawn,
-  // so that the next buffer is measured on its own.
-  void StepMs(double ms) {
-    ASSERT_TRUE(device_->StepMs(ms));
-    meter_.Dirty = false;
+  // Steps of the virtual clock; after each the meter's level is taken as
+  // drawn, so that the next buffer is measured on its own.
+  void StepMs(double ms, int times = 1) {
+    for (int i = 0; i < times; ++i) {
+      ASSERT_TRUE(device_->StepMs(ms));
+      meter_.Dirty = false;
+    }
+  }
+
+  // Closes the device and then the file, as the transport does at a stop.
+  void Finish(audio::IAudioStream& stream) {
+    EXPECT_TRUE(io_->Close());
+    stream.Close();
   }
 
   // Steps `stepMs` at a time until StopEvent is set; returns the steps taken
