@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDir>
 #include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QWidget>
@@ -18,32 +17,27 @@
 namespace {
 
 TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
-  EXPECT_EQ(view::FormatTime(0), u"00:00:00");
-  EXPECT_EQ(view::FormatTime(3661), u"01:01:01");
-  EXPECT_EQ(view::FormatTime(3599), u"00:59:59");
+  const struct { uint32_t seconds; std::u16string text; } cases[] = {
+      {0, u"00:00:00"}, {3599, u"00:59:59"}, {3661, u"01:01:01"}, {360000, u"100:00:00"},
+      {4294967295u, u"1193046:28:15"}};
+  for (const auto& c : cases) EXPECT_EQ(view::FormatTime(c.seconds), c.text) << c.seconds;
   EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
-  EXPECT_EQ(view::FormatTime(360000), u"100:00:00");
-  EXPECT_EQ(view::FormatTime(4294967295u), u"1193046:28:15");
 }
 
-struct NoticeRecorder {
+TEST(DisplayPower, WithoutAScreenSwitchTellsTheUserEveryTime) {
   int count = 0;
   QString text, caption;
-};
-
-TEST(DisplayPower, WithoutAScreenSwitchTellsTheUserEveryTime) {
-  NoticeRecorder rec;
   view::InstallDisplayBlanker(nullptr);
   view::SetDisplayNotice([&](const QString& t, const QString& c) {
-    ++rec.count;
-    rec.text = t;
-    rec.caption = c;
+    ++count;
+    text = t;
+    caption = c;
   });
   EXPECT_FALSE(view::SetDisplayPower(false));
   EXPECT_FALSE(view::SetDisplayPower(true));
-  EXPECT_EQ(rec.count, 2);
-  EXPECT_EQ(rec.text, QStringLiteral("Sorry, your Pocket PC does not support DisplayOff"));
-  EXPECT_EQ(rec.caption, QStringLiteral("Pocket PC Display Off Feature"));
+  EXPECT_EQ(count, 2);
+  EXPECT_EQ(text, QStringLiteral("Sorry, your Pocket PC does not support DisplayOff"));
+  EXPECT_EQ(caption, QStringLiteral("Pocket PC Display Off Feature"));
   view::SetDisplayNotice(nullptr);
 }
 
@@ -59,15 +53,13 @@ TEST(DisplayPower, BlankerCoversTheWindowAndComesAwayOnPowerOnOrClick) {
   EXPECT_TRUE(view::SetDisplayPower(false));
   EXPECT_FALSE(blanker->IsScreenOn());
   EXPECT_EQ(blanker->geometry(), window.rect());
-  QImage shot = window.grab().toImage();
-  EXPECT_EQ(shot.pixelColor(120, 150), QColor(Qt::black));
-
+  EXPECT_EQ(window.grab().toImage().pixelColor(120, 150), QColor(Qt::black));
   EXPECT_TRUE(view::SetDisplayPower(true));
   EXPECT_TRUE(blanker->IsScreenOn());
 
   view::SetDisplayPower(false);
-  QMouseEvent click(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton,
-                    Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent click(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
   QApplication::sendEvent(blanker, &click);
   EXPECT_TRUE(blanker->IsScreenOn());
   EXPECT_EQ(wakes, 1);
@@ -78,33 +70,25 @@ TEST(DisplayPower, BlankerCoversTheWindowAndComesAwayOnPowerOnOrClick) {
   view::SetDisplayNotice(nullptr);
 }
 
-struct FakeLed : view::LedIndicator {
-  std::vector<bool> calls;
-  void SetBlinking(bool b) override { calls.push_back(b); }
-};
-
-TEST(RecordLed, WithoutLedNothingIsTouched) {
+TEST(RecordLed, CountsAndForwardsOnlyAnInstalledIndicator) {
+  struct FakeLed : view::LedIndicator {
+    std::vector<bool> calls;
+    void SetBlinking(bool b) override { calls.push_back(b); }
+  } led;
   view::InstallLed(nullptr);
   EXPECT_EQ(view::LedCount(), 0);
   EXPECT_FALSE(view::SetRecordLed(true));
-  EXPECT_FALSE(view::SetRecordLed(false));
-}
-
-TEST(RecordLed, ForwardsBlinkAndOffToTheIndicator) {
-  FakeLed led;
   view::InstallLed(&led);
   EXPECT_EQ(view::LedCount(), 1);
   EXPECT_TRUE(view::SetRecordLed(true));
-  EXPECT_TRUE(view::SetRecordLed(true));
   EXPECT_TRUE(view::SetRecordLed(false));
-  EXPECT_EQ(led.calls, (std::vector<bool>{true, true, false}));
+  EXPECT_EQ(led.calls, (std::vector<bool>{true, false}));
   view::InstallLed(nullptr);
 }
 
 TEST(RecordLed, TrayLampBlinksWhileOnAndStaysDarkWhenOff) {
   view::TrayLed tray;
   tray.SetBlinking(true);
-  EXPECT_TRUE(tray.IsBlinking());
   EXPECT_TRUE(tray.IsLit());
   tray.Tick();
   EXPECT_FALSE(tray.IsLit());
@@ -121,7 +105,6 @@ TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffRestoresThePlatformComma
   QTemporaryDir config;
   ASSERT_TRUE(config.isValid());
   platform::DevicePaths::SetConfigRoot(config.path().toStdString());
-
   EXPECT_FALSE(platform::Registry::ReadDefault(view::kRecordButtonKey).has_value());
   EXPECT_FALSE(view::IsDefaultRecorder());
 
@@ -136,7 +119,6 @@ TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffRestoresThePlatformComma
   EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey),
             std::u16string(u"\"\\Windows\\AppButtons\\Record.lnk\" -b"));
   EXPECT_FALSE(view::IsDefaultRecorder());
-
   platform::DevicePaths::ResetToDefaults();
 }
 

@@ -4,8 +4,8 @@
 #include <cerrno>
 #include <thread>
 
-#include <QApplication>
 #include <QAbstractButton>
+#include <QApplication>
 #include <QMessageBox>
 #include <QThread>
 #include <QTimer>
@@ -22,15 +22,10 @@ struct BoxCloser {
   QMessageBox::Icon icon = QMessageBox::NoIcon;
   QWidget* parent = nullptr;
   QThread* thread = nullptr;
-  void Arm() {
-    QTimer::singleShot(0, [this] { Poll(); });
-  }
+  BoxCloser() { QTimer::singleShot(0, [this] { Poll(); }); }
   void Poll() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) {
-      QTimer::singleShot(5, [this] { Poll(); });
-      return;
-    }
+    if (box == nullptr) return QTimer::singleShot(5, [this] { Poll(); });
     text = box->text();
     icon = box->icon();
     parent = box->parentWidget();
@@ -43,9 +38,7 @@ TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindow) {
   QWidget window;
   view::ErrorBox::Install(&window);
   BoxCloser closer;
-  closer.Arm();
-  const int result = diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM);
-  EXPECT_EQ(result, QMessageBox::Ok);
+  EXPECT_EQ(diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM), QMessageBox::Ok);
   EXPECT_EQ(closer.text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
   EXPECT_EQ(closer.icon, QMessageBox::Critical);
   EXPECT_EQ(closer.parent, &window);
@@ -55,7 +48,6 @@ TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindow) {
 TEST(ErrorBox, TextsFromAnotherThreadAreShownOnTheUiThread) {
   view::ErrorBox::Install(nullptr);
   BoxCloser closer;
-  closer.Arm();
   std::atomic<int> result{0};
   std::atomic<bool> done{false};
   std::thread worker([&] {

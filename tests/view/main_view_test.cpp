@@ -135,12 +135,15 @@ TEST_F(InitialisedView, VasToggleTogglesOncePerPenDown) {
 
   ASSERT_TRUE(view.PointerDown(20, 140, &id));
   EXPECT_EQ(vas.Toggled.load(), 0);
+  EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "lit while held";
   EXPECT_FALSE(view.PointerUp(120, 20, &id)) << "lifted outside: no command";
   EXPECT_EQ(vas.Toggled.load(), 0) << "the toggle stays inverted";
   EXPECT_EQ(Mismatches(r, FromSkin()), 0);
 
   view.SetButtonToggled(view::kVasButton, true);
   EXPECT_EQ(Mismatches(r, Solid(162)), 0);
+  view.SetButtonToggled(view::kRecordButton, true);
+  EXPECT_EQ(Mismatches(QRect(5, 84, 28, 28), FromSkin()), 0) << "a push button has no toggle";
 }
 
 TEST_F(InitialisedView, DisabledButtonShowsItsDisabledLookAndIgnoresThePen) {

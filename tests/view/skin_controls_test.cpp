@@ -99,33 +99,6 @@ TEST_F(SkinControls, MissingImagesFailInitAndLoadButtonFacesStopsAtTheFirst) {
   EXPECT_FALSE(view::LevelMeter().Init(4, 3, 11, 75, 143, 50));
 }
 
-TEST_F(SkinControls, ToggleButtonStaysLitWhileOnAndPushButtonsIgnoreSetToggled) {
-  const QRect r(8, 128, 38, 38);
-  view::SkinButton t;
-  ASSERT_TRUE(t.Init(8, 128, 38, 38, 162, 161, view::ToggleButton, 17));
-  t.Press();
-  t.Release();
-  EXPECT_EQ(t.Toggled, 1);
-  EXPECT_EQ(t.Pressed, 1);
-  t.Draw(back, skin);
-  EXPECT_EQ(CountMismatches(back, r, Solid(162)), 0);
-  t.Press();
-  EXPECT_EQ(t.Pressed, 1) << "lit while held";
-  t.Release();
-  EXPECT_EQ(t.Toggled, 0);
-  EXPECT_EQ(t.Pressed, 0);
-  t.Draw(back, skin);
-  EXPECT_EQ(CountMismatches(back, r, FromSkin()), 0);
-  t.SetToggled(true);
-  EXPECT_EQ(t.Pressed, 1);
-  EXPECT_EQ(t.Dirty, 1);
-
-  view::SkinButton p;
-  ASSERT_TRUE(p.Init(5, 84, 28, 28, 140, 142, view::PushButton, 10));
-  p.SetToggled(true);
-  EXPECT_EQ(p.Toggled + p.Pressed + p.Dirty, 0);
-}
-
 // --- sliders --------------------------------------------------------------
 
 struct Sliders : SkinControls {
@@ -188,12 +161,12 @@ TEST_F(Sliders, HitMarginIsFivePixelsOnEverySideAndTheThumbCentresOnThePen) {
   EXPECT_FALSE(volume.HitTest(225, 40));
 }
 
-TEST_F(Sliders, VerticalSliderShowsFillBelowTheThumbAndRestoresAbove) {
+TEST_F(Sliders, ThumbsAndFillsRestoreWhatTheyLeft) {
   for (int percent : {0, 100, 50}) {  // 50: thumb at 57 − 27
     volume.SetPercent(percent);
     volume.Draw(back, skin);
   }
-  const int n = 30;
+  int n = 30;
   EXPECT_EQ(CountMismatches(back, QRect(223, 3, 10, n - 3), FromSkin()), 0) << "old fill above";
   // Fill rows below the thumb, from source row Height − (Bottom − n).
   const int first = 61 - (65 - n);
@@ -204,30 +177,27 @@ TEST_F(Sliders, VerticalSliderShowsFillBelowTheThumbAndRestoresAbove) {
   EXPECT_EQ(CountMismatches(back, QRect(221, n, 12, 8), [&](int x, int y) { return ImagePixel(102, x - 220, y - n); }), 0);
   EXPECT_EQ(back.pixel(220, n) | 0xFF000000u, SkinPixel(220, n) | 0xFF000000u);
   EXPECT_EQ(CountMismatches(back, QRect(220, 3, 3, 8), FromSkin()), 0) << "old thumb's overhang";
-}
 
-TEST_F(Sliders, HorizontalSliderShowsFillLeftOfTheThumbAndRestoresTheRest) {
-  threshold.SetPercent(100);
-  threshold.Draw(back, skin);
-  threshold.SetPercent(50);  // 57 + 87
-  threshold.Draw(back, skin);
-  const int n = 144;
+  for (int percent : {100, 50}) {  // 50: thumb at 57 + 87
+    threshold.SetPercent(percent);
+    threshold.Draw(back, skin);
+  }
+  n = 144;
   EXPECT_EQ(CountMismatches(back, QRect(57, 151, n - 57 - 1, 11), [](int x, int) { return ImagePixel(158, x - 57, 0); }), 0);
   EXPECT_EQ(CountMismatches(back, QRect(n + 10, 147, 231 - n - 10, 15), FromSkin()), 0)
       << "old fill and thumb right of the new thumb are gone";
   EXPECT_EQ(CountMismatches(back, QRect(n + 1, 147, 9, 15), [&](int x, int y) { return ImagePixel(157, x - n, y - 147); }), 0);
-}
 
-TEST_F(Sliders, PlainSliderMovesOneRedLine) {
+  // The plain slider: one red line, the old one restored.
+  const QImage before = back;
   position.SetPercent(0);
   position.Draw(back, skin);
   EXPECT_EQ(CountMismatches(back, QRect(29, 60, 1, 11), [](int, int) { return qRgb(255, 0, 0); }), 0);
   position.SetPercent(50);
   position.Draw(back, skin);
   EXPECT_EQ(CountMismatches(back, back.rect(),
-                            [](int x, int y) { return x == 119 && y >= 60 && y < 71 ? qRgb(255, 0, 0) : SkinPixel(x, y); }),
-            0)
-      << "the old line is restored and nothing else changed";
+                            [&](int x, int y) { return x == 119 && y >= 60 && y < 71 ? qRgb(255, 0, 0) : before.pixel(x, y); }),
+            0);
 }
 
 // --- level meter ----------------------------------------------------------
@@ -280,7 +250,7 @@ TEST_F(Meter, StartsDisabledAndADisabledMeterErasesEveryTime) {
   EXPECT_EQ(back.pixel(15, 3) | 0xFF000000u, 0xFF000000u) << "only its own areas";
 }
 
-TEST_F(Meter, OneChannelDrawsTheSameHeightInBothColumnsAndLowersCleanly) {
+TEST_F(Meter, OneChannelDrawsBothColumnsAndTheVasBarOnlyWithVoiceActivation) {
   Enable(&mono, false);
   EXPECT_FALSE(meter.Draw(back, skin)) << "nothing measured yet";
   DrawLevel(40);  // 30 rows
@@ -290,15 +260,8 @@ TEST_F(Meter, OneChannelDrawsTheSameHeightInBothColumnsAndLowersCleanly) {
   }
   EXPECT_EQ(CountMismatches(back, QRect(57, 133, 167, 13), FromSkin()), 0) << "no bar without VAS";
   EXPECT_FALSE(meter.Dirty);
-  DrawLevel(10);  // 7.5 rounds up
-  EXPECT_EQ(LitRows(4), 8);
-  EXPECT_EQ(LitRows(12), 8);
-  DrawLevel(0);
-  EXPECT_TRUE(Erased());
-}
 
-TEST_F(Meter, VasBarFollowsTheLevelInBothRowsWhenVoiceActivationIsOn) {
-  Enable(&mono, true);
+  audio::VasEnabled = 1;
   const auto bar = [](int x, int) { return ImagePixel(163, x - 57, 0); };
   DrawLevel(40);  // 67 columns
   for (int row : {133, 141}) {
@@ -308,6 +271,9 @@ TEST_F(Meter, VasBarFollowsTheLevelInBothRowsWhenVoiceActivationIsOn) {
   DrawLevel(20);  // 33: the old part is restored
   EXPECT_EQ(CountMismatches(back, QRect(90, 133, 134, 13), FromSkin()), 0);
   EXPECT_EQ(CountMismatches(back, QRect(57, 141, 33, 3), bar), 0);
+  DrawLevel(10);  // 7.5 rounds up
+  EXPECT_EQ(LitRows(4), 8);
+  EXPECT_EQ(LitRows(12), 8);
   DrawLevel(0);
   EXPECT_TRUE(Erased());
 }
