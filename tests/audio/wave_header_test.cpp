@@ -1,8 +1,13 @@
-// The RIFF header as written and as parsed, through WaveFileStream.
+// The RIFF header as written and as parsed, through WaveFileStream, and
+// writes that cannot complete, which leave a header that matches the data.
+
+#include <sys/resource.h>
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "audio/format_presets.h"
@@ -124,9 +129,15 @@ TEST_F(WaveHeaderTest, RejectsWhatIsNotAWavThisProgramPlays) {
   EXPECT_TRUE(Opens(Wav(PcmFmt(1, 8000, 16, 640), data)));
   EXPECT_TRUE(Opens(Wav(PcmFmt(2, 12345, 24), data)));
 
-  // A larger GSM extra size is accepted and its surplus skipped.
+  // A larger GSM extra size is accepted and its surplus skipped; whatever
+  // the file claims (here 16000 Hz), the device gets the one GSM format.
+  auto large = GsmFmt(6, 320, 4);
+  large[4] = 0x80;
+  large[5] = 0x3E;
   audiotest::TestStream s;
-  ASSERT_TRUE(s.Open(HostPath(Put(gsm(GsmFmt(6, 320, 4)))), kStreamRead));
+  ASSERT_TRUE(s.Open(HostPath(Put(gsm(large))), kStreamRead));
+  EXPECT_EQ(s.GetFormat(), GsmDeviceFormat());
+  EXPECT_EQ(s.GetGsmFormat().Format.SamplesPerSec, 16000u);
   EXPECT_EQ(s.GetGsmFormat().Format.ExtraSize, 6);
   EXPECT_EQ(s.GetGsmFormat().SamplesPerBlock, 320);
   EXPECT_EQ(s.GetDataBytes(), 130u);
@@ -170,6 +181,87 @@ TEST_F(WaveHeaderTest, DataChunkLongerThanTheFileEndsWithTheFile) {
   size_t blocks = 0;
   audiotest::ReadAll(g, kReadForward, &blocks);
   EXPECT_EQ(blocks, 2u);
+}
+
+// The largest file sizes: 36 + frames x 2 and 52 + pairs x 65 may reach
+// 4 GiB - 1 and never pass it; a refused block counts nothing.
+TEST_F(WaveHeaderTest, RiffSizeNeverPassesFourGiB) {
+  const std::vector<uint8_t> block(640, 3);
+  audiotest::TestStream p, g;
+  p.SetFormat(kFormatPcm8k16);
+  g.SetFormat(kFormatGsm610);
+  ASSERT_TRUE(p.Open(HostPath(dir_.File("p.wav")), kStreamWrite));
+  ASSERT_TRUE(g.Open(HostPath(dir_.File("g.wav")), kStreamWrite));
+  p.TotalFrames = 2147483629u - 319;
+  g.PairsWritten = 66076419u;
+  g.DataBytes = 66076419u * 65;
+  for (audiotest::TestStream* s : {&p, &g}) {
+    EXPECT_FALSE(s->Write(block.data(), 320));
+    EXPECT_EQ(platform::GetLastError(), EFBIG);
+  }
+  EXPECT_EQ(p.TotalFrames, 2147483629u - 319);
+  EXPECT_EQ(g.PairsWritten, 66076419u);
+  EXPECT_EQ(audiotest::ReadBytes(dir_.File("p.wav")).size(), 44u);
+  EXPECT_EQ(audiotest::ReadBytes(dir_.File("g.wav")).size(), 60u);
+
+  p.TotalFrames = 2147483629u - 320;
+  g.PairsWritten = 66076418u;
+  ASSERT_TRUE(p.Write(block.data(), 320));
+  ASSERT_TRUE(g.Write(block.data(), 320));
+  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("p.wav")), 4), 0xFFFFFFFEu);
+  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("p.wav")), 40), 0xFFFFFFFEu - 36);
+  EXPECT_EQ(g.DataBytes, 66076419u * 65);
+  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("g.wav")), 4), 52u + 66076419u * 65);
+  p.EndPos = 0xFFFFFFFFu - 600;  // the file end must stay addressable as well
+  EXPECT_FALSE(p.Write(block.data(), 1000));
+  EXPECT_EQ(platform::GetLastError(), EFBIG);
+}
+
+// The process may write no further than `bytes` into any file; with SIGXFSZ
+// ignored the write fails with EFBIG, as on a full disk.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : previous_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &saved_);
+    rlimit limit = saved_;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &saved_);
+    std::signal(SIGXFSZ, previous_);
+  }
+
+ private:
+  void (*previous_)(int);
+  rlimit saved_{};
+};
+
+TEST_F(WaveHeaderTest, FullDiskLeavesAMatchingHeader) {
+  const std::vector<uint8_t> block = audiotest::AsBytes(audiotest::SpeechLike(320));
+  for (auto [formatId, header, blockBytes] : {std::tuple{kFormatPcm8k16, 44u, 640u}, {kFormatGsm610, 60u, 65u}}) {
+    SCOPED_TRACE(formatId);
+    const std::string path = dir_.File("full.wav");
+    size_t written = 0;
+    {
+      audiotest::TestStream s;
+      s.SetFormat(formatId);
+      ASSERT_TRUE(s.Open(HostPath(path), kStreamWrite));
+      FileSizeLimit limit(header + 3 * blockBytes + blockBytes / 2);
+      while (s.Write(block.data(), 320) && written < 100) ++written;
+      EXPECT_EQ(platform::GetLastError(), EFBIG);
+    }
+    EXPECT_EQ(written, 3u);
+    const auto f = audiotest::ReadBytes(path);
+    ASSERT_EQ(f.size(), header + 3 * blockBytes) << "the half-written block is cut off";
+    EXPECT_EQ(Le32(f, 4), f.size() - 8);
+    EXPECT_EQ(Le32(f, header - 4), 3 * blockBytes);
+    audiotest::TestStream r;
+    ASSERT_TRUE(r.Open(HostPath(path), kStreamRead));
+    size_t blocks = 0;
+    audiotest::ReadAll(r, kReadForward, &blocks);
+    EXPECT_EQ(blocks, 3u);
+  }
 }
 
 }  // namespace
