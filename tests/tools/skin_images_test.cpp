@@ -15,25 +15,26 @@
 
 namespace {
 
-const struct { const char* file; int width, height; } kImages[] = {
-    {"104-skin.png", 240, 269},               {"140-record-pressed.png", 28, 28},
-    {"142-record-disabled.png", 28, 28},      {"122-play-pressed.png", 34, 34},
-    {"121-play-disabled.png", 34, 34},        {"113-stop-pressed.png", 28, 28},
-    {"125-stop-disabled.png", 28, 28},        {"138-rewind-pressed.png", 28, 28},
-    {"137-rewind-disabled.png", 28, 28},      {"135-forward-pressed.png", 28, 28},
-    {"134-forward-disabled.png", 28, 28},     {"127-previous-pressed.png", 28, 28},
-    {"124-previous-disabled.png", 28, 28},    {"119-next-pressed.png", 28, 28},
-    {"118-next-disabled.png", 28, 28},        {"162-vas-pressed.png", 38, 38},
-    {"161-vas-disabled.png", 38, 38},         {"172-record-pause.png", 28, 28},
-    {"167-record-pause-pressed.png", 28, 28}, {"170-play-pause.png", 34, 34},
-    {"171-play-pause-pressed.png", 34, 34},   {"168-play-playpause.png", 34, 34},
-    {"169-play-playpause-pressed.png", 34, 34}, {"112-volume-fill.png", 10, 61},
-    {"102-volume-thumb.png", 13, 8},          {"158-threshold-fill.png", 173, 11},
-    {"157-threshold-thumb.png", 10, 15},      {"143-meter.png", 3, 75},
-    {"163-vas-bar.png", 167, 3},              {"159-volume-icons.png", 4 * 18, 18},
-    {"160-status-icons.png", 6 * 10, 10},     {"103-tool-strip.png", 7 * 16, 16},
-    {"165-key-icons.png", 10 * 16, 16},       {"173-logo.png", 77, 38},
-    {"101-icon-48.png", 48, 48},              {"101-icon-256.png", 256, 256},
+// Button images carry the square of the skin they replace.
+enum Kind { Other, Pressed, Disabled, Face, LitFace };
+const struct { const char* file; int width, height; Kind kind = Other; int left = 0, top = 0; } kImages[] = {
+    {"104-skin.png", 240, 269},
+    {"140-record-pressed.png", 28, 28, Pressed, 5, 84},       {"142-record-disabled.png", 28, 28, Disabled, 5, 84},
+    {"122-play-pressed.png", 34, 34, Pressed, 37, 81},        {"121-play-disabled.png", 34, 34, Disabled, 37, 81},
+    {"113-stop-pressed.png", 28, 28, Pressed, 75, 84},        {"125-stop-disabled.png", 28, 28, Disabled, 75, 84},
+    {"138-rewind-pressed.png", 28, 28, Pressed, 109, 84},     {"137-rewind-disabled.png", 28, 28, Disabled, 109, 84},
+    {"135-forward-pressed.png", 28, 28, Pressed, 141, 84},    {"134-forward-disabled.png", 28, 28, Disabled, 141, 84},
+    {"127-previous-pressed.png", 28, 28, Pressed, 175, 84},   {"124-previous-disabled.png", 28, 28, Disabled, 175, 84},
+    {"119-next-pressed.png", 28, 28, Pressed, 207, 84},       {"118-next-disabled.png", 28, 28, Disabled, 207, 84},
+    {"162-vas-pressed.png", 38, 38, Pressed, 8, 128},         {"161-vas-disabled.png", 38, 38, Disabled, 8, 128},
+    {"172-record-pause.png", 28, 28, Face, 5, 84},            {"167-record-pause-pressed.png", 28, 28, LitFace, 5, 84},
+    {"170-play-pause.png", 34, 34, Face, 37, 81},             {"171-play-pause-pressed.png", 34, 34, LitFace, 37, 81},
+    {"168-play-playpause.png", 34, 34, Face, 37, 81},         {"169-play-playpause-pressed.png", 34, 34, LitFace, 37, 81},
+    {"112-volume-fill.png", 10, 61},  {"102-volume-thumb.png", 13, 8},  {"158-threshold-fill.png", 173, 11},
+    {"157-threshold-thumb.png", 10, 15},  {"143-meter.png", 3, 75},  {"163-vas-bar.png", 167, 3},
+    {"159-volume-icons.png", 4 * 18, 18},  {"160-status-icons.png", 6 * 10, 10},  {"103-tool-strip.png", 7 * 16, 16},
+    {"165-key-icons.png", 10 * 16, 16},  {"173-logo.png", 77, 38},  {"101-icon-48.png", 48, 48},
+    {"101-icon-256.png", 256, 256},
 };
 
 bool isMagenta(QRgb c) { return (c & 0xFFFFFF) == 0xFF00FF; }
@@ -83,13 +84,10 @@ class SkinImagesTest : public ::testing::Test {
   }
   static QImage generated(const QString& name) { return load(dir_->path(), name); }
 
-  static std::unique_ptr<QTemporaryDir> dir_;
-  static int exitCode_;
+  static inline std::unique_ptr<QTemporaryDir> dir_;
+  static inline int exitCode_ = -1;
   QImage skin;
 };
-
-std::unique_ptr<QTemporaryDir> SkinImagesTest::dir_;
-int SkinImagesTest::exitCode_ = -1;
 
 TEST_F(SkinImagesTest, EveryImageHasItsSizeAndIsCommittedPixelForPixel) {
   for (const auto& e : kImages) {
@@ -106,25 +104,13 @@ TEST_F(SkinImagesTest, EveryImageHasItsSizeAndIsCommittedPixelForPixel) {
 }
 
 TEST_F(SkinImagesTest, ButtonImagesReplaceExactlyTheirSquareOfTheSkin) {
-  enum Kind { Pressed, Disabled, Face, LitFace };
-  const struct { int left, top, size; const char* file; Kind kind; } images[] = {
-      {5, 84, 28, "140-record-pressed.png", Pressed},     {5, 84, 28, "142-record-disabled.png", Disabled},
-      {37, 81, 34, "122-play-pressed.png", Pressed},      {37, 81, 34, "121-play-disabled.png", Disabled},
-      {75, 84, 28, "113-stop-pressed.png", Pressed},      {75, 84, 28, "125-stop-disabled.png", Disabled},
-      {109, 84, 28, "138-rewind-pressed.png", Pressed},   {109, 84, 28, "137-rewind-disabled.png", Disabled},
-      {141, 84, 28, "135-forward-pressed.png", Pressed},  {141, 84, 28, "134-forward-disabled.png", Disabled},
-      {175, 84, 28, "127-previous-pressed.png", Pressed}, {175, 84, 28, "124-previous-disabled.png", Disabled},
-      {207, 84, 28, "119-next-pressed.png", Pressed},     {207, 84, 28, "118-next-disabled.png", Disabled},
-      {8, 128, 38, "162-vas-pressed.png", Pressed},       {8, 128, 38, "161-vas-disabled.png", Disabled},
-      {5, 84, 28, "172-record-pause.png", Face},          {5, 84, 28, "167-record-pause-pressed.png", LitFace},
-      {37, 81, 34, "170-play-pause.png", Face},           {37, 81, 34, "171-play-pause-pressed.png", LitFace},
-      {37, 81, 34, "168-play-playpause.png", Face},       {37, 81, 34, "169-play-playpause-pressed.png", LitFace},
-  };
-  for (const auto& b : images) {
-    const QImage normal = skin.copy(b.left, b.top, b.size, b.size);
+  for (const auto& b : kImages) {
+    if (b.kind == Other) continue;
+    const int size = b.width;
+    const QImage normal = skin.copy(b.left, b.top, size, size);
     const QImage img = generated(b.file);
     // Corners lie outside the round button: they must be the skin itself.
-    const int last = b.size - 1;
+    const int last = size - 1;
     for (auto [x, y] : {std::pair{0, 0}, {last, 0}, {0, last}, {last, last}})
       EXPECT_EQ(img.pixel(x, y), normal.pixel(x, y)) << b.file << " corner " << x << "," << y;
     EXPECT_FALSE(litRim(normal)) << "normal look under " << b.file << " is already lit";
@@ -212,21 +198,23 @@ TEST_F(SkinImagesTest, ThumbsAndIconsUseMagentaForTransparency) {
     EXPECT_TRUE(isMagenta(volume.pixel(18 * i, 0))) << "volume icon " << i;
     EXPECT_EQ(countIn(volume, QRect(18 * i + 2, 2, 14, 14), isMagenta), 0) << "volume icon " << i;
   }
-  const QImage tools = generated("103-tool-strip.png");
-  for (int i = 0; i < 7; ++i) {
-    const int solid = 256 - countIn(tools, QRect(16 * i, 0, 16, 16), isMagenta);
-    EXPECT_GT(solid, 20) << "tool image " << i << " is empty";
-    EXPECT_LT(solid, 256) << "tool image " << i << " has no transparency";
-  }
 }
 
-TEST_F(SkinImagesTest, KeyIconsAreOpaqueAndDistinct) {
-  const QImage keys = generated("165-key-icons.png");
-  EXPECT_EQ(countIn(keys, keys.rect(), isMagenta), 0);
+TEST_F(SkinImagesTest, ToolKeyAndProgramIconsAreDrawn) {
+  const QImage tools = generated("103-tool-strip.png"), keys = generated("165-key-icons.png");
+  for (int i = 0; i < 7; ++i) {
+    const int solid = 256 - countIn(tools, QRect(16 * i, 0, 16, 16), isMagenta);
+    EXPECT_TRUE(solid > 20 && solid < 256) << "tool image " << i << " is empty or has no transparency";
+  }
+  EXPECT_EQ(countIn(keys, keys.rect(), isMagenta), 0) << "key icons are opaque";
   for (int i = 0; i < 10; ++i)
-    for (int j = i + 1; j < 10; ++j)
-      EXPECT_NE(keys.copy(16 * i, 0, 16, 16), keys.copy(16 * j, 0, 16, 16)) << "key icons " << i << " and " << j;
+    for (int j = i + 1; j < 10; ++j) EXPECT_NE(keys.copy(16 * i, 0, 16, 16), keys.copy(16 * j, 0, 16, 16)) << i << "," << j;
   EXPECT_TRUE(isRed(keys.pixel(16 * 9 + 8, 8))) << "Record key";
+  for (const char* name : {"101-icon-48.png", "101-icon-256.png"}) {
+    const QImage img = generated(name);
+    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0) << name;
+    EXPECT_EQ(qAlpha(img.pixel(img.width() / 2, img.height() / 2)), 255) << name;
+  }
 }
 
 TEST_F(SkinImagesTest, SkinHasLightPanelsUnderTheTextsAndADarkInformationPanel) {
@@ -243,15 +231,6 @@ TEST_F(SkinImagesTest, SkinHasLightPanelsUnderTheTextsAndADarkInformationPanel) 
   const QRect info(8, 175, 224, 87);  // dark with light words on it
   EXPECT_GT(countIn(skin, info, [](QRgb c) { return luma(c) < 50; }), 224 * 87 / 2);
   EXPECT_GT(countIn(skin, info, [](QRgb c) { return luma(c) > 150; }), 300);
-}
-
-TEST_F(SkinImagesTest, ProgramIconsHaveRealTransparency) {
-  for (const char* name : {"101-icon-48.png", "101-icon-256.png"}) {
-    const QImage img = generated(name);
-    ASSERT_TRUE(img.hasAlphaChannel()) << name;
-    EXPECT_EQ(qAlpha(img.pixel(0, 0)), 0) << name;
-    EXPECT_EQ(qAlpha(img.pixel(img.width() / 2, img.height() / 2)), 255) << name;
-  }
 }
 
 }  // namespace

