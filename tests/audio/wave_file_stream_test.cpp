@@ -18,16 +18,15 @@
 namespace audio {
 namespace {
 
-using audiotest::HostPath;
-using audiotest::ReadAll;
-using audiotest::TestStream;
+using namespace audiotest;
 using Blocks = std::vector<std::vector<uint8_t>>;
 
 class WaveStreamTest : public ::testing::Test {
  protected:
   // Opens a recording of `bytes` made as the recorder makes it.
-  void OpenRecording(TestStream& s, uint32_t formatId, const std::vector<uint8_t>& bytes, const std::string& name = "r.wav") {
-    ASSERT_TRUE(audiotest::Record(dir_.File(name), formatId, bytes));
+  void OpenRecording(TestStream& s, uint32_t formatId, const std::vector<uint8_t>& bytes,
+                     const std::string& name = "r.wav") {
+    ASSERT_TRUE(Record(dir_.File(name), formatId, bytes));
     ASSERT_TRUE(s.Open(HostPath(dir_.File(name)), kStreamRead));
   }
   // The next forward block, or empty.
@@ -40,15 +39,15 @@ class WaveStreamTest : public ::testing::Test {
     return out;
   }
   static std::vector<uint8_t> Range(const std::vector<uint8_t>& b, size_t from, size_t to) {
-    return std::vector<uint8_t>(b.begin() + static_cast<std::ptrdiff_t>(from), b.begin() + static_cast<std::ptrdiff_t>(to));
+    return std::vector<uint8_t>(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(to));
   }
-  audiotest::TempDir dir_;
+  TempDir dir_;
 };
 
-std::vector<uint8_t> Speech(size_t blocks) { return audiotest::AsBytes(audiotest::SpeechLike(blocks * 320)); }
+std::vector<uint8_t> Speech(size_t blocks) { return AsBytes(SpeechLike(blocks * 320)); }
 
 TEST_F(WaveStreamTest, PcmReadsForwardToAShortBlockAndBackInReverseBlockOrder) {
-  const auto bytes = audiotest::AsBytes(audiotest::SpeechLike(1000));  // 2000 bytes
+  const auto bytes = AsBytes(SpeechLike(1000));  // 2000 bytes
   TestStream s;
   OpenRecording(s, kFormatPcm8k16, bytes);
   uint32_t size = 640;
@@ -56,14 +55,16 @@ TEST_F(WaveStreamTest, PcmReadsForwardToAShortBlockAndBackInReverseBlockOrder) {
   EXPECT_EQ(s.EdgeState, kEdgeStart);
   Blocks forward, back;
   EXPECT_EQ(ReadAll(s, kReadForward, nullptr, &forward), bytes);
-  EXPECT_EQ(forward, (Blocks{Range(bytes, 0, 640), Range(bytes, 640, 1280), Range(bytes, 1280, 1920), Range(bytes, 1920, 2000)}));
+  EXPECT_EQ(forward, (Blocks{Range(bytes, 0, 640), Range(bytes, 640, 1280), Range(bytes, 1280, 1920),
+                             Range(bytes, 1920, 2000)}));
   EXPECT_EQ(s.EdgeState, kEdgeEnd);
   EXPECT_EQ(s.GetPositionFrames(), 1000u);
   EXPECT_EQ(s.Read(&size, kReadForwardScan), nullptr);
 
   // From the end: 640 bytes back from 2000, then 640, 640, and the first 80.
   ReadAll(s, kReadBackward, nullptr, &back);
-  EXPECT_EQ(back, (Blocks{Range(bytes, 1360, 2000), Range(bytes, 720, 1360), Range(bytes, 80, 720), Range(bytes, 0, 80)}));
+  EXPECT_EQ(back,
+            (Blocks{Range(bytes, 1360, 2000), Range(bytes, 720, 1360), Range(bytes, 80, 720), Range(bytes, 0, 80)}));
   EXPECT_EQ(s.EdgeState, kEdgeStart);
   EXPECT_EQ(s.GetPositionFrames(), 0u);
   EXPECT_EQ(Next(s), Range(bytes, 0, 640)) << "forward again from the start";
@@ -80,7 +81,7 @@ Blocks DecodePairs(const std::vector<uint8_t>& file, const std::vector<size_t>& 
     std::vector<int16_t> s(320);
     gsm_decode(codec, pair.data(), s.data());
     gsm_decode(codec, pair.data() + 33, s.data() + 160);
-    blocks.push_back(audiotest::AsBytes(s));
+    blocks.push_back(AsBytes(s));
   }
   gsm_destroy(codec);
   return blocks;
@@ -103,7 +104,7 @@ TEST_F(WaveStreamTest, GsmReadsBothWaysPairByPairAndOnlyWholeBlocks) {
   EXPECT_EQ(s.EdgeState, kEdgeStart);
   EXPECT_EQ(s.GetPairsRead(), 0u);
   // Pairs 0..5, then 5..0, each decoded into its samples in forward order.
-  EXPECT_EQ(blocks, DecodePairs(audiotest::ReadBytes(dir_.File("r.wav")), {0, 1, 2, 3, 4, 5, 5, 4, 3, 2, 1, 0}));
+  EXPECT_EQ(blocks, DecodePairs(ReadBytes(dir_.File("r.wav")), {0, 1, 2, 3, 4, 5, 5, 4, 3, 2, 1, 0}));
   size = 4096;
   uint8_t* block = s.Read(&size, kReadForward);
   ASSERT_NE(block, nullptr);
@@ -114,7 +115,7 @@ TEST_F(WaveStreamTest, GsmReadsBothWaysPairByPairAndOnlyWholeBlocks) {
 TEST_F(WaveStreamTest, PcmBlocksHoldWholeFramesOnly) {
   std::vector<uint8_t> data(3 * 500);  // 24-bit mono: 3 does not divide 640
   for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i * 7);
-  audiotest::WriteBytes(dir_.File("24.wav"), audiotest::RiffBuilder().Chunk("fmt ", audiotest::PcmFmt(1, 8000, 24)).Chunk("data", data).Build());
+  WriteBytes(dir_.File("24.wav"), RiffBuilder().Chunk("fmt ", PcmFmt(1, 8000, 24)).Chunk("data", data).Build());
   TestStream s;
   ASSERT_TRUE(s.Open(HostPath(dir_.File("24.wav")), kStreamRead));
   Blocks blocks, back;
@@ -206,7 +207,7 @@ TEST_F(WaveStreamTest, ReadAndWriteOnlyInTheirMode) {
   EXPECT_EQ(s.GetLengthFrames(), 320u);
   EXPECT_TRUE(s.Close());
   EXPECT_TRUE(Next(s).empty());
-  EXPECT_EQ(audiotest::ReadBytes(path).size(), 684u);
+  EXPECT_EQ(ReadBytes(path).size(), 684u);
 }
 
 TEST_F(WaveStreamTest, OpenFailuresCarryTheSystemErrorAndDevicePathsWork) {
@@ -224,7 +225,7 @@ TEST_F(WaveStreamTest, OpenFailuresCarryTheSystemErrorAndDevicePathsWork) {
   EXPECT_TRUE(s.Open(u"\\My Documents\\Rec.wav", kStreamWrite));
   EXPECT_TRUE(s.Close());
   platform::DevicePaths::ResetToDefaults();
-  EXPECT_EQ(audiotest::ReadBytes(dir_.File("Rec.wav")).size(), 44u);
+  EXPECT_EQ(ReadBytes(dir_.File("Rec.wav")).size(), 44u);
 }
 
 TEST_F(WaveStreamTest, StreamsAndBlocksAreTracked) {

@@ -17,21 +17,17 @@
 namespace audio {
 namespace {
 
-using audiotest::GsmFmt;
-using audiotest::HostPath;
-using audiotest::Le32;
-using audiotest::PcmFmt;
-using audiotest::RiffBuilder;
+using namespace audiotest;
 
 class WaveHeaderTest : public ::testing::Test {
  protected:
   std::string Put(const std::vector<uint8_t>& bytes, const std::string& name = "in.wav") {
-    audiotest::WriteBytes(dir_.File(name), bytes);
+    WriteBytes(dir_.File(name), bytes);
     return dir_.File(name);
   }
   // Opens for reading; a rejected header carries no system error.
   bool Opens(const std::vector<uint8_t>& bytes) {
-    audiotest::TestStream s;
+    TestStream s;
     platform::SetLastError(ENOMEM);
     const bool ok = s.Open(HostPath(Put(bytes)), kStreamRead);
     if (!ok) {
@@ -42,14 +38,14 @@ class WaveHeaderTest : public ::testing::Test {
   static std::vector<uint8_t> Wav(const std::vector<uint8_t>& fmt, const std::vector<uint8_t>& data) {
     return RiffBuilder().Chunk("fmt ", fmt).Chunk("data", data).Build();
   }
-  audiotest::TempDir dir_;
+  TempDir dir_;
 };
 
 TEST_F(WaveHeaderTest, NewRecordingsArePcm44AndGsm60BytesWithFact) {
   const std::string pcm = dir_.File("p.wav"), gsm = dir_.File("g.wav");
   {
     WaveFileStream p;
-    audiotest::TestStream g;
+    TestStream g;
     EXPECT_EQ(p.SetFormat(kFormatPcm11k16), 2u);
     EXPECT_EQ(g.SetFormat(kFormatGsm610), 0u);
     ASSERT_TRUE(p.Open(HostPath(pcm), kStreamWrite));
@@ -58,12 +54,13 @@ TEST_F(WaveHeaderTest, NewRecordingsArePcm44AndGsm60BytesWithFact) {
     EXPECT_EQ(g.DataSizePos, 56u);
     EXPECT_EQ(g.EndPos, 60u);
   }
-  EXPECT_EQ(audiotest::ReadBytes(pcm), Wav(PcmFmt(1, 11025, 16), {}));
-  EXPECT_EQ(audiotest::ReadBytes(gsm), RiffBuilder().Chunk("fmt ", GsmFmt()).Chunk("fact", {100, 0, 0, 0}).Chunk("data", {}).Build());
+  EXPECT_EQ(ReadBytes(pcm), Wav(PcmFmt(1, 11025, 16), {}));
+  EXPECT_EQ(ReadBytes(gsm),
+            RiffBuilder().Chunk("fmt ", GsmFmt()).Chunk("fact", {100, 0, 0, 0}).Chunk("data", {}).Build());
 }
 
 TEST_F(WaveHeaderTest, SizesFollowEveryBlock) {
-  const std::vector<uint8_t> block = audiotest::AsBytes(audiotest::SpeechLike(320));
+  const std::vector<uint8_t> block = AsBytes(SpeechLike(320));
   const std::string pcm = dir_.File("p.wav"), gsm = dir_.File("g.wav");
   WaveFileStream p, g;
   p.SetFormat(kFormatPcm8k16);
@@ -72,11 +69,11 @@ TEST_F(WaveHeaderTest, SizesFollowEveryBlock) {
   ASSERT_TRUE(g.Open(HostPath(gsm), kStreamWrite));
   ASSERT_TRUE(p.Write(block.data(), 320));
   ASSERT_TRUE(g.Write(block.data(), 0));  // GSM ignores the frame count
-  auto f = audiotest::ReadBytes(pcm);
+  auto f = ReadBytes(pcm);
   EXPECT_EQ(f.size(), 684u);
   EXPECT_EQ(Le32(f, 4), 676u);
   EXPECT_EQ(Le32(f, 40), 640u);
-  f = audiotest::ReadBytes(gsm);
+  f = ReadBytes(gsm);
   EXPECT_EQ(f.size(), 125u);
   EXPECT_EQ(Le32(f, 4), 117u);
   EXPECT_EQ(Le32(f, 56), 65u);
@@ -85,7 +82,7 @@ TEST_F(WaveHeaderTest, SizesFollowEveryBlock) {
     ASSERT_TRUE(p.Write(block.data(), frames));
     ASSERT_TRUE(g.Write(block.data(), frames));
     for (auto [path, header] : {std::pair{pcm, 44u}, {gsm, 60u}}) {
-      f = audiotest::ReadBytes(path);
+      f = ReadBytes(path);
       EXPECT_EQ(Le32(f, 4), f.size() - 8) << path << " RIFF size after " << frames;
       EXPECT_EQ(Le32(f, header - 4), f.size() - header) << path << " data size after " << frames;
     }
@@ -104,8 +101,8 @@ TEST_F(WaveHeaderTest, RejectsWhatIsNotAWavThisProgramPlays) {
   shortFmt.resize(14);
   floatFmt[0] = 3;  // IEEE float
   zeroAlign[12] = zeroAlign[13] = 0;
-  auto gsm = [](const std::vector<uint8_t>& fmt) {
-    return RiffBuilder().Chunk("fmt ", fmt).Chunk("fact", {100, 0, 0, 0}).Chunk("data", std::vector<uint8_t>(130, 0)).Build();
+  auto gsm = [pairs = std::vector<uint8_t>(130, 0)](const std::vector<uint8_t>& fmt) {
+    return RiffBuilder().Chunk("fmt ", fmt).Chunk("fact", {100, 0, 0, 0}).Chunk("data", pairs).Build();
   };
   const std::vector<uint8_t> rejected[] = {
       {},
@@ -134,7 +131,7 @@ TEST_F(WaveHeaderTest, RejectsWhatIsNotAWavThisProgramPlays) {
   auto large = GsmFmt(6, 320, 4);
   large[4] = 0x80;
   large[5] = 0x3E;
-  audiotest::TestStream s;
+  TestStream s;
   ASSERT_TRUE(s.Open(HostPath(Put(gsm(large))), kStreamRead));
   EXPECT_EQ(s.GetFormat(), GsmDeviceFormat());
   EXPECT_EQ(s.GetGsmFormat().Format.SamplesPerSec, 16000u);
@@ -157,29 +154,32 @@ TEST_F(WaveHeaderTest, ChunksBeforeDataAreSkippedWithTheirPadByte) {
                         .Chunk("fact", {100, 0, 0, 0})
                         .Chunk("data", samples)
                         .Build();
-  audiotest::TestStream s;
+  TestStream s;
   ASSERT_TRUE(s.Open(HostPath(Put(file)), kStreamRead));
   EXPECT_EQ(s.DataSizePos, file.size() - samples.size() - 4);
   EXPECT_EQ(s.GetLengthFrames(), 100u);
   EXPECT_EQ(s.EdgeState, kEdgeStart);
-  EXPECT_EQ(audiotest::ReadAll(s, kReadForward), samples);
+  EXPECT_EQ(ReadAll(s, kReadForward), samples);
 }
 
 TEST_F(WaveHeaderTest, DataChunkLongerThanTheFileEndsWithTheFile) {
-  const auto file = RiffBuilder().Chunk("fmt ", PcmFmt(1, 8000, 16)).RawChunk("data", 0x7FFFFFFF, std::vector<uint8_t>(1001, 7)).Build();
-  audiotest::TestStream s;
+  const auto file = RiffBuilder()
+                        .Chunk("fmt ", PcmFmt(1, 8000, 16))
+                        .RawChunk("data", 0x7FFFFFFF, std::vector<uint8_t>(1001, 7))
+                        .Build();
+  TestStream s;
   ASSERT_TRUE(s.Open(HostPath(Put(file)), kStreamRead));
   EXPECT_EQ(s.GetLengthFrames(), 500u) << "whole frames of what the file holds";
   EXPECT_EQ(s.EndPos, file.size());
-  EXPECT_EQ(audiotest::ReadAll(s, kReadForward).size(), 1000u);
+  EXPECT_EQ(ReadAll(s, kReadForward).size(), 1000u);
 
   // A GSM recording that crashed after two and a half pairs plays two.
   const auto gsm = RiffBuilder().Chunk("fmt ", GsmFmt()).RawChunk("data", 65000, std::vector<uint8_t>(162, 0)).Build();
-  audiotest::TestStream g;
+  TestStream g;
   ASSERT_TRUE(g.Open(HostPath(Put(gsm, "g.wav")), kStreamRead));
   EXPECT_EQ(g.GetDataBytes(), 162u);
   size_t blocks = 0;
-  audiotest::ReadAll(g, kReadForward, &blocks);
+  ReadAll(g, kReadForward, &blocks);
   EXPECT_EQ(blocks, 2u);
 }
 
@@ -187,7 +187,7 @@ TEST_F(WaveHeaderTest, DataChunkLongerThanTheFileEndsWithTheFile) {
 // 4 GiB - 1 and never pass it; a refused block counts nothing.
 TEST_F(WaveHeaderTest, RiffSizeNeverPassesFourGiB) {
   const std::vector<uint8_t> block(640, 3);
-  audiotest::TestStream p, g;
+  TestStream p, g;
   p.SetFormat(kFormatPcm8k16);
   g.SetFormat(kFormatGsm610);
   ASSERT_TRUE(p.Open(HostPath(dir_.File("p.wav")), kStreamWrite));
@@ -195,23 +195,23 @@ TEST_F(WaveHeaderTest, RiffSizeNeverPassesFourGiB) {
   p.TotalFrames = 2147483629u - 319;
   g.PairsWritten = 66076419u;
   g.DataBytes = 66076419u * 65;
-  for (audiotest::TestStream* s : {&p, &g}) {
+  for (TestStream* s : {&p, &g}) {
     EXPECT_FALSE(s->Write(block.data(), 320));
     EXPECT_EQ(platform::GetLastError(), EFBIG);
   }
   EXPECT_EQ(p.TotalFrames, 2147483629u - 319);
   EXPECT_EQ(g.PairsWritten, 66076419u);
-  EXPECT_EQ(audiotest::ReadBytes(dir_.File("p.wav")).size(), 44u);
-  EXPECT_EQ(audiotest::ReadBytes(dir_.File("g.wav")).size(), 60u);
+  EXPECT_EQ(ReadBytes(dir_.File("p.wav")).size(), 44u);
+  EXPECT_EQ(ReadBytes(dir_.File("g.wav")).size(), 60u);
 
   p.TotalFrames = 2147483629u - 320;
   g.PairsWritten = 66076418u;
   ASSERT_TRUE(p.Write(block.data(), 320));
   ASSERT_TRUE(g.Write(block.data(), 320));
-  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("p.wav")), 4), 0xFFFFFFFEu);
-  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("p.wav")), 40), 0xFFFFFFFEu - 36);
+  EXPECT_EQ(Le32(ReadBytes(dir_.File("p.wav")), 4), 0xFFFFFFFEu);
+  EXPECT_EQ(Le32(ReadBytes(dir_.File("p.wav")), 40), 0xFFFFFFFEu - 36);
   EXPECT_EQ(g.DataBytes, 66076419u * 65);
-  EXPECT_EQ(Le32(audiotest::ReadBytes(dir_.File("g.wav")), 4), 52u + 66076419u * 65);
+  EXPECT_EQ(Le32(ReadBytes(dir_.File("g.wav")), 4), 52u + 66076419u * 65);
   p.EndPos = 0xFFFFFFFFu - 600;  // the file end must stay addressable as well
   EXPECT_FALSE(p.Write(block.data(), 1000));
   EXPECT_EQ(platform::GetLastError(), EFBIG);
@@ -238,13 +238,13 @@ class FileSizeLimit {
 };
 
 TEST_F(WaveHeaderTest, FullDiskLeavesAMatchingHeader) {
-  const std::vector<uint8_t> block = audiotest::AsBytes(audiotest::SpeechLike(320));
+  const std::vector<uint8_t> block = AsBytes(SpeechLike(320));
   for (auto [formatId, header, blockBytes] : {std::tuple{kFormatPcm8k16, 44u, 640u}, {kFormatGsm610, 60u, 65u}}) {
     SCOPED_TRACE(formatId);
     const std::string path = dir_.File("full.wav");
     size_t written = 0;
     {
-      audiotest::TestStream s;
+      TestStream s;
       s.SetFormat(formatId);
       ASSERT_TRUE(s.Open(HostPath(path), kStreamWrite));
       FileSizeLimit limit(header + 3 * blockBytes + blockBytes / 2);
@@ -252,14 +252,14 @@ TEST_F(WaveHeaderTest, FullDiskLeavesAMatchingHeader) {
       EXPECT_EQ(platform::GetLastError(), EFBIG);
     }
     EXPECT_EQ(written, 3u);
-    const auto f = audiotest::ReadBytes(path);
+    const auto f = ReadBytes(path);
     ASSERT_EQ(f.size(), header + 3 * blockBytes) << "the half-written block is cut off";
     EXPECT_EQ(Le32(f, 4), f.size() - 8);
     EXPECT_EQ(Le32(f, header - 4), 3 * blockBytes);
-    audiotest::TestStream r;
+    TestStream r;
     ASSERT_TRUE(r.Open(HostPath(path), kStreamRead));
     size_t blocks = 0;
-    audiotest::ReadAll(r, kReadForward, &blocks);
+    ReadAll(r, kReadForward, &blocks);
     EXPECT_EQ(blocks, 3u);
   }
 }

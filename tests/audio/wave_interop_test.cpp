@@ -155,20 +155,15 @@ TEST_F(InteropTest, LibsndfileFilesPlayThroughOurRead) {
 // The committed seed files (also the fuzzer's corpus) stay playable: every
 // one opens and gives all of its data, whoever wrote it.
 TEST_F(InteropTest, SeedFilesPlay) {
-  const char* data = QUILLON_TEST_DATA_DIR;
   int files = 0;
-  for (const auto& entry : std::filesystem::directory_iterator(std::string(data) + "/wav")) {
+  for (const auto& entry : std::filesystem::directory_iterator(std::string(QUILLON_TEST_DATA_DIR) + "/wav")) {
     SCOPED_TRACE(entry.path().string());
     WaveFileStream s;
     ASSERT_TRUE(s.Open(HostPath(entry.path().string()), kStreamRead));
     size_t blocks = 0;
     const size_t bytes = audiotest::ReadAll(s, kReadForward, &blocks).size();
     EXPECT_GT(blocks, 0u);
-    if (s.IsGsm()) {
-      EXPECT_EQ(bytes, s.GetDataBytes() / 65 * 640);
-    } else {
-      EXPECT_EQ(bytes, size_t{s.GetLengthFrames()} * s.GetBlockAlign());
-    }
+    EXPECT_EQ(bytes, s.IsGsm() ? s.GetDataBytes() / 65 * 640 : size_t{s.GetLengthFrames()} * s.GetBlockAlign());
     ++files;
   }
   EXPECT_GE(files, 5);

@@ -161,7 +161,8 @@ TEST_F(WaveIOControlTest, ErrorTextsFollowTheCodeAndTheDirection) {
 }
 
 TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
-  ASSERT_TRUE(stream_.Open(HostPath(Recorded("four.wav", audio::kFormatPcm8k16, Numbered(640 * 4))), audio::kStreamRead));
+  const std::string path = Recorded("four.wav", audio::kFormatPcm8k16, Numbered(640 * 4));
+  ASSERT_TRUE(stream_.Open(HostPath(path), audio::kStreamRead));
   EXPECT_FALSE(io_->Open(audio::WaveDirection::Output));  // no stream handed over
   EXPECT_EQ(io_->LastError, 0u);
 

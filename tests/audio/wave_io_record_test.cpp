@@ -18,8 +18,7 @@ using WaveIORecordTest = WaveIOTest;
 TEST_F(WaveIORecordTest, PcmFileHoldsExactlyTheRecordedSamplesUpToTheClose) {
   std::vector<uint8_t> input = Numbered(640 * 5 + 100);
   device_->SetInputBytes(input);
-  const std::string path = dir_.File("rec.wav");
-  StartRecordingTo(stream_, path, audio::kFormatPcm8k16);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
   EXPECT_FALSE(io_->StopEvent.IsSet());
   StepMs(40, 8);
   StepMs(10);  // a quarter of the ninth buffer
@@ -29,18 +28,17 @@ TEST_F(WaveIORecordTest, PcmFileHoldsExactlyTheRecordedSamplesUpToTheClose) {
   EXPECT_TRUE(io_->StopEvent.IsSet());
   stream_.Close();
   input.resize(640 * 8 + 160, 0);  // the virtual input is silent after the given bytes
-  EXPECT_EQ(ReadForward(path), input);
+  EXPECT_EQ(ReadForward(rec_), input);
 }
 
 TEST_F(WaveIORecordTest, GsmFileHoldsTheCodingOfTheRecordedSamples) {
   const std::vector<uint8_t> input = AsBytes(SpeechLike(320 * 6));
   device_->SetInputBytes(input);
-  const std::string path = dir_.File("rec-gsm.wav");
-  StartRecordingTo(stream_, path, audio::kFormatGsm610);
+  StartRecordingTo(stream_, audio::kFormatGsm610);
   StepMs(40, 6);
   Finish(stream_);
-  EXPECT_EQ(ReadBytes(path).size(), 60u + 6 * 65);
-  EXPECT_EQ(ReadBytes(path), ReadBytes(Recorded("ref-gsm.wav", audio::kFormatGsm610, input)));
+  EXPECT_EQ(ReadBytes(rec_).size(), 60u + 6 * 65);
+  EXPECT_EQ(ReadBytes(rec_), ReadBytes(Recorded("ref-gsm.wav", audio::kFormatGsm610, input)));
 }
 
 TEST_F(WaveIORecordTest, AmplifiedInputIsWrittenAmplified) {
@@ -48,15 +46,14 @@ TEST_F(WaveIORecordTest, AmplifiedInputIsWrittenAmplified) {
   for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<uint8_t>(96 + i % 64);  // 8-bit around 128
   device_->SetInputBytes(input);
   settings::WriteAmplifyInput(settings_, 1);
-  const std::string path = dir_.File("loud.wav");
-  StartRecordingTo(stream_, path, audio::kFormatPcm8k8);
+  StartRecordingTo(stream_, audio::kFormatPcm8k8);
   StepMs(80, 2);
   Finish(stream_);
   std::vector<uint8_t> expected = input;
   const audio::WaveFormatEx format{audio::kWaveFormatPcm, 1, 8000, 8000, 1, 8, 0};
   audio::AmplifyBuffer(&format, expected.data(), static_cast<uint32_t>(expected.size()));
   ASSERT_NE(expected, input);
-  EXPECT_EQ(ReadForward(path), expected);
+  EXPECT_EQ(ReadForward(rec_), expected);
 }
 
 // Speech-like bursts of 300 ms every 1800 ms, after 600 ms of given silence.
@@ -85,8 +82,7 @@ class WaveIOVoiceActivationTest : public WaveIOTest {
 
 TEST_F(WaveIOVoiceActivationTest, QuietStretchesBeyondTheHangAreLeftOutAndVoiceIsKept) {
   device_->SetInputBytes(std::vector<uint8_t>(kLeadingBlocks * 640, 0));
-  const std::string path = dir_.File("vas.wav");
-  StartRecordingTo(stream_, path, audio::kFormatPcm8k16);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
   const int blocks = 100;  // bursts at 1.8 s and 3.6 s
   StepMs(40, blocks);
   Finish(stream_);
@@ -108,7 +104,7 @@ TEST_F(WaveIOVoiceActivationTest, QuietStretchesBeyondTheHangAreLeftOutAndVoiceI
   }
   ASSERT_EQ(voiced, 16);
   ASSERT_LT(expectSilent.size(), 40u) << "most quiet blocks are dropped, the quiet start among them";
-  const std::vector<uint8_t> data = ReadForward(path);
+  const std::vector<uint8_t> data = ReadForward(rec_);
   ASSERT_EQ(data.size(), expectSilent.size() * 640);
   for (size_t k = 0; k < expectSilent.size(); ++k) {
     const auto block = data.begin() + static_cast<std::ptrdiff_t>(k * 640);
@@ -117,8 +113,7 @@ TEST_F(WaveIOVoiceActivationTest, QuietStretchesBeyondTheHangAreLeftOutAndVoiceI
 }
 
 TEST_F(WaveIOVoiceActivationTest, ListeningWithoutARecordingMeasuresButWritesNothing) {
-  const std::string path = dir_.File("listen.wav");
-  StartRecordingTo(stream_, path, audio::kFormatPcm8k16);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
   audio::RecordingActive = 0;
   StepMs(40);
   EXPECT_TRUE(io_->DataEvent.Wait(0));
@@ -127,12 +122,12 @@ TEST_F(WaveIOVoiceActivationTest, ListeningWithoutARecordingMeasuresButWritesNot
   StepMs(40, 20);
   EXPECT_TRUE(io_->IsRecording());
   Finish(stream_);
-  EXPECT_TRUE(ReadForward(path).empty());
+  EXPECT_TRUE(ReadForward(rec_).empty());
 }
 
 TEST_F(WaveIORecordTest, PausedRecordingTakesNoSamplesUntilResumed) {
   device_->SetInputBytes(Numbered(640 * 20));
-  StartRecordingTo(stream_, dir_.File("paused.wav"), audio::kFormatPcm8k16);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
   StepMs(40);
   StepMs(20);
   ASSERT_TRUE(io_->Pause());
@@ -167,9 +162,8 @@ class FillingDiskStream : public audio::WaveFileStream {
 TEST_F(WaveIORecordTest, FailedWriteStopsTheRecordingAndTellsWhy) {
   std::vector<uint8_t> input = Numbered(640 * 10);
   device_->SetInputBytes(input);
-  const std::string path = dir_.File("full.wav");
   FillingDiskStream full(2);
-  StartRecordingTo(full, path, audio::kFormatPcm8k16);
+  StartRecordingTo(full, audio::kFormatPcm8k16);
   StepMs(40, 2);
   EXPECT_FALSE(io_->StopEvent.IsSet());
   EXPECT_FALSE(io_->WriteFailed);
@@ -183,7 +177,7 @@ TEST_F(WaveIORecordTest, FailedWriteStopsTheRecordingAndTellsWhy) {
   Finish(full);
   EXPECT_TRUE(io_->WriteFailed);  // still there for the owner's message
   input.resize(640 * 2);
-  EXPECT_EQ(ReadForward(path), input);
+  EXPECT_EQ(ReadForward(rec_), input);
 }
 
 TEST_F(WaveIORecordTest, RefusedBufferFailsTheStartWithTheDeviceText) {

@@ -61,10 +61,10 @@ class WaveIOTest : public ::testing::Test {
     ASSERT_TRUE(io_->StartPlayback());
   }
 
-  // Creates `path` in the given format and starts recording into it.
-  void StartRecordingTo(audio::IAudioStream& stream, const std::string& path, uint32_t formatId) {
+  // Creates rec_ in the given format and starts recording into it.
+  void StartRecordingTo(audio::IAudioStream& stream, uint32_t formatId) {
     stream.SetFormat(formatId);
-    ASSERT_TRUE(stream.Open(HostPath(path), audio::kStreamWrite));
+    ASSERT_TRUE(stream.Open(HostPath(rec_), audio::kStreamWrite));
     Attach(&stream);
     audio::RecordingActive = 1;
     ASSERT_TRUE(io_->Open(audio::WaveDirection::Input));
@@ -117,6 +117,7 @@ class WaveIOTest : public ::testing::Test {
   }
 
   TempDir dir_;
+  const std::string rec_ = dir_.File("rec.wav");
   std::shared_ptr<platform::VirtualWaveDevice> device_;
   uint32_t deviceId_ = platform::kWaveMapper;
   const audio::WaveFormatEx* deviceFormat_ = nullptr;

@@ -166,8 +166,9 @@ inline bool Record(const std::string& path, uint32_t formatId, const std::vector
   const uint32_t align = stream.SetFormat(formatId);
   if (!stream.Open(HostPath(path), audio::kStreamWrite)) return false;
   for (size_t at = 0; at < deviceBytes.size(); at += 640) {
-    std::vector<uint8_t> block(deviceBytes.begin() + static_cast<std::ptrdiff_t>(at),
-                               deviceBytes.begin() + static_cast<std::ptrdiff_t>(std::min(at + 640, deviceBytes.size())));
+    const size_t end = std::min(at + 640, deviceBytes.size());
+    std::vector<uint8_t> block(deviceBytes.begin() + static_cast<ptrdiff_t>(at),
+                               deviceBytes.begin() + static_cast<ptrdiff_t>(end));
     const uint32_t frames = align == 0 ? 320 : static_cast<uint32_t>(block.size() / align);
     block.resize(640, 0);
     if (!stream.Write(block.data(), frames)) return false;
