@@ -13,6 +13,7 @@
 #include "diag/show_error.h"
 #include "view/main_view.h"
 #include "view/skin_font.h"
+#include "view/skin_images.h"
 #include "view/skin_view_widget.h"
 #include "view/synthetic_skin.h"
 #include "view/view_transport.h"
@@ -283,29 +284,13 @@ TEST_F(MainViewTest, WidgetRepaintsOtherThreadsDrawingAndTurnsMouseButtonsIntoPe
   widget.SetView(nullptr);
 }
 
-// The UI thread handles the pen while another thread draws as the monitor
-// does; meant for ThreadSanitizer.
-TEST_F(InitialisedView, UiAndMonitorDrawingAreExclusive) {
-  const audio::WaveFormatEx mono = {1, 1, 8000, 16000, 2, 16, 0};
-  view.Meter.MeterFormat = &mono;
-  view.Meter.Enabled = 1;
-  std::thread monitor([&] {
-    for (int i = 0; i < 300; ++i) {
-      view.Meter.Level = static_cast<uint16_t>(i % 101);
-      view.Meter.Dirty = true;
-      view.RedrawControl(view.Meter);
-      view.SetSliderPercent(view::kPositionSlider, i % 101);
-      view.ShowTime(u"00:00:01");
-    }
-  });
-  for (int i = 0; i < 300; ++i) {
-    Down(225, 10 + i % 50);
-    Move(225, 20 + i % 40);
-    Up(225, 30);
-    view.ShowFileName(u"Recording00");
+TEST(BundledImages, AreFoundByIdAtTheirDrawnSizes) {
+  view::SetSkinImageFolder(QString());
+  for (const ImageSize& e : kViewImages) {
+    QImage image;
+    ASSERT_TRUE(view::LoadSkinImage(e.id, &image)) << e.id;
+    EXPECT_EQ(image.size(), QSize(e.width, e.height)) << e.id;
   }
-  monitor.join();
-  EXPECT_EQ(view.SliderPercent(view::kPositionSlider), 97);  // the last value set: 299 % 101
 }
 
 }  // namespace

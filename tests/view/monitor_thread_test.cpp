@@ -336,12 +336,12 @@ TEST_P(VoiceActivatedRecording, StatusIconFollowsTheVoiceAndTheLedOnlyWhenAskedT
 
 INSTANTIATE_TEST_SUITE_P(LedBlink, VoiceActivatedRecording, ::testing::Bool());
 
-TEST_F(MonitorThreadTest, PlaybackRunningOutEndsOnceEvenWhenTheStopIsSignalledTwice) {
+TEST_F(MonitorThreadTest, PlaybackRunningOutEndsOnceEvenWhenSignalledTwiceAndAUserStopNever) {
   StartView();
   // The next file is shorter than three buffers: its data has run out
   // (Finished) as soon as it starts, while it still sounds.
-  const std::u16string tiny = ToneFile("tiny.wav", 50);
-  StartPlaying(ToneFile("short.wav", 500));
+  const std::u16string tiny = ToneFile("tiny.wav", 50), shortTone = ToneFile("short.wav", 500);
+  StartPlaying(shortTone);
   transport_.PlayNext = [&] { StartPlaying(tiny); };
   StepMs(1000);
   ASSERT_TRUE(StopHandled(false));
@@ -355,10 +355,10 @@ TEST_F(MonitorThreadTest, PlaybackRunningOutEndsOnceEvenWhenTheStopIsSignalledTw
   ASSERT_EQ(io().Finished.load(), 1);
   StepMs(200);
   EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
-}
+  ASSERT_TRUE(StopHandled());
+  transport_.ends.clear();
 
-TEST_F(MonitorThreadTest, UserStopNeverEndsAPlayback) {
-  StartView();
+  // User stops: a close, or a reset then a close, while data remains.
   const std::u16string longTone = ToneFile("long.wav", 2000);
   // A close, or a reset then a close, while data remains.
   StartPlaying(longTone);
@@ -378,7 +378,6 @@ TEST_F(MonitorThreadTest, UserStopNeverEndsAPlayback) {
 
   // The monitor has seen the end and handed it over, but the UI thread
   // closes the device before it gets there.
-  const std::u16string shortTone = ToneFile("short.wav", 500);
   StartPlaying(shortTone);
   StepMs(1000);
   ASSERT_TRUE(StopHandled(false));

@@ -39,7 +39,9 @@ SyntheticSkin::SyntheticSkin() {
     QImage image(s.width, s.height, QImage::Format_RGB32);
     for (int y = 0; y < s.height; ++y)
       for (int x = 0; x < s.width; ++x)
-        image.setPixel(x, y, s.id == 104 ? SkinPixel(x, y) : strip ? IconPixel(s.id, x / s.height) : ImagePixel(s.id, x, y));
+        image.setPixel(x, y, s.id == 104 ? SkinPixel(x, y)
+                             : strip      ? IconPixel(s.id, x / s.height)
+                                          : ImagePixel(s.id, x, y));
     // Transparent corners: the top-left pixel of a thumb and of each icon.
     if (strip || thumb)
       for (int x = 0; x < s.width; x += strip ? s.height : s.width) image.setPixel(x, 0, qRgb(255, 0, 255));
