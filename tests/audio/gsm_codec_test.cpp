@@ -52,8 +52,7 @@ TEST(GsmCodec, PairsRoundTripAndMatchAPlainWav49Decoder) {
 }
 
 TEST(GsmCodec, HandlesKeepTheirOwnStateAndTakeAnyAlignment) {
-  const std::vector<int16_t> a = audiotest::SpeechLike(320 * 8, 8000, 1);
-  const std::vector<int16_t> b = audiotest::SpeechLike(320 * 8, 8000, 99);
+  const std::vector<int16_t> a = audiotest::SpeechLike(320 * 8, 8000, 1), b = audiotest::SpeechLike(320 * 8, 8000, 99);
   auto alone = [](const std::vector<int16_t>& s, size_t shift) {
     GsmHandle h = CreateGsmCodec();
     std::vector<uint8_t> out = Encode(h, s, 8, shift);
@@ -61,15 +60,11 @@ TEST(GsmCodec, HandlesKeepTheirOwnStateAndTakeAnyAlignment) {
     return out;
   };
   // Two streams coded in turn give what each gives alone.
-  GsmHandle ha = CreateGsmCodec();
-  GsmHandle hb = CreateGsmCodec();
-  std::vector<uint8_t> outA, outB;
+  GsmHandle ha = CreateGsmCodec(), hb = CreateGsmCodec();
+  std::vector<uint8_t> outA(8 * kGsmPairBytes), outB(8 * kGsmPairBytes);
   for (size_t p = 0; p < 8; ++p) {
-    const std::vector<int16_t> pa(a.begin() + p * 320, a.begin() + (p + 1) * 320);
-    const std::vector<int16_t> pb(b.begin() + p * 320, b.begin() + (p + 1) * 320);
-    const auto ea = Encode(ha, pa, 1), eb = Encode(hb, pb, 1);
-    outA.insert(outA.end(), ea.begin(), ea.end());
-    outB.insert(outB.end(), eb.begin(), eb.end());
+    EncodeGsmPair(ha, a.data() + p * 320, outA.data() + p * kGsmPairBytes);
+    EncodeGsmPair(hb, b.data() + p * 320, outB.data() + p * kGsmPairBytes);
   }
   EXPECT_EQ(outA, alone(a, 0));
   EXPECT_EQ(outB, alone(b, 0));
