@@ -27,20 +27,15 @@ class SkinControls : public ::testing::Test {
 
 // --- buttons --------------------------------------------------------------
 
-TEST_F(SkinControls, ButtonHitsItsRectangleWithoutLastRowAndColumnAndNeverWhenDisabled) {
-  view::SkinButton b;
-  ASSERT_TRUE(b.Init(5, 84, 28, 28, 140, 142, view::PushButton, 10));
-  const struct { int x, y; bool hit; } cases[] = {
-      {5, 84, true}, {31, 110, true}, {32, 100, false}, {20, 111, false}, {4, 100, false}};
-  for (const auto& c : cases) EXPECT_EQ(b.HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
-  b.Enabled = 0;
-  EXPECT_FALSE(b.HitTest(10, 90));
-}
-
-TEST_F(SkinControls, PressedFacesAndEnabledStateDrawTheirOwnImages) {
+TEST_F(SkinControls, ButtonHitsItsRectangleAndDrawsItsPressedFacesAndEnabledState) {
   const QRect r(37, 81, 34, 34);
   view::SkinButton b;
   ASSERT_TRUE(b.Init(37, 81, 34, 34, 122, 121, view::PushButton, 11));
+  // The last row and column are outside.
+  const struct { int x, y; bool hit; } cases[] = {
+      {37, 81, true}, {69, 113, true}, {70, 100, false}, {50, 114, false}, {36, 100, false}};
+  for (const auto& c : cases) EXPECT_EQ(b.HitTest(c.x, c.y), c.hit) << c.x << "," << c.y;
+
   EXPECT_FALSE(b.Draw(back, skin)) << "nothing to draw before a change";
   b.Press();
   ASSERT_TRUE(b.Draw(back, skin));
@@ -70,6 +65,7 @@ TEST_F(SkinControls, PressedFacesAndEnabledStateDrawTheirOwnImages) {
   b.Enabled = 0;
   b.DrawEnabledState(back, skin);
   EXPECT_EQ(Diff(r, Solid(121)), 0);
+  EXPECT_FALSE(b.HitTest(50, 90)) << "never when disabled";
 }
 
 TEST_F(SkinControls, LoadButtonFacesStopsAtTheFirstMissingImageKeepingEarlierOnes) {

@@ -44,9 +44,6 @@ class SyntheticSkin {
   // Writes every image and points the view's lookup at the folder.
   SyntheticSkin();
   ~SyntheticSkin();
-  SyntheticSkin(const SyntheticSkin&) = delete;
-  SyntheticSkin& operator=(const SyntheticSkin&) = delete;
-
   void Remove(int id);
 
  private:
