@@ -10,45 +10,38 @@
 namespace platform {
 namespace {
 
-TEST(TextTest, RoundTripsEveryPlane) {
+TEST(TextTest, RoundTripsEveryPlaneAndReplacesWhatIsMalformed) {
   const std::u16string text = u"Recording00 \u00c4rger \u20ac \U0001F600";
   const std::string utf8 = ToUtf8(text);
   EXPECT_EQ(utf8, "Recording00 \xC3\x84rger \xE2\x82\xAC \xF0\x9F\x98\x80");
   EXPECT_EQ(FromUtf8(utf8), text);
   EXPECT_EQ(FromUtf8(""), u"");
-}
-
-TEST(TextTest, UnpairedSurrogatesBecomeReplacementCharacters) {
+  // Unpaired surrogates.
   EXPECT_EQ(ToUtf8(u"a\xD800" u"b"), "a\xEF\xBF\xBD" "b");
   EXPECT_EQ(ToUtf8(u"\xDC00\xD83D"), "\xEF\xBF\xBD\xEF\xBF\xBD");
-}
-
-TEST(TextTest, MalformedUtf8BecomesReplacementCharacters) {
-  EXPECT_EQ(FromUtf8("a\xE2\x82" "b"), u"a\xFFFD" u"b");        // truncated
-  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\xFFFD\xFFFD");              // overlong
-  EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD");    // encoded surrogate
-  EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");  // beyond U+10FFFF
+  // Truncated, overlong, encoded surrogate, beyond U+10FFFF, stray bytes.
+  EXPECT_EQ(FromUtf8("a\xE2\x82" "b"), u"a\xFFFD" u"b");
+  EXPECT_EQ(FromUtf8("\xC0\xAF"), u"\xFFFD\xFFFD");
+  EXPECT_EQ(FromUtf8("\xED\xA0\x80"), u"\xFFFD\xFFFD\xFFFD");
+  EXPECT_EQ(FromUtf8("\xF4\x90\x80\x80"), u"\xFFFD\xFFFD\xFFFD\xFFFD");
   EXPECT_EQ(FromUtf8("\x80x\xFF"), u"\xFFFD" u"x\xFFFD");
   EXPECT_EQ(FromUtf8("\xF0\x9F\x98"), u"\xFFFD");
 }
 
-TEST(LastErrorTest, IsPerThread) {
+TEST(LastErrorTest, IsPerThreadAndHasItsSystemText) {
   SetLastError(EEXIST);
   int seen = -1;
-  std::thread other([&] {
+  std::thread([&] {
     seen = GetLastError();
     errno = ENOSPC;
     SetLastErrorFromErrno();
-  });
-  other.join();
+  }).join();
   EXPECT_EQ(seen, 0);
   EXPECT_EQ(GetLastError(), EEXIST);
   errno = EACCES;
   EXPECT_EQ(SetLastErrorFromErrno(), EACCES);
   EXPECT_EQ(GetLastError(), EACCES);
-}
 
-TEST(LastErrorTest, SystemTextOrNothing) {
   EXPECT_EQ(SystemErrorText(ENOMEM), u"Cannot allocate memory");
   EXPECT_EQ(SystemErrorText(EEXIST), u"File exists");
   EXPECT_EQ(SystemErrorText(99999), u"");

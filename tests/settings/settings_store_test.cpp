@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -13,6 +14,8 @@ namespace {
 
 using settings::SettingsRecord;
 using settings::SettingsStore;
+using testsupport::ReadHostFile;
+using testsupport::WriteHostFile;
 
 std::string Bytes(const SettingsRecord& record) {
   return std::string(reinterpret_cast<const char*>(&record), sizeof record);
@@ -24,18 +27,6 @@ int32_t IntAt(const std::string& bytes, size_t offset) {
   return value;
 }
 
-// The string at offset, read up to its terminator within chars characters.
-std::u16string TextAt(const std::string& bytes, size_t offset, size_t chars) {
-  std::u16string text;
-  for (size_t i = 0; i < chars; ++i) {
-    char16_t c;
-    std::memcpy(&c, bytes.data() + offset + 2 * i, 2);
-    if (c == 0) break;
-    text += c;
-  }
-  return text;
-}
-
 // A record with every byte set, so that no field is zero by chance.
 SettingsRecord Filled(unsigned char value) {
   SettingsRecord record;
@@ -45,7 +36,7 @@ SettingsRecord Filled(unsigned char value) {
 
 // A record of varied content: strings followed by leftovers of longer ones.
 SettingsRecord Varied() {
-  SettingsRecord record = Filled(0);
+  SettingsRecord record;
   auto* bytes = reinterpret_cast<unsigned char*>(&record);
   for (size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 3);
   std::memcpy(record.Folder, u"Work", 10);
@@ -56,42 +47,33 @@ SettingsRecord Varied() {
 class SettingsStoreTest : public ::testing::Test {
  protected:
   std::string SettingsFile() const { return roots_.Config() + "/settings.dat"; }
-
   testsupport::TempRoots roots_;
 };
 
-TEST_F(SettingsStoreTest, PathIsTheProgramFolderAndSettingsDat) {
+TEST_F(SettingsStoreTest, DefaultsSitAtTheirOffsets) {
   SettingsStore store;
   EXPECT_EQ(std::u16string(store.Path), u"\\Program Files\\Quillon\\settings.dat");
   EXPECT_EQ(store.StartPage, 0);
-}
-
-TEST_F(SettingsStoreTest, DefaultsSitAtTheirOffsets) {
-  SettingsStore store;
   store.Record = Filled(0xAB);
   EXPECT_TRUE(store.SetDefaults());
   const std::string bytes = Bytes(store.Record);
 
-  EXPECT_EQ(IntAt(bytes, 0), 100);
-  EXPECT_EQ(IntAt(bytes, 4), 0);
-  EXPECT_EQ(IntAt(bytes, 8), 1);
-  EXPECT_EQ(IntAt(bytes, 12), 1);
-  EXPECT_EQ(IntAt(bytes, 16), 1);
-  EXPECT_EQ(IntAt(bytes, 20), 49);
-  EXPECT_EQ(TextAt(bytes, 24, 260), u"All Folders");
-  EXPECT_EQ(IntAt(bytes, 544), 3);
-  EXPECT_EQ(IntAt(bytes, 548), 0);
-  EXPECT_EQ(IntAt(bytes, 552), 0);
-  EXPECT_EQ(TextAt(bytes, 556, 32), u"Main Memory");
-  const uint32_t keys[10] = {38, 40, 37, 39, 134, 193, 194, 195, 196, 197};
-  const uint32_t actions[10] = {4, 5, 7, 6, 2, 1, 3, 8, 9, 1};
+  const std::pair<size_t, int32_t> ints[] = {{0, 100}, {4, 0},  {8, 1},    {12, 1},  {16, 1},
+                                             {20, 49}, {544, 3}, {548, 0}, {552, 0}};
+  for (const auto& [offset, value] : ints) EXPECT_EQ(IntAt(bytes, offset), value) << "offset " << offset;
+  const int32_t keys[10] = {38, 40, 37, 39, 134, 193, 194, 195, 196, 197};
+  const int32_t actions[10] = {4, 5, 7, 6, 2, 1, 3, 8, 9, 1};
   for (size_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(IntAt(bytes, 620 + 8 * i), static_cast<int32_t>(keys[i])) << "entry " << i;
-    EXPECT_EQ(IntAt(bytes, 624 + 8 * i), static_cast<int32_t>(actions[i])) << "entry " << i;
+    EXPECT_EQ(IntAt(bytes, 620 + 8 * i), keys[i]) << "entry " << i;
+    EXPECT_EQ(IntAt(bytes, 624 + 8 * i), actions[i]) << "entry " << i;
   }
-  // Everything after the strings' terminators is zero.
-  EXPECT_EQ(bytes.substr(24 + 2 * 11, 520 - 2 * 11), std::string(520 - 22, '\0'));
-  EXPECT_EQ(bytes.substr(556 + 2 * 11, 64 - 2 * 11), std::string(64 - 22, '\0'));
+  // Each text with its terminator, and every byte after it zero.
+  auto padded = [](std::u16string text, size_t bytes) {
+    text.resize(bytes / 2);
+    return std::string(reinterpret_cast<const char*>(text.data()), bytes);
+  };
+  EXPECT_EQ(bytes.substr(24, 520), padded(u"All Folders", 520));
+  EXPECT_EQ(bytes.substr(556, 64), padded(u"Main Memory", 64));
 }
 
 TEST_F(SettingsStoreTest, ResetBindingsClearOnlyTheApplicationKeys) {
@@ -100,19 +82,17 @@ TEST_F(SettingsStoreTest, ResetBindingsClearOnlyTheApplicationKeys) {
   SettingsStore::SetDefaultBindings(reset, false);
   for (int i = 0; i < 10; ++i) {
     EXPECT_EQ(reset[i].Key, full[i].Key);
-    if (i < 5) {
-      EXPECT_EQ(reset[i].Action, full[i].Action) << "entry " << i;
-    } else {
-      EXPECT_EQ(reset[i].Action, 0u) << "entry " << i;
-    }
+    EXPECT_EQ(reset[i].Action, i < 5 ? full[i].Action : 0u) << "entry " << i;
   }
 }
 
-TEST_F(SettingsStoreTest, SavedRecordLoadsBackBitIdentical) {
+// On a fresh machine without a configuration folder.
+TEST_F(SettingsStoreTest, FirstSaveCreatesTheFolderAndLoadsBackBitIdentical) {
+  roots_.RemoveConfig();
   SettingsStore saver;
   saver.Record = Varied();
   ASSERT_TRUE(saver.Save());
-  EXPECT_EQ(testsupport::ReadHostFile(SettingsFile()), Bytes(saver.Record));
+  EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(saver.Record));
 
   SettingsStore loader;
   loader.Record = Filled(0x11);
@@ -120,24 +100,22 @@ TEST_F(SettingsStoreTest, SavedRecordLoadsBackBitIdentical) {
   EXPECT_EQ(Bytes(loader.Record), Bytes(saver.Record));
 }
 
-TEST_F(SettingsStoreTest, MissingOrShortFileLeavesTheRecordUntouched) {
-  SettingsStore store;
-  store.Record = Filled(0x5A);
-  EXPECT_FALSE(store.Load());
-  EXPECT_EQ(Bytes(store.Record), Bytes(Filled(0x5A)));
-
-  ASSERT_TRUE(testsupport::WriteHostFile(SettingsFile(), Bytes(Varied()).substr(0, 699)));
-  EXPECT_FALSE(store.Load());
-  EXPECT_EQ(Bytes(store.Record), Bytes(Filled(0x5A)));
-}
-
-TEST_F(SettingsStoreTest, LoadsTheFirst700BytesOfLongerFiles) {
+// Only files of at least 700 bytes load, and only their first 700; anything
+// else leaves the record as it was.
+TEST_F(SettingsStoreTest, LoadsTheFirst700BytesOfFilesThatHoldThem) {
   const std::string record = Bytes(Varied());
-  for (const std::string& tail : {std::string(), std::string("x"), std::string(300, 'y')}) {
-    ASSERT_TRUE(testsupport::WriteHostFile(SettingsFile(), record + tail));
+  const std::optional<std::string> files[] = {std::nullopt, record.substr(0, 699), record, record + "x",
+                                              record + std::string(300, 'y')};
+  for (const std::optional<std::string>& file : files) {
+    std::filesystem::remove(SettingsFile());
+    if (file) {
+      ASSERT_TRUE(WriteHostFile(SettingsFile(), *file));
+    }
+    const size_t size = file ? file->size() : 0;
     SettingsStore store;
-    ASSERT_TRUE(store.Load()) << "file of " << 700 + tail.size() << " bytes";
-    EXPECT_EQ(Bytes(store.Record), record);
+    store.Record = Filled(0x5A);
+    EXPECT_EQ(store.Load(), size >= 700) << "file of " << size << " bytes";
+    EXPECT_EQ(Bytes(store.Record), size >= 700 ? record : Bytes(Filled(0x5A))) << "file of " << size << " bytes";
   }
 }
 
@@ -145,8 +123,7 @@ TEST_F(SettingsStoreTest, UnterminatedTextsAreEndedInTheirLastElement) {
   SettingsRecord written = Varied();
   for (char16_t& c : written.Folder) c = u'x';
   for (char16_t& c : written.Storage) c = u'y';
-  ASSERT_TRUE(testsupport::WriteHostFile(SettingsFile(), Bytes(written)));
-
+  ASSERT_TRUE(WriteHostFile(SettingsFile(), Bytes(written)));
   SettingsStore store;
   ASSERT_TRUE(store.Load());
   EXPECT_EQ(std::u16string(store.Record.Folder), std::u16string(259, u'x'));
@@ -155,14 +132,6 @@ TEST_F(SettingsStoreTest, UnterminatedTextsAreEndedInTheirLastElement) {
   written.Folder[259] = 0;
   written.Storage[31] = 0;
   EXPECT_EQ(Bytes(store.Record), Bytes(written));
-}
-
-TEST_F(SettingsStoreTest, FirstSaveCreatesTheConfigurationFolder) {
-  roots_.RemoveConfig();
-  SettingsStore store;
-  store.SetDefaults();
-  ASSERT_TRUE(store.Save());
-  EXPECT_EQ(testsupport::ReadHostFile(SettingsFile()), Bytes(store.Record));
 }
 
 TEST_F(SettingsStoreTest, SaveAndLoadFailWhenTheFileCannotBeUsed) {
@@ -175,8 +144,8 @@ TEST_F(SettingsStoreTest, SaveAndLoadFailWhenTheFileCannotBeUsed) {
   EXPECT_EQ(Bytes(store.Record), Bytes(Filled(0x33)));
 }
 
+// Under ThreadSanitizer this fails if either side were a plain access.
 TEST(SettingsRecordTest, AmplifyFlagsCanBeReadWhileTheyAreWritten) {
-  // Under ThreadSanitizer this fails if either side were a plain access.
   SettingsRecord record{};
   std::thread reader([&record] {
     int32_t last = 0;

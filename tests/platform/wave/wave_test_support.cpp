@@ -1,21 +1,17 @@
 #include "wave_test_support.h"
 
-#include <chrono>
-
 namespace wavetest {
 
 using namespace platform;
 
+static bool IsBuffer(uint32_t message) { return message == kWaveOutDone || message == kWaveInData; }
+
 void CallbackLog::Record(uint32_t message, WaveHeader* header) {
-  Delivery d{message, header, header ? header->flags : 0, header ? header->bytesRecorded : 0,
-             std::this_thread::get_id()};
-  bool buffer = message == kWaveOutDone || message == kWaveInData;
-  if (buffer && onDone) onDone(header);
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    deliveries_.push_back(d);
-  }
-  arrived_.Set();
+  const Delivery d{message, header, header ? header->flags : 0, header ? header->bytesRecorded : 0,
+                   std::this_thread::get_id()};
+  if (IsBuffer(message) && onDone) onDone(header);
+  std::lock_guard<std::mutex> lock(mutex_);
+  deliveries_.push_back(d);
 }
 
 std::vector<Delivery> CallbackLog::All() const {
@@ -26,19 +22,9 @@ std::vector<Delivery> CallbackLog::All() const {
 std::vector<Delivery> CallbackLog::Buffers() const {
   std::vector<Delivery> out;
   for (const Delivery& d : All()) {
-    if (d.message == kWaveOutDone || d.message == kWaveInData) out.push_back(d);
+    if (IsBuffer(d.message)) out.push_back(d);
   }
   return out;
-}
-
-bool CallbackLog::WaitForBuffers(size_t count, uint32_t timeoutMs) {
-  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  while (Buffers().size() < count) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-    if (left.count() <= 0) return false;
-    arrived_.Wait(static_cast<uint32_t>(left.count()));
-  }
-  return true;
 }
 
 Buffer::Buffer(std::vector<char> content) : bytes(std::move(content)) {
@@ -54,21 +40,6 @@ std::unique_ptr<Buffer> Buffer::Pattern(size_t size, unsigned seed) {
     c = static_cast<char>(x >> 24);
   }
   return std::make_unique<Buffer>(std::move(content));
-}
-
-std::vector<char> Concat(const std::vector<const Buffer*>& buffers) {
-  std::vector<char> out;
-  for (const Buffer* b : buffers) out.insert(out.end(), b->bytes.begin(), b->bytes.end());
-  return out;
-}
-
-void VirtualDeviceTest::SetUp() {
-  device_ = VirtualWaveDevice::Install();
-  device_->Clock().RunManually();
-}
-
-void VirtualDeviceTest::TearDown() {
-  InstallWaveBackend(nullptr);
 }
 
 }  // namespace wavetest

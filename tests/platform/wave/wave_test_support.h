@@ -4,47 +4,40 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
 
-#include "platform/sync.h"
 #include "platform/virtual_wave_device.h"
 #include "platform/wave_device.h"
 
 namespace wavetest {
 
-// One callback as the device delivered it.
+// One callback as the device delivered it; flags as they were at the time.
 struct Delivery {
   uint32_t message;
   platform::WaveHeader* header;
-  uint32_t flags;          // the header's flags when the callback ran
+  uint32_t flags;
   uint32_t bytesRecorded;
   std::thread::id thread;
 };
 
-// Records callbacks; an optional action runs inside each WOM_DONE/WIM_DATA.
+// Records callbacks; `onDone` runs inside each buffer's callback.
 class CallbackLog {
  public:
   std::function<void(platform::WaveHeader*)> onDone;
-
   void Record(uint32_t message, platform::WaveHeader* header);
   std::vector<Delivery> All() const;
-  // Only the buffer deliveries (no open/close notices).
-  std::vector<Delivery> Buffers() const;
-  // Waits until at least `count` buffer deliveries arrived (safety time-out).
-  bool WaitForBuffers(size_t count, uint32_t timeoutMs = 10000);
+  std::vector<Delivery> Buffers() const;  // without the open/close notices
 
  private:
   mutable std::mutex mutex_;
   std::vector<Delivery> deliveries_;
-  platform::Event arrived_{false, false};
 };
 
-// A buffer that owns its bytes.
+// A buffer that owns its bytes; Pattern fills them from a seed.
 struct Buffer {
   std::vector<char> bytes;
   platform::WaveHeader header;
@@ -52,15 +45,16 @@ struct Buffer {
   static std::unique_ptr<Buffer> Pattern(size_t size, unsigned seed);
 };
 
-std::vector<char> Concat(const std::vector<const Buffer*>& buffers);
-
 inline constexpr size_t kBufferBytes = 640;
 
 // Installs a fresh virtual device with its clock stepped by hand.
 class VirtualDeviceTest : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
+  void SetUp() override {
+    device_ = platform::VirtualWaveDevice::Install();
+    device_->Clock().RunManually();
+  }
+  void TearDown() override { platform::InstallWaveBackend(nullptr); }
   std::shared_ptr<platform::VirtualWaveDevice> device_;
   platform::WaveFormat pcm16_ = platform::MakePcmFormat(8000, 16, 1);  // 640 bytes = 40 ms
 };
