@@ -63,7 +63,7 @@ TEST(DisplayPower, BlankerCoversTheWindowUntilPowerOnOrClickAndWithoutOneTheUser
   view::SetDisplayNotice(nullptr);
 }
 
-TEST(RecordLed, CountsAndForwardsOnlyAnInstalledIndicator) {
+TEST(RecordLed, CountsAndForwardsOnlyAnInstalledIndicatorAndTheTrayLampBlinks) {
   struct FakeLed : view::LedIndicator {
     std::vector<bool> calls;
     void SetBlinking(bool b) override { calls.push_back(b); }
@@ -77,9 +77,8 @@ TEST(RecordLed, CountsAndForwardsOnlyAnInstalledIndicator) {
   EXPECT_TRUE(view::SetRecordLed(false));
   EXPECT_EQ(led.calls, (std::vector<bool>{true, false}));
   view::InstallLed(nullptr);
-}
 
-TEST(RecordLed, TrayLampBlinksWhileOnAndStaysDarkWhenOff) {
+  // The tray lamp blinks while on and stays dark when off.
   view::TrayLed tray;
   tray.SetBlinking(true);
   EXPECT_TRUE(tray.IsLit());

@@ -34,20 +34,17 @@ struct BoxCloser {
   }
 };
 
-TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindow) {
+TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindowOnTheUiThread) {
   QWidget window;
   view::ErrorBox::Install(&window);
-  BoxCloser closer;
-  EXPECT_EQ(diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM), QMessageBox::Ok);
-  EXPECT_EQ(closer.text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
-  EXPECT_EQ(closer.icon, QMessageBox::Critical);
-  EXPECT_EQ(closer.parent, &window);
-  view::ErrorBox::Uninstall();
-}
-
-TEST(ErrorBox, TextsFromAnotherThreadAreShownOnTheUiThread) {
-  view::ErrorBox::Install(nullptr);
-  BoxCloser closer;
+  {
+    BoxCloser closer;
+    EXPECT_EQ(diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM), QMessageBox::Ok);
+    EXPECT_EQ(closer.text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
+    EXPECT_EQ(closer.icon, QMessageBox::Critical);
+    EXPECT_EQ(closer.parent, &window);
+  }
+  BoxCloser closer;  // a text from another thread
   std::atomic<int> result{0};
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -59,6 +56,7 @@ TEST(ErrorBox, TextsFromAnotherThreadAreShownOnTheUiThread) {
   EXPECT_EQ(result.load(), QMessageBox::Ok);
   EXPECT_EQ(closer.text, QStringLiteral("WaitForMultipleObjects(): failed."));
   EXPECT_EQ(closer.thread, QApplication::instance()->thread());
+  EXPECT_EQ(closer.parent, &window);
   view::ErrorBox::Uninstall();
 }
 

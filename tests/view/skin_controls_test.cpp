@@ -189,24 +189,23 @@ struct Meter : SkinControls {
     meter.Enabled = 1;
     audio::VasEnabled = vas;
   }
-  // Meter image row that lands at y for a column of d rows.
-  static PixelFn MeterRows(int d) {
-    return [d](int, int y) { return ImagePixel(143, 0, y - (78 - d) + (75 - d)); };
-  }
-  int LitRows(int x) const {
-    int rows = 0;
-    for (int y = 3; y <= 77; ++y)
-      if ((back.pixel(x, y) | 0xFF000000u) != (SkinPixel(x, y) | 0xFF000000u)) ++rows;
-    return rows;
+  // Compares the meter and bar areas with `left`/`right` lit rows in the
+  // columns, `bar` columns of the bar in both dotted rows, and the skin
+  // everywhere else.
+  int Shown(int left, int right, int bar) const {
+    const auto expected = [=](int x, int y) {
+      const int rows = x >= 4 && x < 7 ? left : x >= 12 && x < 15 ? right : 0;
+      if (y < 78 && y >= 78 - rows) return ImagePixel(143, 0, y - 3);
+      const bool barRow = (y >= 133 && y < 136) || (y >= 141 && y < 144);
+      if (barRow && x >= 57 && x < 57 + bar) return ImagePixel(163, x - 57, 0);
+      return SkinPixel(x, y);
+    };
+    return Diff(QRect(4, 3, 11, 75), expected) + Diff(QRect(57, 133, 167, 13), expected);
   }
   void DrawLevel(uint16_t level) {
     meter.Level = level;
     meter.Dirty = true;
     ASSERT_TRUE(meter.Draw(back, skin));
-  }
-  bool Erased() const {
-    return Diff(QRect(4, 3, 11, 75), FromSkin()) == 0 &&
-           Diff(QRect(57, 133, 167, 13), FromSkin()) == 0;
   }
   view::LevelMeter meter;
   const audio::WaveFormatEx mono{1, 1, 8000, 16000, 2, 16, 0};
@@ -222,51 +221,28 @@ TEST_F(Meter, StartsDisabledAndADisabledMeterErasesEveryTime) {
   EXPECT_TRUE(meter.Draw(back, skin)) << "reports a drawing without Dirty";
   EXPECT_EQ(meter.Level, 0);
   EXPECT_FALSE(meter.AboveThreshold);
-  EXPECT_TRUE(Erased());
+  EXPECT_EQ(Shown(0, 0, 0), 0);
   EXPECT_EQ(back.pixel(15, 3) | 0xFF000000u, 0xFF000000u) << "only its own areas";
 }
 
-TEST_F(Meter, OneChannelDrawsBothColumnsAndTheVasBarOnlyWithVoiceActivation) {
+TEST_F(Meter, ColumnsAndTheVasBarFollowTheLevelAndRestoreWhatTheyLeave) {
   Enable(&mono, false);
   EXPECT_FALSE(meter.Draw(back, skin)) << "nothing measured yet";
-  DrawLevel(40);  // 30 rows
-  for (int x : {4, 12}) {
-    EXPECT_EQ(LitRows(x), 30);
-    EXPECT_EQ(Diff(QRect(x, 48, 3, 30), MeterRows(30)), 0);
+  const struct { const audio::WaveFormatEx* format; bool vas; int level, left, right, bar; } steps[] = {
+      {&mono, false, 40, 30, 30, 0},  // no bar without voice activation
+      {&mono, true, 40, 30, 30, 67},    {&mono, true, 20, 15, 15, 33},
+      {&mono, true, 10, 8, 8, 17},      // 7.5 rows round up
+      {&mono, true, 0, 0, 0, 0},
+      {&stereo, true, 80 << 8 | 20, 15, 60, 0},  // two channels: no bar
+      {&stereo, true, 90 << 8 | 4, 3, 68, 0},    // left falls while right rises
+      {&stereo, true, 0, 0, 0, 0},
+  };
+  for (const auto& s : steps) {
+    Enable(s.format, s.vas);
+    DrawLevel(static_cast<uint16_t>(s.level));
+    EXPECT_FALSE(meter.Dirty);
+    EXPECT_EQ(Shown(s.left, s.right, s.bar), 0) << s.format->Channels << " channel(s), level " << s.level;
   }
-  EXPECT_EQ(Diff(QRect(57, 133, 167, 13), FromSkin()), 0) << "no bar without VAS";
-  EXPECT_FALSE(meter.Dirty);
-
-  audio::VasEnabled = 1;
-  const auto bar = [](int x, int) { return ImagePixel(163, x - 57, 0); };
-  DrawLevel(40);  // 67 columns
-  for (int row : {133, 141}) {
-    EXPECT_EQ(Diff(QRect(57, row, 67, 3), bar), 0);
-    EXPECT_EQ(Diff(QRect(124, row, 100, 3), FromSkin()), 0);
-  }
-  DrawLevel(20);  // 33: the old part is restored
-  EXPECT_EQ(Diff(QRect(90, 133, 134, 13), FromSkin()), 0);
-  EXPECT_EQ(Diff(QRect(57, 141, 33, 3), bar), 0);
-  DrawLevel(10);  // 7.5 rounds up
-  EXPECT_EQ(LitRows(4), 8);
-  EXPECT_EQ(LitRows(12), 8);
-  DrawLevel(0);
-  EXPECT_TRUE(Erased());
-}
-
-TEST_F(Meter, TwoChannelsDrawIndependentColumnsAndNoBar) {
-  Enable(&stereo, true);
-  DrawLevel(static_cast<uint16_t>(80 << 8 | 20));
-  EXPECT_EQ(LitRows(4), 15);
-  EXPECT_EQ(LitRows(12), 60);
-  EXPECT_EQ(Diff(QRect(12, 18, 3, 60), MeterRows(60)), 0);
-  EXPECT_EQ(Diff(QRect(57, 133, 167, 13), FromSkin()), 0);
-  // Left falls while right rises: the left must not keep its old rows.
-  DrawLevel(static_cast<uint16_t>(90 << 8 | 4));
-  EXPECT_EQ(LitRows(4), 3);
-  EXPECT_EQ(LitRows(12), 68);
-  DrawLevel(0);
-  EXPECT_TRUE(Erased());
 }
 
 TEST_F(Meter, UnknownChannelCountOrNoFormatDrawsNothingButConsumesTheLevel) {
