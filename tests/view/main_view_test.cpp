@@ -13,7 +13,6 @@
 #include "diag/show_error.h"
 #include "view/main_view.h"
 #include "view/skin_font.h"
-#include "view/skin_images.h"
 #include "view/skin_view_widget.h"
 #include "view/synthetic_skin.h"
 #include "view/view_transport.h"
@@ -281,15 +280,6 @@ TEST_F(MainViewTest, WidgetRepaintsOtherThreadsDrawingAndTurnsMouseButtonsIntoPe
   }
   EXPECT_EQ(seen, (std::vector<std::string>{"down 1 13", "move 1 0", "up 0 0"}));
   widget.SetView(nullptr);
-}
-
-TEST(BundledImages, AreFoundByIdAtTheirDrawnSizes) {
-  view::SetSkinImageFolder(QString());
-  for (const ImageSize& e : kViewImages) {
-    QImage image;
-    ASSERT_TRUE(view::LoadSkinImage(e.id, &image)) << e.id;
-    EXPECT_EQ(image.size(), QSize(e.width, e.height)) << e.id;
-  }
 }
 
 }  // namespace

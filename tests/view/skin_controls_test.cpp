@@ -139,41 +139,24 @@ TEST_F(Sliders, HitMarginIsFivePixelsOnEverySideAndTheThumbCentresOnThePen) {
   EXPECT_FALSE(volume.HitTest(225, 40));
 }
 
-TEST_F(Sliders, ThumbsAndFillsRestoreWhatTheyLeft) {
-  for (int percent : {0, 100, 50}) {  // 50: thumb at 57 − 27
-    volume.SetPercent(percent);
-    volume.Draw(back, skin);
-  }
-  int n = 30;
-  EXPECT_EQ(Diff(QRect(223, 3, 10, n - 3), FromSkin()), 0) << "old fill above";
-  // Fill rows below the thumb, from source row Height − (Bottom − n).
-  const int first = 61 - (65 - n);
-  const auto fill = [&](int x, int y) { return ImagePixel(112, x - 223, y - n + first); };
-  EXPECT_EQ(Diff(QRect(223, n + 8, 10, 61 - (first + 8)), fill), 0);
-  // The thumb, its magenta corner showing the skin.
-  EXPECT_EQ(Diff(QRect(221, n, 12, 8), [&](int x, int y) { return ImagePixel(102, x - 220, y - n); }), 0);
-  EXPECT_EQ(back.pixel(220, n) | 0xFF000000u, SkinPixel(220, n) | 0xFF000000u);
-  EXPECT_EQ(Diff(QRect(220, 3, 3, 8), FromSkin()), 0) << "old thumb's overhang";
-
-  for (int percent : {100, 50}) {  // 50: thumb at 57 + 87
-    threshold.SetPercent(percent);
-    threshold.Draw(back, skin);
-  }
-  n = 144;
-  EXPECT_EQ(Diff(QRect(57, 151, n - 57 - 1, 11), [](int x, int) { return ImagePixel(158, x - 57, 0); }), 0);
-  EXPECT_EQ(Diff(QRect(n + 10, 147, 231 - n - 10, 15), FromSkin()), 0)
-      << "old fill and thumb right of the new thumb are gone";
-  EXPECT_EQ(Diff(QRect(n + 1, 147, 9, 15), [&](int x, int y) { return ImagePixel(157, x - n, y - 147); }), 0);
-
-  // The plain slider: one red line, the old one restored.
-  const QImage before = back;
-  position.SetPercent(0);
-  position.Draw(back, skin);
-  EXPECT_EQ(Diff(QRect(29, 60, 1, 11), [](int, int) { return qRgb(255, 0, 0); }), 0);
-  position.SetPercent(50);
-  position.Draw(back, skin);
-  const auto line = [&](int x, int y) { return x == 119 && y >= 60 && y < 71 ? qRgb(255, 0, 0) : before.pixel(x, y); };
-  EXPECT_EQ(Diff(back.rect(), line), 0) << "the old line is restored and nothing else changed";
+TEST_F(Sliders, ThumbsFillsAndTheLineRestoreWhatTheyLeave) {
+  for (int percent : {0, 100, 50})
+    for (view::SkinSlider* s : {&volume, &threshold, &position}) {
+      s->SetPercent(percent);
+      s->Draw(back, skin);
+    }
+  // At 50: the volume thumb at y 30 (57 − 27), the threshold thumb at x 144
+  // (57 + 87) with its fill stopping a column short, the red line at x 119.
+  // Thumbs keep a magenta top-left corner; the rest is the skin again.
+  const auto expected = [](int x, int y) {
+    if (y >= 30 && y < 38 && x >= 220 && x < 233 && !(x == 220 && y == 30)) return ImagePixel(102, 0, 0);
+    if (x >= 223 && x < 233 && y >= 38 && y < 65) return ImagePixel(112, x - 223, y - 4);
+    if (x >= 144 && x < 154 && y >= 147 && y < 162 && !(x == 144 && y == 147)) return ImagePixel(157, 0, 0);
+    if (x >= 57 && x < 143 && y >= 151 && y < 162) return ImagePixel(158, x - 57, 0);
+    if (x == 119 && y >= 60 && y < 71) return qRgb(255, 0, 0);
+    return SkinPixel(x, y);
+  };
+  EXPECT_EQ(Diff(back.rect(), expected), 0);
 }
 
 // --- level meter ----------------------------------------------------------

@@ -6,7 +6,10 @@
 
 namespace view_test {
 
-const ImageSize kViewImages[31] = {
+namespace {
+
+// Every image the view loads, at the size it is drawn.
+const struct { int id, width, height; } kViewImages[] = {
     {104, 240, 269},
     // buttons: pressed and disabled looks, alternative faces
     {140, 28, 28}, {142, 28, 28}, {122, 34, 34}, {121, 34, 34}, {113, 28, 28}, {125, 28, 28},
@@ -18,6 +21,8 @@ const ImageSize kViewImages[31] = {
     // meter column, VAS bar, icons
     {143, 3, 75}, {163, 167, 3}, {159, 72, 18}, {160, 60, 10},
 };
+
+}  // namespace
 
 QRgb SkinPixel(int x, int y) { return qRgb(x % 256, y % 256, 40); }
 
@@ -34,7 +39,7 @@ QRgb ImagePixel(int id, int x, int y) {
 QRgb IconPixel(int id, int index) { return qRgb(id, 20 * index, 220); }
 
 SyntheticSkin::SyntheticSkin() {
-  for (const ImageSize& s : kViewImages) {
+  for (const auto& s : kViewImages) {
     const bool strip = s.id == 159 || s.id == 160, thumb = s.id == 102 || s.id == 157;
     QImage image(s.width, s.height, QImage::Format_RGB32);
     for (int y = 0; y < s.height; ++y)

@@ -11,12 +11,6 @@
 
 namespace view_test {
 
-struct ImageSize {
-  int id, width, height;
-};
-// Every image the view loads, at the size it is drawn.
-extern const ImageSize kViewImages[31];
-
 // Skin pixel at (x, y): a pattern no control image uses.
 QRgb SkinPixel(int x, int y);
 // Colour of a control image: solid per id, except the meter column (143),
