@@ -90,7 +90,10 @@ bool MainView::Init() {
   }
   if (!Meter.Init(kMeterLeft, kMeterTop, kMeterWidth, kMeterHeight, kMeterImage, kLevelMeterId))
     return Fail(u"Failed to initialize audio monitor.");
-  if (Transport) Transport->AttachLevelMeter(&Meter);
+  if (Transport) {
+    Transport->AttachLevelMeter(&Meter);
+    meterAttached_ = true;
+  }
   // The icons are not worth failing the view for: a missing one is not drawn.
   VolumeIcons.Create(kVolumeIconImage, kVolumeIconSize, true);
   StatusIcons.Create(kStatusIconImage, kStatusIconSize, true);
@@ -137,6 +140,11 @@ void MainView::Shutdown() {
   }
   // Also drops its calls still queued to the UI thread.
   Monitor.reset();
+  // The device layer must not write into a meter that is about to go (its
+  // Close clears the meter's format); the transport has stopped the device
+  // before the view shuts down.
+  if (meterAttached_ && Transport) Transport->AttachLevelMeter(nullptr);
+  meterAttached_ = false;
   QuitEvent.reset();
   monitorEnded_.reset();
   std::lock_guard lock(TextLock);

@@ -122,6 +122,7 @@ class MainView : public diag::Tracked {
 
   std::unique_ptr<platform::Event> monitorEnded_;
   bool initialised_ = false;
+  bool meterAttached_ = false;  // the transport holds &Meter
 };
 
 }  // namespace view

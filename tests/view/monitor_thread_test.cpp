@@ -90,7 +90,10 @@ class MonitorThreadTest : public ::testing::Test {
   }
 
   void TearDown() override {
+    // The view goes first, as in the program: it must take its meter back
+    // from the device layer, whose Close writes into it (ASan checks).
     view_.reset();
+    EXPECT_EQ(io().LevelMeter, nullptr);
     ownMonitor_.reset();
     io().Close();
     view::InstallLed(nullptr);
