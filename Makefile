@@ -46,7 +46,8 @@ bench: build
 
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS)
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read
+	@echo "Run: mkdir -p build-fuzz/corpus && build-fuzz/fuzz/fuzz_wave_read -max_total_time=60 build-fuzz/corpus tests/data/wav"
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
