@@ -211,6 +211,9 @@ bool WaveIO::StartPlayback() {
   platform::WaveOutDevice* device = OutputHandle.get();
   if (device == nullptr) return false;
   Stopping = 0;
+  // A new start (after a seek or a scan switch) plays on from where the
+  // stream now is, even if the data had run out before.
+  Finished = 0;
   StopEvent.Reset();
   // The device holds still while the three buffers go in, so that no
   // completion can requeue from the device's thread meanwhile.
@@ -322,8 +325,16 @@ bool WaveIO::Reset() {
 
 bool WaveIO::Close() {
   const WaveDirection direction = Direction;
-  if (direction == WaveDirection::Output && !OutputHandle) return false;
-  if (direction == WaveDirection::Input && !InputHandle) return false;
+  if ((direction == WaveDirection::Output && !OutputHandle) || (direction == WaveDirection::Input && !InputHandle)) {
+    // A failed open (or scan reopen) left no device, but the format pointers
+    // still point into the stream its owner deletes next: drop them.
+    if (FormatSlot != nullptr) *FormatSlot = nullptr;
+    if (LevelMeter != nullptr) LevelMeter->MeterFormat = nullptr;
+    const uint32_t error = LastError;
+    ResetState();
+    LastError = error;
+    return false;
+  }
   bool closed = false;
   uint32_t failure = 0;
   if (Reset()) {
@@ -348,6 +359,7 @@ bool WaveIO::Seek(int32_t percent) {
     // The buffers already in the paused device play first on Resume.
     HoldRequeue = 1;
     const bool moved = stream->SeekPercent(percent);
+    if (moved) Finished = 0;  // there is data again after the held buffers
     PublishProgress();
     return moved;
   }

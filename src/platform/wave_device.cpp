@@ -159,6 +159,11 @@ void WaveDevice::Shutdown() {
   open_ = false;
 }
 
+void WaveDevice::WaitIdleLocked(std::unique_lock<std::mutex>& lock) {
+  if (OnDeviceThread()) return;
+  cv_.wait(lock, [&] { return phase_ == Phase::Ended || (phase_ == Phase::WaitingForWork && !HasWorkLocked()); });
+}
+
 bool WaveDevice::HasWorkLocked() const {
   return quit_ || !returned_.empty() || HasTransferWorkLocked();
 }
@@ -219,6 +224,7 @@ void WaveDevice::Run() {
       continue;
     }
     phase_ = Phase::WaitingForWork;
+    cv_.notify_all();  // a Pause may wait for the device to fall idle
     cv_.wait(lock);
     phase_ = Phase::Busy;
   }
@@ -290,13 +296,16 @@ WaveResult WaveOutDevice::Write(WaveHeader* header) {
 }
 
 WaveResult WaveOutDevice::Pause() {
-  {
-    std::lock_guard<std::mutex> lock(mutex_);
-    if (!OpenLocked()) return kWaveInvalidHandle;
-    paused_ = true;
-    Wake();
-  }
+  std::unique_lock<std::mutex> lock(mutex_);
+  if (!OpenLocked()) return kWaveInvalidHandle;
+  paused_ = true;
+  Wake();
+  lock.unlock();
   out_->Interrupt();
+  lock.lock();
+  // Once Pause returns no completion may still be running: the caller may
+  // then move the stream the callback reads from (a seek while paused).
+  WaitIdleLocked(lock);
   return kWaveOk;
 }
 

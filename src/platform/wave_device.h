@@ -67,6 +67,9 @@ class WaveDevice {
   void Wake() { cv_.notify_all(); }
   bool OpenLocked() const { return open_; }
   bool EndedLocked() const { return phase_ == Phase::Ended; }
+  // Off the device thread: waits until no transfer or completion is under way
+  // and nothing is left to do (a paused or empty device).
+  void WaitIdleLocked(std::unique_lock<std::mutex>& lock);
 
   // The per-direction parts, called on the device thread with the lock held.
   virtual bool HasTransferWorkLocked() const = 0;

@@ -176,8 +176,12 @@ TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
   EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
   EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(platform::kWaveAllocated));
   EXPECT_FALSE(io_->StartPlayback());
-  EXPECT_FALSE(io_->Close());  // no device to close: nothing changes
-  EXPECT_EQ(io_->Direction, audio::WaveDirection::Output);
+  // No device to close, but nothing may keep pointing into the stream that
+  // its owner deletes next; the failure stays readable.
+  EXPECT_FALSE(io_->Close());
+  EXPECT_EQ(io_->Direction, audio::WaveDirection::None);
+  EXPECT_EQ(meter_.MeterFormat.load(), nullptr);
+  EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
 
   failures = {};
   failures.refuseFormats = true;
@@ -187,6 +191,32 @@ TEST_F(WaveIOControlTest, RefusedOpenLeavesTheCodeAndItsText) {
   device_->SetFailures({});
   uint32_t otherDevice = 7;
   EXPECT_FALSE(io_->QueryOutputFormat(&otherDevice, &stream_));
+}
+
+// Once the last block has been read, a seek back (playing or paused) plays
+// on from the new place instead of ending with the buffers already queued.
+TEST_F(WaveIOControlTest, SeekAfterTheLastBlockWasReadPlaysOn) {
+  for (int round = 0; round < 2; ++round) {
+    const bool paused = round == 1;
+    SCOPED_TRACE(paused ? "paused" : "playing");
+    PlayNumbered(10);
+    StepMs(40, 8);  // blocks 0..7 heard, 8 and 9 queued: the data has run out
+    ASSERT_TRUE(io_->Finished);
+    if (paused) {
+      ASSERT_TRUE(io_->Pause());
+    }
+    ASSERT_TRUE(io_->Seek(0));
+    EXPECT_FALSE(io_->Finished);
+    if (paused) {
+      ASSERT_TRUE(io_->Resume());
+    }
+    EXPECT_GT(StepUntilStop(40), 0);
+    EXPECT_TRUE(io_->Finished);
+    const std::vector<uint8_t> heard = Captured(static_cast<size_t>(round));
+    ASSERT_GE(heard.size(), file_.size() + 640u * 8);
+    EXPECT_EQ(std::vector<uint8_t>(heard.end() - static_cast<std::ptrdiff_t>(file_.size()), heard.end()), file_);
+    Finish(stream_);
+  }
 }
 
 // The device runs on its own here, fast: seeks and closes race with the
@@ -202,6 +232,11 @@ TEST_F(WaveIOControlTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClos
       if (i % 5 == 0) {
         ASSERT_TRUE(io_->StartScan(i % 2 ? audio::ScanBackward : audio::ScanForward));
         ASSERT_TRUE(io_->StopScan());
+      }
+      if (i % 3 == 0) {  // a seek while paused moves the stream the callbacks read
+        ASSERT_TRUE(io_->Pause());
+        ASSERT_TRUE(io_->Seek((i * 53) % 90));
+        ASSERT_TRUE(io_->Resume());
       }
     }
     ASSERT_TRUE(io_->Close());
