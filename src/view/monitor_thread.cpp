@@ -114,9 +114,14 @@ void MonitorThread::HandleStop() {
   // and may start the next file, so the decision is taken here and checked
   // again there. One end is queued at a time: a stop seen again before the
   // queued call has run belongs to the same playback.
-  if (!endPending_.load() && audio_.Finished.load()) {
-    endPending_ = true;
-    RunOnUiThread([this] { EndPlayback(); });
+  if (audio_.Finished.load()) {
+    bool expected = false;
+    if (endPending_.compare_exchange_strong(expected, true)) {
+      PostEnd();
+    } else {
+      stopDeferred_ = true;
+      TakeDeferredStop();  // the pending end may have finished meanwhile
+    }
   }
   audio_.StopEvent.Reset();
 }
@@ -128,6 +133,28 @@ void MonitorThread::EndPlayback() {
     if (ViewTransport* transport = view_.Transport) transport->OnPlaybackEnd();
   }
   endPending_ = false;
+  TakeDeferredStop();
+}
+
+void MonitorThread::TakeDeferredStop() {
+  // The end may have started a file that ran out (an empty one) while it was
+  // pending; that file's stop was set aside. It is taken once no end is
+  // pending and nothing of the file still sounds; a stop that belonged to the
+  // playback already ended finds the next file playing and lapses.
+  if (endPending_.load() || !stopDeferred_.exchange(false)) return;
+  if (!audio_.Finished.load() || audio_.Direction.load() != audio::WaveDirection::Output || audio_.IsPlaying()) return;
+  bool expected = false;
+  if (endPending_.compare_exchange_strong(expected, true)) PostEnd();
+}
+
+void MonitorThread::PostEnd() {
+  // Queued even from the UI thread, so that a file that keeps ending at once
+  // (an empty one repeated) cannot recurse.
+  if (QObject* context = uiContext_.get()) {
+    QMetaObject::invokeMethod(context, [this] { EndPlayback(); }, Qt::QueuedConnection);
+  } else {
+    EndPlayback();
+  }
 }
 
 void MonitorThread::HandleWaitFailure(int code) {

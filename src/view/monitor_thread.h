@@ -63,6 +63,8 @@ class MonitorThread : public diag::Tracked {
   void HandleWaitFailure(int code);
   // Runs on the UI thread: ends the playback unless the user closed it since.
   void EndPlayback();
+  void TakeDeferredStop();
+  void PostEnd();
   // Queues fn to the UI thread; without an application object (no UI
   // thread at all) runs it here.
   void RunOnUiThread(std::function<void()> fn);
@@ -75,6 +77,9 @@ class MonitorThread : public diag::Tracked {
   // An end of playback is queued and has not run yet. Set only here, cleared
   // only by the UI thread after the transport's handling has returned.
   std::atomic<bool> endPending_{false};
+  // A stop of a finished playback seen while an end was pending: it may be
+  // the end of the file that end started.
+  std::atomic<bool> stopDeferred_{false};
 };
 
 }  // namespace view

@@ -15,6 +15,11 @@ void InstallLed(LedIndicator* led) {
   g_led = led;
 }
 
+void UninstallLed(LedIndicator* led) {
+  std::lock_guard lock(g_mutex);
+  if (g_led == led) g_led = nullptr;
+}
+
 int LedCount() {
   std::lock_guard lock(g_mutex);
   return g_led ? 1 : 0;

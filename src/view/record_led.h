@@ -14,6 +14,8 @@ class LedIndicator {
 
 // Installs (or, with null, removes) the indicator; not owned.
 void InstallLed(LedIndicator* led);
+// Removes led if it is the one installed (an indicator going away).
+void UninstallLed(LedIndicator* led);
 
 // Number of notification LEDs: 1 with an indicator installed, else 0.
 int LedCount();

@@ -31,14 +31,19 @@ TrayLed::TrayLed(QObject* parent)
   connect(&timer_, &QTimer::timeout, this, [this] { Tick(); });
 }
 
-TrayLed::~TrayLed() { tray_.hide(); }
+TrayLed::~TrayLed() {
+  UninstallLed(this);
+  tray_.hide();
+}
 
 void TrayLed::SetBlinking(bool blinking) {
   blinking_.store(blinking);
   if (QThread::currentThread() == thread()) {
     Apply(blinking);
   } else {
-    QMetaObject::invokeMethod(this, [this, blinking] { Apply(blinking); }, Qt::QueuedConnection);
+    // The latest request wins when it runs: a stale blink queued by the
+    // monitor must not relight the lamp after the user's stop switched it off.
+    QMetaObject::invokeMethod(this, [this] { Apply(blinking_.load()); }, Qt::QueuedConnection);
   }
 }
 

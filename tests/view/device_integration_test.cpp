@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include <QApplication>
 #include <QMouseEvent>
 #include <QTemporaryDir>
@@ -91,6 +93,21 @@ TEST(RecordLed, CountsAndForwardsOnlyAnInstalledIndicatorAndTheTrayLampBlinks) {
   EXPECT_FALSE(tray.IsLit());
   tray.Tick();
   EXPECT_FALSE(tray.IsLit());
+
+  // A blink asked for on the monitor thread and still queued when the
+  // user's stop switches the lamp off must not light it again.
+  std::thread([&] { tray.SetBlinking(true); }).join();
+  tray.SetBlinking(false);
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(tray.IsLit());
+
+  // An indicator that goes away is no longer the LED.
+  {
+    view::TrayLed gone;
+    view::InstallLed(&gone);
+    EXPECT_EQ(view::LedCount(), 1);
+  }
+  EXPECT_EQ(view::LedCount(), 0);
 }
 
 TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffRestoresThePlatformCommand) {

@@ -396,6 +396,27 @@ TEST_F(MonitorThreadTest, PlaybackRunningOutEndsOnceEvenWhenSignalledTwiceAndAUs
   EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 1; }));
 }
 
+// The end of a playback starts an empty file, whose data has run out at
+// once: its stop comes while the first end is still running on the UI
+// thread, and must end that file too.
+TEST_F(MonitorThreadTest, AnEmptyNextFileStillEnds) {
+  StartView();
+  const std::u16string empty = dir_.filePath(QStringLiteral("empty.wav")).toStdU16String();
+  {
+    audio::WaveFileStream out;
+    out.SetFormat(audio::kFormatPcm8k16);
+    ASSERT_TRUE(out.Open(empty, audio::kStreamWrite));  // the header alone
+  }
+  StartPlaying(ToneFile("short.wav", 100));
+  transport_.PlayNext = [&] {
+    StartPlaying(empty);
+    ASSERT_TRUE(StopHandled(false));  // the monitor sees the empty file's stop now
+  };
+  StepMs(200);
+  EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
+  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::None);
+}
+
 TEST_F(MonitorThreadTest, FailedWaitShowsItsErrorAndEndsTheProcess) {
   view::MonitorThread& monitor = OwnMonitor();
   monitor.Wait = [](platform::Event* const*, int) { return platform::kWaitFailed; };
