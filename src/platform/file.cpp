@@ -264,6 +264,16 @@ bool MoveFile(const std::u16string& from, const std::u16string& to) {
   return false;
 }
 
+bool ReplaceFile(const std::u16string& from, const std::u16string& to) {
+  const std::optional<std::string> source = HostPath(from);
+  if (!source) return false;
+  const std::optional<std::string> target = HostPath(to);
+  if (!target) return false;
+  if (::rename(source->c_str(), target->c_str()) == 0) return true;
+  SetLastErrorFromErrno();
+  return false;
+}
+
 bool GetDiskFreeSpace(const std::u16string& devicePath, uint64_t* freeBytes) {
   const std::optional<std::string> host = HostPath(devicePath);
   if (!host) return false;

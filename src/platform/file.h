@@ -55,6 +55,9 @@ uint32_t GetFileAttributes(const std::u16string& devicePath);
 bool CreateDirectory(const std::u16string& devicePath);
 bool DeleteFile(const std::u16string& devicePath);
 bool MoveFile(const std::u16string& from, const std::u16string& to);
+// Puts from in the place of to in one step, replacing it (both on one
+// volume): readers see the old file or the new, never a part.
+bool ReplaceFile(const std::u16string& from, const std::u16string& to);
 // Free bytes available to the user on the volume holding the path.
 bool GetDiskFreeSpace(const std::u16string& devicePath, uint64_t* freeBytes);
 

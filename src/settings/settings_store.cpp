@@ -5,6 +5,7 @@
 
 #include "platform/device_paths.h"
 #include "platform/file.h"
+#include "platform/last_error.h"
 
 namespace settings {
 
@@ -89,17 +90,29 @@ bool SettingsStore::Load() {
 
 bool SettingsStore::Save() {
   if (Path[0] == u'\0') return false;
-  platform::File file;
-  // Opening for writing also makes the program's folder on a fresh machine.
-  if (!file.Open(Path, platform::FileAccess::Write)) return false;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(&Record);
-  uint32_t total = 0;
-  while (total < kRecordSize) {
-    uint32_t done = 0;
-    if (!file.Write(bytes + total, kRecordSize - total, &done) || done == 0) return false;
-    total += done;
+  // The record goes to a new file that then takes the old one's place, so a
+  // full disk or a crash midway leaves the previous settings whole.
+  const std::u16string target(Path);
+  const std::u16string fresh = target + u".new";
+  bool written = false;
+  {
+    platform::File file;
+    // Opening for writing also makes the program's folder on a fresh machine.
+    if (!file.Open(fresh, platform::FileAccess::Write)) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(&Record);
+    uint32_t total = 0;
+    while (total < kRecordSize) {
+      uint32_t done = 0;
+      if (!file.Write(bytes + total, kRecordSize - total, &done) || done == 0) break;
+      total += done;
+    }
+    written = total == kRecordSize && file.Flush();
   }
-  return true;
+  if (written && platform::ReplaceFile(fresh, target)) return true;
+  const int error = platform::GetLastError();
+  platform::DeleteFile(fresh);
+  platform::SetLastError(error);
+  return false;
 }
 
 bool SettingsStore::SetDefaults() {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <optional>
@@ -142,6 +145,26 @@ TEST_F(SettingsStoreTest, SaveAndLoadFailWhenTheFileCannotBeUsed) {
   EXPECT_FALSE(store.Save());
   EXPECT_FALSE(store.Load());
   EXPECT_EQ(Bytes(store.Record), Bytes(Filled(0x33)));
+}
+
+// A save that cannot be completed (a full disk) leaves the previous file whole.
+TEST_F(SettingsStoreTest, FailedSaveKeepsThePreviousFile) {
+  SettingsStore store;
+  store.Record = Varied();
+  ASSERT_TRUE(store.Save());
+  store.Record = Filled(0x44);
+  rlimit old{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+  rlimit small = old;
+  small.rlim_cur = 100;
+  auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const bool saved = store.Save();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(saved);
+  EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(Varied()));
+  EXPECT_FALSE(std::filesystem::exists(SettingsFile() + ".new"));
 }
 
 // Under ThreadSanitizer this fails if either side were a plain access.
