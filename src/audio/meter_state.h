@@ -13,6 +13,9 @@ namespace audio {
 struct MeterState {
   // The device format, set when the device opens, null while it is closed.
   std::atomic<const WaveFormatEx*> MeterFormat{nullptr};
+  // Its channel count (0 while closed), for drawing on a thread that must not
+  // look into a format its stream's owner may be deleting.
+  std::atomic<uint16_t> MeterChannels{0};
   // Mono: level in percent. Two channels: left in the low byte, right in the high byte.
   std::atomic<uint16_t> Level{0};
   // The last measured level reached Threshold (voice activation's decision).
@@ -22,5 +25,11 @@ struct MeterState {
   // A level was measured and not drawn yet; drawing clears it.
   std::atomic<bool> Dirty{false};
 };
+
+// Sets (or, with null, clears) the meter's device format and channel count.
+inline void SetMeterFormat(MeterState& meter, const WaveFormatEx* format) {
+  meter.MeterChannels = format != nullptr ? format->Channels : 0;
+  meter.MeterFormat = format;
+}
 
 }  // namespace audio

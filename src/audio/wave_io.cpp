@@ -139,7 +139,7 @@ bool WaveIO::Open(WaveDirection direction) {
   WriteError = 0;
   Direction = direction;
   *FormatSlot = format;
-  LevelMeter->MeterFormat = format;
+  SetMeterFormat(*LevelMeter, format);
   PublishProgress();
   if (direction == WaveDirection::Output) return OpenOutputDevice(*format);
   const platform::WaveResult r = platform::WaveInDevice::Open(InputHandle, *DeviceId, ToDeviceFormat(*format),
@@ -329,7 +329,7 @@ bool WaveIO::Close() {
     // A failed open (or scan reopen) left no device, but the format pointers
     // still point into the stream its owner deletes next: drop them.
     if (FormatSlot != nullptr) *FormatSlot = nullptr;
-    if (LevelMeter != nullptr) LevelMeter->MeterFormat = nullptr;
+    if (LevelMeter != nullptr) SetMeterFormat(*LevelMeter, nullptr);
     const uint32_t error = LastError;
     ResetState();
     LastError = error;
@@ -344,7 +344,7 @@ bool WaveIO::Close() {
     failure = r;
   }
   if (FormatSlot != nullptr) *FormatSlot = nullptr;
-  if (LevelMeter != nullptr) LevelMeter->MeterFormat = nullptr;
+  if (LevelMeter != nullptr) SetMeterFormat(*LevelMeter, nullptr);
   ResetState();
   // A failed close stays readable for the owner's message.
   if (failure != 0) LastError = failure;

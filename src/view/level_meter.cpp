@@ -27,7 +27,7 @@ bool LevelMeter::Init(int left, int top, int width, int height, int image, int i
   Level = 0;
   Threshold = 0;
   DrawnBarHeight = DrawnBarWidth = DrawnLeftHeight = DrawnRightHeight = 0;
-  MeterFormat = nullptr;
+  audio::SetMeterFormat(*this, nullptr);
   if (!Image.Load(nullptr, image)) return false;
   if (!BarImages.Create(kBarImage, kBarWidth, false)) return false;
   Id = static_cast<uint16_t>(id);
@@ -54,8 +54,7 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
     return true;
   }
   if (!Dirty) return false;
-  const audio::WaveFormatEx* format = MeterFormat.load();
-  const int channels = format ? format->Channels : 0;
+  const int channels = MeterChannels.load();
   const int level = Level.load();
   if (channels == 1) {
     const int d = audio::MulDivRound(Height, level, 100);

@@ -168,7 +168,7 @@ struct Meter : SkinControls {
   }
   void TearDown() override { audio::VasEnabled = 0; }
   void Enable(const audio::WaveFormatEx* format, bool vas) {
-    meter.MeterFormat = format;
+    audio::SetMeterFormat(meter, format);
     meter.Enabled = 1;
     audio::VasEnabled = vas;
   }
