@@ -44,7 +44,8 @@ test-tsan: deps
 bench: build
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
-fuzz: deps
+fuzz:
+	@scripts/install-deps fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
 	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read
 	@echo "Run: mkdir -p build-fuzz/corpus && build-fuzz/fuzz/fuzz_wave_read -max_total_time=60 build-fuzz/corpus tests/data/wav"
