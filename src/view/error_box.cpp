@@ -1,5 +1,7 @@
 #include "view/error_box.h"
 
+#include <atomic>
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -21,10 +23,11 @@ void ErrorBox::Install(QWidget* owner) {
     QApplication* app = qobject_cast<QApplication*>(QCoreApplication::instance());
     if (app == nullptr) return -1;
     if (QThread::currentThread() == app->thread()) return Show(guarded.data(), message);
-    int result = -1;
+    // Atomic: the hand-back happens inside Qt, where the race checker cannot see it.
+    std::atomic<int> result{-1};
     QMetaObject::invokeMethod(
         app, [&] { result = Show(guarded.data(), message); }, Qt::BlockingQueuedConnection);
-    return result;
+    return result.load();
   });
 }
 
