@@ -120,16 +120,19 @@ uint8_t* WaveFileStream::Read(uint32_t* size, uint32_t direction) {
   const bool forward = direction == kReadForward || direction == kReadForwardScan;
   if (!forward && direction != kReadBackward) return nullptr;
   if (IsGsm()) return forward ? ReadGsmForward(size) : ReadGsmBackward(size);
-  return forward ? ReadPcmForward(size) : ReadPcmBackward(size);
+  return ReadPcm(size, !forward);
 }
 
 // PCM blocks hold whole frames only, so a block align that does not divide
-// the request cannot shift the samples that follow.
-uint8_t* WaveFileStream::ReadPcmForward(uint32_t* size) {
-  if (EdgeState == kEdgeEnd || BlockAlign == 0) return nullptr;
-  const uint64_t available = static_cast<uint64_t>(TotalFrames - PositionFrames) * BlockAlign;
+// the request cannot shift the samples that follow. Backwards, the block is
+// the one before the position, its samples in forward order.
+uint8_t* WaveFileStream::ReadPcm(uint32_t* size, bool backward) {
+  const uint32_t edge = backward ? kEdgeStart : kEdgeEnd;
+  if (EdgeState == edge || BlockAlign == 0) return nullptr;
+  const uint32_t framesLeft = backward ? PositionFrames : TotalFrames - PositionFrames;
+  const uint64_t available = static_cast<uint64_t>(framesLeft) * BlockAlign;
   if (available == 0) {
-    EdgeState = kEdgeEnd;
+    EdgeState = edge;
     return nullptr;
   }
   uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(*size, available));
@@ -140,43 +143,22 @@ uint8_t* WaveFileStream::ReadPcmForward(uint32_t* size) {
   if (!CurrentPosition(&start)) return nullptr;
   uint8_t* block = NewBlock(bytes);
   if (block == nullptr) return nullptr;
-  if (!ReadExact(block, bytes)) {
-    RestorePosition(start);
-    diag::TrackedDelete(block);
-    return nullptr;
-  }
-  PositionFrames += bytes / BlockAlign;
-  EdgeState = PositionFrames < TotalFrames ? kEdgeInside : kEdgeEnd;
-  LastReadBytes = bytes;
-  *size = bytes;
-  return block;
-}
-
-// The block before the position, its samples in forward order.
-uint8_t* WaveFileStream::ReadPcmBackward(uint32_t* size) {
-  if (EdgeState == kEdgeStart || BlockAlign == 0) return nullptr;
-  const uint64_t before = static_cast<uint64_t>(PositionFrames) * BlockAlign;
-  if (before == 0) {
-    EdgeState = kEdgeStart;
-    return nullptr;
-  }
-  uint32_t bytes = static_cast<uint32_t>(std::min<uint64_t>(*size, before));
-  bytes -= bytes % BlockAlign;
-  if (bytes == 0) return nullptr;
-
-  int64_t start = 0;
-  if (!CurrentPosition(&start)) return nullptr;
-  uint8_t* block = NewBlock(bytes);
-  if (block == nullptr) return nullptr;
   const int64_t back = -static_cast<int64_t>(bytes);
-  if (!FileHandle.Seek(back, platform::SeekOrigin::Current) || !ReadExact(block, bytes) ||
-      !FileHandle.Seek(back, platform::SeekOrigin::Current)) {
+  const bool read = backward ? FileHandle.Seek(back, platform::SeekOrigin::Current) && ReadExact(block, bytes) &&
+                                   FileHandle.Seek(back, platform::SeekOrigin::Current)
+                             : ReadExact(block, bytes);
+  if (!read) {
     RestorePosition(start);
     diag::TrackedDelete(block);
     return nullptr;
   }
-  PositionFrames -= bytes / BlockAlign;
-  EdgeState = PositionFrames == 0 ? kEdgeStart : kEdgeInside;
+  if (backward) {
+    PositionFrames -= bytes / BlockAlign;
+    EdgeState = PositionFrames == 0 ? kEdgeStart : kEdgeInside;
+  } else {
+    PositionFrames += bytes / BlockAlign;
+    EdgeState = PositionFrames < TotalFrames ? kEdgeInside : kEdgeEnd;
+  }
   LastReadBytes = bytes;
   *size = bytes;
   return block;

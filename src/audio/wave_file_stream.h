@@ -64,8 +64,7 @@ class WaveFileStream : public IAudioStream {
 
  private:
   bool OpenFile(const std::u16string& path, bool write);
-  uint8_t* ReadPcmForward(uint32_t* size);
-  uint8_t* ReadPcmBackward(uint32_t* size);
+  uint8_t* ReadPcm(uint32_t* size, bool backward);
   uint8_t* ReadGsmForward(uint32_t* size);
   uint8_t* ReadGsmBackward(uint32_t* size);
   bool WritePcm(const void* samples, uint32_t frames);

@@ -6,6 +6,8 @@
 #include <string>
 
 #include "audio/wave_io.h"
+#include "platform/wave_types.h"
+#include "settings/settings_record.h"
 
 namespace quillonwav {
 
@@ -24,6 +26,24 @@ class StopSignals {
  private:
   struct sigaction oldInterrupt_ {};
   struct sigaction oldTerminate_ {};
+};
+
+// The device layer with what the program would give it: the default device,
+// a format slot, a meter nobody draws and the settings record. Declared after
+// the stream it plays or records, so that it closes first.
+struct DeviceSession {
+  explicit DeviceSession(audio::IAudioStream* stream) {
+    io.Stream = stream;
+    io.DeviceId = &deviceId;
+    io.FormatSlot = &deviceFormat;
+    io.LevelMeter = &meter;
+    io.Settings = &settings;
+  }
+  uint32_t deviceId = platform::kWaveMapper;
+  const audio::WaveFormatEx* deviceFormat = nullptr;
+  audio::MeterState meter;
+  settings::SettingsRecord settings{};
+  audio::WaveIO io;  // last: closed before the fields it points at go
 };
 
 // The device layer's text for its last error, or `fallback` when it has none.

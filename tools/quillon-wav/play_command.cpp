@@ -44,16 +44,9 @@ int RunPlay(const Args& args) {
   // The stream outlives the device layer, which is closed first.
   audio::WaveFileStream stream;
   if (!OpenForReading(stream, name)) return 1;
-  uint32_t deviceId = platform::kWaveMapper;
-  const audio::WaveFormatEx* deviceFormat = nullptr;
-  audio::MeterState meter;
-  settings::SettingsRecord settings{};
-  audio::WaveIO io;
-  io.Stream = &stream;
-  io.DeviceId = &deviceId;
-  io.FormatSlot = &deviceFormat;
-  io.LevelMeter = &meter;
-  io.Settings = &settings;
+  DeviceSession session(&stream);
+  audio::WaveIO& io = session.io;
+  uint32_t& deviceId = session.deviceId;
 
   if (!io.Open(audio::WaveDirection::Output)) return Fail(name, DeviceErrorText(io, "the output device cannot be opened."));
   if (!io.QueryOutputFormat(&deviceId, &stream)) {
@@ -75,7 +68,7 @@ int RunPlay(const Args& args) {
   bool stopped = false;
   while (!StopSignals::StopRequested()) {
     const int woken = platform::WaitAny(events, 2, 100);
-    if (woken == 0) meter.Dirty = false;
+    if (woken == 0) session.meter.Dirty = false;
     if (woken == 1) {
       stopped = true;
       break;

@@ -97,18 +97,11 @@ int RunRecord(const Args& args) {
   // The stream outlives the device layer, which is closed first.
   audio::WaveFileStream stream;
   stream.SetFormat(options.FormatId);
-  uint32_t deviceId = platform::kWaveMapper;
-  const audio::WaveFormatEx* deviceFormat = nullptr;
-  audio::MeterState meter;
-  meter.Threshold = static_cast<uint16_t>(options.Threshold);
-  settings::SettingsRecord settings{};
-  settings::WriteAmplifyInput(settings, options.Amplify ? 1 : 0);
-  audio::WaveIO io;
-  io.Stream = &stream;
-  io.DeviceId = &deviceId;
-  io.FormatSlot = &deviceFormat;
-  io.LevelMeter = &meter;
-  io.Settings = &settings;
+  DeviceSession session(&stream);
+  session.meter.Threshold = static_cast<uint16_t>(options.Threshold);
+  settings::WriteAmplifyInput(session.settings, options.Amplify ? 1 : 0);
+  audio::WaveIO& io = session.io;
+  uint32_t& deviceId = session.deviceId;
 
   // The device first: when there is none, no file is left behind.
   if (!io.Open(audio::WaveDirection::Input)) return Fail(name, DeviceErrorText(io, "the input device cannot be opened."));
@@ -150,7 +143,7 @@ int RunRecord(const Args& args) {
     const uint32_t elapsed = platform::TickCount() - start;
     if (elapsed >= duration) break;
     const int woken = platform::WaitAny(events, 2, std::min<uint32_t>(duration - elapsed, 100));
-    if (woken == 0) meter.Dirty = false;
+    if (woken == 0) session.meter.Dirty = false;
     if (woken == 1) {
       stopped = true;
       break;
