@@ -253,6 +253,20 @@ WaveResult QueryFormat(uint32_t deviceId, const WaveFormat& format, Ask ask) {
   return ask(*backend, format);
 }
 
+// The checks and the backend's stream both directions share; make builds the
+// device around the stream and starts its thread.
+template <typename Stream, typename Open, typename Make>
+WaveResult OpenStream(uint32_t deviceId, const WaveFormat& format, Open open, Make make) {
+  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
+  if (WaveResult r = CheckPcmFormat(format)) return r;
+  auto backend = CurrentWaveBackend();
+  if (!backend) return kWaveNoDriver;
+  std::unique_ptr<Stream> stream;
+  if (WaveResult r = open(*backend, stream)) return r;
+  if (!stream) return kWaveError;
+  return make(std::move(stream), std::move(backend));
+}
+
 }  // namespace
 
 // --- WaveOutDevice ---------------------------------------------------------
@@ -275,18 +289,18 @@ WaveResult WaveOutDevice::Query(uint32_t deviceId, const WaveFormat& format) {
 WaveResult WaveOutDevice::Open(std::unique_ptr<WaveOutDevice>& device, uint32_t deviceId,
                                const WaveFormat& format, Callback callback, uintptr_t instance) {
   device.reset();
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  std::unique_ptr<WaveOutStream> stream;
-  if (WaveResult r = backend->OpenOutput(deviceId, format, stream)) return r;
-  if (!stream) return kWaveError;
-  device.reset(new (std::nothrow)
-                   WaveOutDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
-  if (!device) return kWaveNoMemory;
-  device->StartThread();
-  return kWaveOk;
+  return OpenStream<WaveOutStream>(
+      deviceId, format,
+      [&](WaveBackend& backend, std::unique_ptr<WaveOutStream>& stream) {
+        return backend.OpenOutput(deviceId, format, stream);
+      },
+      [&](std::unique_ptr<WaveOutStream> stream, std::shared_ptr<WaveBackend> backend) {
+        device.reset(new (std::nothrow)
+                         WaveOutDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
+        if (!device) return kWaveNoMemory;
+        device->StartThread();
+        return kWaveOk;
+      });
 }
 
 WaveResult WaveOutDevice::Write(WaveHeader* header) {
@@ -403,18 +417,18 @@ WaveResult WaveInDevice::Query(uint32_t deviceId, const WaveFormat& format) {
 WaveResult WaveInDevice::Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
                               const WaveFormat& format, Callback callback, uintptr_t instance) {
   device.reset();
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  std::unique_ptr<WaveInStream> stream;
-  if (WaveResult r = backend->OpenInput(deviceId, format, stream)) return r;
-  if (!stream) return kWaveError;
-  device.reset(new (std::nothrow)
-                   WaveInDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
-  if (!device) return kWaveNoMemory;
-  device->StartThread();
-  return kWaveOk;
+  return OpenStream<WaveInStream>(
+      deviceId, format,
+      [&](WaveBackend& backend, std::unique_ptr<WaveInStream>& stream) {
+        return backend.OpenInput(deviceId, format, stream);
+      },
+      [&](std::unique_ptr<WaveInStream> stream, std::shared_ptr<WaveBackend> backend) {
+        device.reset(new (std::nothrow)
+                         WaveInDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
+        if (!device) return kWaveNoMemory;
+        device->StartThread();
+        return kWaveOk;
+      });
 }
 
 WaveResult WaveInDevice::AddBuffer(WaveHeader* header) {
