@@ -1,8 +1,7 @@
-// The PortAudio backend through ALSA's file plugin: the default device is
-// pointed at files in a temporary folder. ALSA and PortAudio read their
-// configuration once per process, so every scenario runs in a child process
-// of this executable (`--child SCENARIO FOLDER`) and the test checks what it
-// left behind.
+// The PortAudio backend through ALSA's file plugin. ALSA and PortAudio read
+// their configuration once per process, so every scenario runs in a child
+// process of this executable (`--child SCENARIO FOLDER`) and the test checks
+// what it left behind.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -31,14 +29,11 @@ using namespace platform;
 using testsupport::ReadHostFile;
 using testsupport::WriteHostFile;
 namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
 
 constexpr size_t kBufferBytes = 640;
 
 uint8_t PatternByte(size_t i) { return static_cast<uint8_t>((i * 131 + i / 509) & 0xFF); }
-
-double SecondsSince(std::chrono::steady_clock::time_point start) {
-  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-}
 
 // --- child side ------------------------------------------------------------
 
@@ -47,7 +42,12 @@ int OpenFailed(WaveResult r) {
   return 2;
 }
 
-// Three buffers of `size` bytes with their headers, prepared on a device.
+int Finish(const fs::path& dir, Clock::time_point start, Clock::time_point end = Clock::now()) {
+  std::ofstream(dir / "elapsed") << std::chrono::duration<double>(end - start).count();
+  return 0;
+}
+
+// Three headers over buffers of `size` bytes.
 struct Rotation {
   explicit Rotation(size_t size) : blocks(3, std::vector<char>(size)), headers(3) {
     for (int i = 0; i < 3; ++i) {
@@ -65,7 +65,8 @@ int ChildPlay(const fs::path& dir, uint32_t rate, uint16_t bits, uint16_t channe
   std::atomic<int> handed{0}, done{0};
   Event finished(true, false);
   std::unique_ptr<WaveOutDevice> out;
-  auto fill = [&](int n, WaveHeader& h) {
+  auto fill = [&](WaveHeader& h) {
+    const size_t n = handed++;
     for (size_t i = 0; i < kBufferBytes; ++i) h.data[i] = static_cast<char>(PatternByte(n * kBufferBytes + i));
   };
   WaveResult r = WaveOutDevice::Open(
@@ -73,48 +74,42 @@ int ChildPlay(const fs::path& dir, uint32_t rate, uint16_t bits, uint16_t channe
       [&](WaveOutDevice* device, uint32_t message, uintptr_t, WaveHeader* h) {
         if (message != kWaveOutDone) return;
         if (++done == buffers) finished.Set();
-        if (int n = handed++; n < buffers) {
-          fill(n, *h);
+        if (handed < buffers) {
+          fill(*h);
           device->Write(h);
         }
       },
       0);
   if (r != kWaveOk) return OpenFailed(r);
-  const auto start = std::chrono::steady_clock::now();
-  // The first buffer's callback may come at once (the device takes data ahead
-  // of time) and requeue it; paused, the three go out in order first.
+  const auto start = Clock::now();
+  // Paused, so that a callback coming at once cannot requeue ahead of the others.
   if (out->Pause() != kWaveOk) return 10;
   for (WaveHeader& h : rotation.headers) {
     out->Prepare(&h);
-    fill(handed++, h);
+    fill(h);
     out->Write(&h);
   }
   if (out->Restart() != kWaveOk) return 11;
   if (!finished.Wait(30000)) return 3;
-  const double seconds = SecondsSince(start);
-  if (out->Close() != kWaveOk) return 4;
-  std::ofstream(dir / "elapsed") << seconds;
-  return 0;
+  return out->Close() == kWaveOk ? Finish(dir, start) : 4;
 }
 
 int ChildRecord(const fs::path& dir, int buffers) {
   Rotation rotation(kBufferBytes);
   std::string captured;
   std::atomic<int> done{0};
-  std::atomic<bool> stopping{false};
   Event finished(true, false);
   std::unique_ptr<WaveInDevice> in;
   WaveResult r = WaveInDevice::Open(
       in, kWaveMapper, MakePcmFormat(8000, 16, 1),
       [&](WaveInDevice* device, uint32_t message, uintptr_t, WaveHeader* h) {
-        if (message != kWaveInData || stopping) return;
+        if (message != kWaveInData || done >= buffers) return;
         captured.append(h->data, h->bytesRecorded);
         if (++done == buffers) {
-          stopping = true;
           finished.Set();
-          return;
+        } else {
+          device->AddBuffer(h);
         }
-        device->AddBuffer(h);
       },
       0);
   if (r != kWaveOk) return OpenFailed(r);
@@ -122,42 +117,36 @@ int ChildRecord(const fs::path& dir, int buffers) {
     in->Prepare(&h);
     in->AddBuffer(&h);
   }
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Clock::now();
   if (in->Start() != kWaveOk) return 5;
   if (!finished.Wait(30000)) return 3;
-  const double seconds = SecondsSince(start);
+  const auto end = Clock::now();
   in->Reset();
   if (in->Close() != kWaveOk) return 4;
   WriteHostFile(dir / "captured.raw", captured);
-  std::ofstream(dir / "elapsed") << seconds;
-  return 0;
+  return Finish(dir, start, end);
 }
 
-// Three long buffers, reset at once: all come back without being played out.
-int ChildResetAndClose(const fs::path& dir) {
-  Rotation rotation(16000);  // a second each
+// Three seconds queued and reset at once: all come back done, unplayed.
+int ChildReset(const fs::path& dir) {
+  Rotation rotation(16000);
   std::atomic<int> done{0};
-  std::atomic<bool> allDone{true};
   std::unique_ptr<WaveOutDevice> out;
   WaveResult r = WaveOutDevice::Open(
       out, kWaveMapper, MakePcmFormat(8000, 16, 1),
       [&](WaveOutDevice*, uint32_t message, uintptr_t, WaveHeader* h) {
-        if (message != kWaveOutDone) return;
-        if (!(h->flags & kWaveHeaderDone)) allDone = false;
-        ++done;
+        if (message == kWaveOutDone && (h->flags & kWaveHeaderDone)) ++done;
       },
       0);
   if (r != kWaveOk) return OpenFailed(r);
-  const auto start = std::chrono::steady_clock::now();
+  const auto start = Clock::now();
   for (WaveHeader& h : rotation.headers) {
     out->Prepare(&h);
     out->Write(&h);
   }
   if (out->Close() != kWaveStillPlaying) return 8;
-  if (out->Reset() != kWaveOk || done != 3 || !allDone) return 9;
-  if (out->Close() != kWaveOk) return 4;
-  std::ofstream(dir / "elapsed") << SecondsSince(start);
-  return 0;
+  if (out->Reset() != kWaveOk || done != 3) return 9;
+  return out->Close() == kWaveOk ? Finish(dir, start) : 4;
 }
 
 // No usable device: every call fails with a code that has a text.
@@ -179,8 +168,8 @@ int RunChild(const std::string& scenario, const fs::path& dir) {
   if (scenario == "play16") return ChildPlay(dir, 8000, 16, 1, 25);
   if (scenario == "play8stereo") return ChildPlay(dir, 11025, 8, 2, 20);
   if (scenario == "record") return ChildRecord(dir, 50);
+  if (scenario == "reset") return ChildReset(dir);
   if (scenario == "nodevice") return ChildNoDevice();
-  if (scenario == "reset") return ChildResetAndClose(dir);
   return 100;
 }
 
@@ -196,14 +185,14 @@ class PortAudioWaveTest : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(dir_); }
 
+  void Asoundrc(const std::string& text) { WriteHostFile(dir_ / "config" / "alsa" / "asoundrc", text); }
   void UseFilePlugin() {
-    WriteHostFile(dir_ / "config" / "alsa" / "asoundrc",
-                  "pcm.!default {\n  type file\n  slave.pcm \"null\"\n  format \"raw\"\n  file \"" +
-                      (dir_ / "out.raw").string() + "\"\n  infile \"" + (dir_ / "in.raw").string() + "\"\n}\n");
+    Asoundrc("pcm.!default {\n  type file\n  slave.pcm \"null\"\n  format \"raw\"\n  file \"" +
+             (dir_ / "out.raw").string() + "\"\n  infile \"" + (dir_ / "in.raw").string() + "\"\n}\n");
   }
 
-  // Runs this executable as `--child scenario dir` with the folder as the
-  // user's home and configuration; returns the exit status.
+  // Runs `--child scenario dir` with the folder as home and configuration;
+  // returns the exit status. Its output goes to files in the folder.
   int Child(const std::string& scenario) {
     fflush(nullptr);
     pid_t pid = fork();
@@ -221,10 +210,8 @@ class PortAudioWaveTest : public ::testing::Test {
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
-
-  std::string Output() { return ReadHostFile(dir_ / "stdout"); }
-  std::string Errors() { return ReadHostFile(dir_ / "stderr"); }
-  double Elapsed() { return std::stod(ReadHostFile(dir_ / "elapsed")); }
+  std::string Read(const char* name) { return ReadHostFile(dir_ / name); }
+  double Elapsed() { return std::stod(Read("elapsed")); }
 
   fs::path dir_;
 };
@@ -239,45 +226,41 @@ TEST_F(PortAudioWaveTest, PlayedBytesLandInTheDevicesFileAtRealTimePace) {
     double minSeconds;
   } cases[] = {{"play16", 25, 0.8}, {"play8stereo", 20, 0.45}};
   for (const auto& [scenario, buffers, minSeconds] : cases) {
-    ASSERT_EQ(Child(scenario), 0) << scenario << ": " << Output();
-    const std::string played = ReadHostFile(dir_ / "out.raw");
+    ASSERT_EQ(Child(scenario), 0) << scenario << ": " << Read("stdout");
+    const std::string played = Read("out.raw");
     ASSERT_EQ(played.size(), buffers * kBufferBytes) << scenario;
     for (size_t i = 0; i < played.size(); ++i) {
       ASSERT_EQ(static_cast<uint8_t>(played[i]), PatternByte(i)) << scenario << " byte " << i;
     }
-    EXPECT_EQ(Errors(), "") << scenario;
+    EXPECT_EQ(Read("stderr"), "") << scenario;
     EXPECT_GE(Elapsed(), minSeconds) << scenario;
   }
 }
 
-TEST_F(PortAudioWaveTest, RecordingReadsTheDevicesFileInRealTime) {
+TEST_F(PortAudioWaveTest, RecordingReadsTheDevicesFileInRealTimeAndResetDoesNotPlayOut) {
   UseFilePlugin();
   std::string input(3 * 16000, '\0');
   for (size_t i = 0; i < input.size(); ++i) input[i] = static_cast<char>(PatternByte(i));
   WriteHostFile(dir_ / "in.raw", input);
-  ASSERT_EQ(Child("record"), 0) << Output();
-  const std::string captured = ReadHostFile(dir_ / "captured.raw");
+  ASSERT_EQ(Child("record"), 0) << Read("stdout");
+  const std::string captured = Read("captured.raw");
   ASSERT_EQ(captured.size(), 50 * kBufferBytes);
   EXPECT_EQ(captured, input.substr(0, captured.size()));
   EXPECT_GE(Elapsed(), 1.5);
   EXPECT_LE(Elapsed(), 4.0);
-  EXPECT_EQ(Errors(), "");
-}
+  EXPECT_EQ(Read("stderr"), "");
 
-TEST_F(PortAudioWaveTest, ResetReturnsLongBuffersWithoutPlayingThemOut) {
-  UseFilePlugin();
-  ASSERT_EQ(Child("reset"), 0) << Output();
+  ASSERT_EQ(Child("reset"), 0) << Read("stdout");
   EXPECT_LT(Elapsed(), 2.0);  // three seconds were queued
-  EXPECT_LT(ReadHostFile(dir_ / "out.raw").size(), 16000u);
-  EXPECT_EQ(Errors(), "");
+  EXPECT_LT(Read("out.raw").size(), 16000u);
+  EXPECT_EQ(Read("stderr"), "");
 }
 
 TEST_F(PortAudioWaveTest, MissingCardFailsWithACodeAndItsText) {
-  WriteHostFile(dir_ / "config" / "alsa" / "asoundrc",
-                "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
-  ASSERT_EQ(Child("nodevice"), 0) << Output();
-  EXPECT_NE(Output().find("sound device"), std::string::npos) << Output();
-  EXPECT_EQ(Errors(), "");
+  Asoundrc("pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
+  ASSERT_EQ(Child("nodevice"), 0) << Read("stdout");
+  EXPECT_NE(Read("stdout").find("sound device"), std::string::npos) << Read("stdout");
+  EXPECT_EQ(Read("stderr"), "");
 }
 
 }  // namespace
