@@ -8,7 +8,7 @@ namespace view_test {
 
 namespace {
 
-// Every image the view loads, at the size it is drawn.
+// Every image the view loads, at its drawn size.
 const struct { int id, width, height; } kViewImages[] = {
     {104, 240, 269},
     // buttons: pressed and disabled looks, alternative faces
@@ -47,7 +47,6 @@ SyntheticSkin::SyntheticSkin() {
         image.setPixel(x, y, s.id == 104 ? SkinPixel(x, y)
                              : strip      ? IconPixel(s.id, x / s.height)
                                           : ImagePixel(s.id, x, y));
-    // Transparent corners: the top-left pixel of a thumb and of each icon.
     if (strip || thumb)
       for (int x = 0; x < s.width; x += strip ? s.height : s.width) image.setPixel(x, 0, qRgb(255, 0, 255));
     image.save(dir_.filePath(QString("%1-test.png").arg(s.id)));

@@ -6,25 +6,22 @@
 
 #include <QImage>
 #include <QRect>
-#include <QString>
 #include <QTemporaryDir>
 
 namespace view_test {
 
 // Skin pixel at (x, y): a pattern no control image uses.
 QRgb SkinPixel(int x, int y);
-// Colour of a control image: solid per id, except the meter column (143),
-// the fills (112, 158) and the bar (163), which vary along their length so
-// that the copied part can be recognised.
+// Solid per id, except the meter column (143), the fills (112, 158) and the
+// bar (163), which vary along their length so that the copied part shows.
 QRgb ImagePixel(int id, int x, int y);
 // Icon strips (159, 160): a colour per icon, magenta top-left corners.
 QRgb IconPixel(int id, int index);
 
 using PixelFn = std::function<QRgb(int, int)>;
-inline PixelFn FromSkin() { return SkinPixel; }
 inline PixelFn Solid(int id) { return [id](int, int) { return ImagePixel(id, 0, 0); }; }
 
-// Pixels in rect (image coordinates) that differ from expected(x, y).
+// Pixels in rect that differ from expected(x, y).
 inline int CountMismatches(const QImage& image, const QRect& rect, const PixelFn& expected) {
   int mismatches = 0;
   for (int y = rect.top(); y <= rect.bottom(); ++y)
