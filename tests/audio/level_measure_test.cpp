@@ -13,13 +13,17 @@ WaveFormatEx Pcm(uint16_t channels, uint16_t bits) {
   return WaveFormatEx{kWaveFormatPcm, channels, 8000, 8000u * align, align, bits, 0};
 }
 
-// `count` 16-bit samples alternating between `even` and `odd`.
+std::vector<uint8_t> Bytes16(const std::vector<int16_t>& s) {
+  std::vector<uint8_t> bytes(s.size() * 2);
+  std::memcpy(bytes.data(), s.data(), bytes.size());
+  return bytes;
+}
+
+// `count` samples alternating between `even` and `odd`.
 std::vector<uint8_t> Alternating16(size_t count, int16_t even, int16_t odd) {
   std::vector<int16_t> s(count);
   for (size_t i = 0; i < count; ++i) s[i] = i % 2 ? odd : even;
-  std::vector<uint8_t> bytes(count * 2);
-  std::memcpy(bytes.data(), s.data(), bytes.size());
-  return bytes;
+  return Bytes16(s);
 }
 
 std::vector<uint8_t> Alternating8(size_t count, uint8_t even, uint8_t odd) {
@@ -28,25 +32,14 @@ std::vector<uint8_t> Alternating8(size_t count, uint8_t even, uint8_t odd) {
   return b;
 }
 
-int16_t At16(const std::vector<uint8_t>& bytes, size_t i) {
-  int16_t s;
-  std::memcpy(&s, bytes.data() + 2 * i, 2);
-  return s;
-}
-
 TEST(AmplifyBuffer, GainAndClippingForBothWidths) {
-  const WaveFormatEx f16 = Pcm(1, 16);
-  const std::vector<int16_t> in = {32767, -32768, 1000, 0, -1000, 11184, 11185};
-  const std::vector<int16_t> out = {32767, -32767, 2930, 0, -2930, 32766, 32767};  // the negative limit is -32767
-  std::vector<uint8_t> bytes(in.size() * 2 + 1, 7);  // and a stray odd byte left alone
-  std::memcpy(bytes.data(), in.data(), in.size() * 2);
+  const WaveFormatEx f16 = Pcm(1, 16), f8 = Pcm(1, 8);
+  std::vector<uint8_t> bytes = Bytes16({32767, -32768, 1000, 0, -1000, 11184, 11185});
+  bytes.push_back(7);  // a stray odd byte is left alone
   AmplifyBuffer(&f16, bytes.data(), static_cast<uint32_t>(bytes.size()));
-  for (size_t i = 0; i < in.size(); ++i) EXPECT_EQ(At16(bytes, i), out[i]) << in[i];
-  EXPECT_EQ(bytes.back(), 7);
-  AmplifyBuffer(nullptr, bytes.data(), 4);
-  EXPECT_EQ(At16(bytes, 2), 2930);
-
-  const WaveFormatEx f8 = Pcm(1, 8);
+  std::vector<uint8_t> expected = Bytes16({32767, -32767, 2930, 0, -2930, 32766, 32767});
+  expected.push_back(7);
+  EXPECT_EQ(bytes, expected);
   std::vector<uint8_t> eight = {128, 160, 161, 0, 255, 96, 127};
   AmplifyBuffer(&f8, eight.data(), static_cast<uint32_t>(eight.size()));
   EXPECT_EQ(eight, (std::vector<uint8_t>{128, 253, 255, 0, 255, 3, 124}));
@@ -66,10 +59,7 @@ class MeasureLevelTest : public ::testing::Test {
 };
 
 TEST_F(MeasureLevelTest, LevelsAndTheVoiceDecision) {
-  // Stereo packs left in the low byte, right in the high; voice is decided on
-  // their average. Stereo sums every channels x block align-th frame below
-  // bytes / step and divides by that count, which the divisors 32 and 4095
-  // make up for.
+  // Stereo packs left in the low byte, right in the high; voice is decided on their average.
   const struct {
     const char* Name;
     WaveFormatEx Format;
@@ -81,10 +71,8 @@ TEST_F(MeasureLevelTest, LevelsAndTheVoiceDecision) {
       {"8-bit bottom", Pcm(1, 8), std::vector<uint8_t>(640, 0), 100, 100},
       {"8-bit top", Pcm(1, 8), std::vector<uint8_t>(640, 255), 99, 99},
       {"8-bit half", Pcm(1, 8), Alternating8(640, 0, 128), 50, 50},
-      {"8-bit short", Pcm(1, 8), std::vector<uint8_t>(64, 64), 50, 50},
       {"16-bit even samples only", Pcm(1, 16), Alternating16(320, -32767, 0), 100, 100},
       {"16-bit odd samples unseen", Pcm(1, 16), Alternating16(320, 0, 32767), 0, 0},
-      {"16-bit 10 %", Pcm(1, 16), Alternating16(320, 3277, 3277), 10, 10},
       {"8-bit stereo", Pcm(2, 8), Alternating8(640, 128 + 64, 128 - 32), 25 * 256 + 50, 37},
       {"16-bit stereo", Pcm(2, 16), Alternating16(320, 6552, -3276), 10 * 256 + 20, 15},
   };
@@ -99,31 +87,12 @@ TEST_F(MeasureLevelTest, LevelsAndTheVoiceDecision) {
   }
 }
 
-TEST_F(MeasureLevelTest, SkippedWhileDirtyOrClosed) {
+TEST_F(MeasureLevelTest, SkippedWhileDirtyAndInsideLyingBlockAligns) {
   Measure(Pcm(1, 8), std::vector<uint8_t>(64, 0));
-  ASSERT_EQ(meter_.Level.load(), 100);
-  // Not drawn yet: the next buffer is not measured and its level is lost.
   const std::vector<uint8_t> silent(64, 128);
-  MeasureLevel(&meter_, silent.data(), 64);
+  MeasureLevel(&meter_, silent.data(), 64);  // not drawn yet: not measured
   EXPECT_EQ(meter_.Level.load(), 100);
-  meter_.Dirty.store(false);
-  MeasureLevel(&meter_, silent.data(), 0);
-  MeasureLevel(&meter_, nullptr, 64);
-  meter_.MeterFormat.store(nullptr);
-  MeasureLevel(&meter_, silent.data(), 64);
-  EXPECT_FALSE(meter_.Dirty.load());
-  EXPECT_EQ(meter_.Level.load(), 100);
-}
-
-TEST_F(MeasureLevelTest, OtherLayoutsMeasureZeroAndStayInsideTheBuffer) {
-  meter_.AboveThreshold.store(true);
-  Measure(Pcm(4, 16), std::vector<uint8_t>(640, 0x40), 50);
-  EXPECT_EQ(meter_.Level.load(), 0);
-  EXPECT_TRUE(meter_.AboveThreshold.load()) << "more channels keep the last decision";
-  EXPECT_TRUE(meter_.Dirty.load());
-  Measure(Pcm(1, 24), std::vector<uint8_t>(639, 0x40));
-  EXPECT_EQ(meter_.Level.load(), 0);
-  // A lying block align of 1 would take the index rule past the buffer (ASan checks).
+  // A block align of 1 would take the index rule past the buffer (ASan checks).
   for (uint16_t channels : {2, 1}) {
     WaveFormatEx f = Pcm(channels, 16);
     f.BlockAlign = 1;

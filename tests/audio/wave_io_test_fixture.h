@@ -1,7 +1,6 @@
 #pragma once
-// WaveIO on the virtual waveform device with its clock stepped by hand: the
-// owner's fields (device id, format slot, meter, settings) and helpers that
-// play or record buffer by buffer.
+// WaveIO on the virtual waveform device with its clock stepped by hand, and
+// the owner's fields (device id, format slot, meter, settings).
 
 #include <gtest/gtest.h>
 
@@ -12,7 +11,6 @@
 
 #include "audio/app_flags.h"
 #include "audio/format_presets.h"
-#include "audio/wave_file_stream.h"
 #include "audio/wave_io.h"
 #include "platform/virtual_wave_device.h"
 #include "settings/settings_record.h"
@@ -26,11 +24,8 @@ class WaveIOTest : public ::testing::Test {
     device_ = platform::VirtualWaveDevice::Install();
     device_->Clock().RunManually();
     io_ = std::make_unique<audio::WaveIO>();
-    io_->TickSource = [device = device_.get()] {
-      return static_cast<uint32_t>(device->Clock().NowMicros() / 1000);
-    };
+    io_->TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
   }
-
   void TearDown() override {
     io_.reset();
     audio::VasEnabled = 0;
@@ -38,7 +33,7 @@ class WaveIOTest : public ::testing::Test {
     platform::InstallWaveBackend(nullptr);
   }
 
-  // Hands the stream to the device layer as the transport does.
+  // Hands the stream over as the transport does; a close takes it back.
   void Attach(audio::IAudioStream* stream) {
     io_->Stream = stream;
     io_->DeviceId = &deviceId_;
@@ -46,22 +41,16 @@ class WaveIOTest : public ::testing::Test {
     io_->LevelMeter = &meter_;
     io_->Settings = &settings_;
   }
-
-  // A file `name` recorded from `bytes` in the given format.
-  std::string Recorded(const std::string& name, uint32_t formatId, const std::vector<uint8_t>& bytes) {
+  std::string Recorded(const std::string& name, uint32_t formatId, const Bytes& bytes) {
     EXPECT_TRUE(Record(dir_.File(name), formatId, bytes));
     return dir_.File(name);
   }
-
-  // Opens `path` for playback, hands it over and starts.
   void StartPlaying(audio::WaveFileStream& stream, const std::string& path) {
     ASSERT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
     Attach(&stream);
     ASSERT_TRUE(io_->Open(audio::WaveDirection::Output));
     ASSERT_TRUE(io_->StartPlayback());
   }
-
-  // Creates rec_ in the given format and starts recording into it.
   void StartRecordingTo(audio::IAudioStream& stream, uint32_t formatId) {
     stream.SetFormat(formatId);
     ASSERT_TRUE(stream.Open(HostPath(rec_), audio::kStreamWrite));
@@ -70,48 +59,37 @@ class WaveIOTest : public ::testing::Test {
     ASSERT_TRUE(io_->Open(audio::WaveDirection::Input));
     ASSERT_TRUE(io_->StartRecording(nullptr));
   }
-
-  // Steps of the virtual clock; after each the meter's level is taken as
-  // drawn, so that the next buffer is measured on its own.
+  // After each step the level counts as drawn, so the next buffer is measured on its own.
   void StepMs(double ms, int times = 1) {
     for (int i = 0; i < times; ++i) {
       ASSERT_TRUE(device_->StepMs(ms));
       meter_.Dirty = false;
     }
   }
-
-  // Closes the device and then the file, as the transport does at a stop.
   void Finish(audio::IAudioStream& stream) {
     EXPECT_TRUE(io_->Close());
     stream.Close();
   }
-
-  // Steps `stepMs` at a time until StopEvent is set; returns the steps taken
-  // (or -1 when it never came within `maxSteps`).
-  int StepUntilStop(double stepMs, int maxSteps = 2000) {
-    for (int i = 1; i <= maxSteps; ++i) {
+  // The steps taken until StopEvent, or -1.
+  int StepUntilStop(double stepMs) {
+    for (int i = 1; i <= 2000; ++i) {
       if (!device_->StepMs(stepMs)) return -1;
-      meter_.Dirty = false;
       if (io_->StopEvent.IsSet()) return i;
     }
     return -1;
   }
-
-  std::vector<uint8_t> Captured(size_t index = 0) const {
+  Bytes Captured(size_t index = 0) const {
     auto captures = device_->Captures();
-    return index < captures.size() ? captures[index].bytes : std::vector<uint8_t>{};
+    return index < captures.size() ? captures[index].bytes : Bytes{};
   }
-
-  // Every byte a fresh stream over `path` reads forward.
-  static std::vector<uint8_t> ReadForward(const std::string& path) {
+  static Bytes ReadForward(const std::string& path) {
     audio::WaveFileStream stream;
     EXPECT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
     return ReadAll(stream, audio::kReadForward);
   }
-
   // Bytes numbered so that any 640-byte block can be told from any other.
-  static std::vector<uint8_t> Numbered(size_t bytes) {
-    std::vector<uint8_t> out(bytes);
+  static Bytes Numbered(size_t bytes) {
+    Bytes out(bytes);
     for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((i / 2) * 131 + (i / 640) * 7 + (i & 1) * 29);
     return out;
   }
@@ -123,8 +101,7 @@ class WaveIOTest : public ::testing::Test {
   const audio::WaveFormatEx* deviceFormat_ = nullptr;
   audio::MeterState meter_;
   settings::SettingsRecord settings_{};
-  // The stream under test outlives the device layer, as with the transport.
-  audio::WaveFileStream stream_;
+  audio::WaveFileStream stream_;  // outlives the device layer, as with the transport
   std::unique_ptr<audio::WaveIO> io_;
 };
 

@@ -1,6 +1,6 @@
 #pragma once
 // Shared helpers of the audio suites: a temporary folder, hand-built RIFF
-// files, a speech-like test signal and a stream whose fields tests can see.
+// files, a speech-like signal and a stream whose fields tests can see.
 
 #include <algorithm>
 #include <cmath>
@@ -18,7 +18,9 @@
 
 namespace audiotest {
 
-// A fresh folder under the system's temporary folder, removed at the end.
+using Bytes = std::vector<uint8_t>;
+using Blocks = std::vector<Bytes>;
+
 class TempDir {
  public:
   TempDir() {
@@ -41,42 +43,40 @@ class TempDir {
 
 inline std::u16string HostPath(const std::string& path) { return std::u16string(path.begin(), path.end()); }
 
-inline std::vector<uint8_t> ReadBytes(const std::string& path) {
+inline Bytes ReadBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-inline void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+inline void WriteBytes(const std::string& path, const Bytes& bytes) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
 }
 
-inline uint32_t Le32(const std::vector<uint8_t>& b, size_t o) {
+inline uint32_t Le32(const Bytes& b, size_t o) {
   return b.at(o) | (b.at(o + 1) << 8) | (b.at(o + 2) << 16) | (static_cast<uint32_t>(b.at(o + 3)) << 24);
 }
 
-// Appends `value` little-endian in `bytes` bytes.
-inline void Put(std::vector<uint8_t>& out, uint32_t value, int bytes) {
+inline void Put(Bytes& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-// Builds a RIFF WAVE file chunk by chunk.
 class RiffBuilder {
  public:
-  RiffBuilder& Chunk(const std::string& id, const std::vector<uint8_t>& body) {
+  RiffBuilder& Chunk(const std::string& id, const Bytes& body) {
     RawChunk(id, static_cast<uint32_t>(body.size()), body);
     if (body.size() % 2 == 1) chunks_.push_back(0);  // the pad byte
     return *this;
   }
   // A chunk header claiming `size` bytes followed by `body` (which may be shorter).
-  RiffBuilder& RawChunk(const std::string& id, uint32_t size, const std::vector<uint8_t>& body) {
+  RiffBuilder& RawChunk(const std::string& id, uint32_t size, const Bytes& body) {
     chunks_.insert(chunks_.end(), id.begin(), id.end());
     Put(chunks_, size, 4);
     chunks_.insert(chunks_.end(), body.begin(), body.end());
     return *this;
   }
-  std::vector<uint8_t> Build() const {
-    std::vector<uint8_t> out = {'R', 'I', 'F', 'F'};
+  Bytes Build() const {
+    Bytes out = {'R', 'I', 'F', 'F'};
     Put(out, static_cast<uint32_t>(chunks_.size() + 4), 4);
     out.insert(out.end(), {'W', 'A', 'V', 'E'});
     out.insert(out.end(), chunks_.begin(), chunks_.end());
@@ -84,12 +84,12 @@ class RiffBuilder {
   }
 
  private:
-  std::vector<uint8_t> chunks_;
+  Bytes chunks_;
 };
 
-inline std::vector<uint8_t> PcmFmt(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign = 0) {
+inline Bytes PcmFmt(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign = 0) {
   if (blockAlign == 0) blockAlign = static_cast<uint16_t>(channels * ((bits + 7) / 8));
-  std::vector<uint8_t> f;
+  Bytes f;
   for (auto [value, bytes] : {std::pair<uint32_t, int>{1, 2}, {channels, 2}, {rate, 4}, {rate * blockAlign, 4},
                               {blockAlign, 2}, {bits, 2}})
     Put(f, value, bytes);
@@ -97,44 +97,45 @@ inline std::vector<uint8_t> PcmFmt(uint16_t channels, uint32_t rate, uint16_t bi
 }
 
 // Tag 49; extraSize < 0 leaves the extra-size field out (16-byte chunk).
-inline std::vector<uint8_t> GsmFmt(int extraSize = 2, uint16_t samplesPerBlock = 320, size_t surplus = 0) {
-  std::vector<uint8_t> f;
+inline Bytes GsmFmt(int extraSize = 2, size_t surplus = 0) {
+  Bytes f;
   for (auto [value, bytes] : {std::pair<uint32_t, int>{0x31, 2}, {1, 2}, {8000, 4}, {1625, 4}, {65, 2}, {0, 2}})
     Put(f, value, bytes);
   if (extraSize >= 0) {
     Put(f, static_cast<uint32_t>(extraSize), 2);
-    Put(f, samplesPerBlock, 2);
+    Put(f, 320, 2);
     f.insert(f.end(), surplus, 0xEE);
   }
   return f;
 }
 
-// A voice-like test signal: two tones with a slow swell and some hiss.
-inline std::vector<int16_t> SpeechLike(size_t samples, uint32_t rate = 8000, uint32_t seed = 1) {
+// Two tones with a slow swell and some hiss.
+inline std::vector<int16_t> SpeechLike(size_t samples, uint32_t seed = 1) {
   std::vector<int16_t> out(samples);
-  const double pi = 3.14159265358979;
   uint32_t noise = seed;
   for (size_t i = 0; i < samples; ++i) {
-    const double t = static_cast<double>(i) / rate;
-    const double swell = 0.5 + 0.5 * std::sin(2 * pi * 1.3 * t);
+    const double t = i / 8000.0;
     noise = noise * 1664525u + 1013904223u;
     const double hiss = (static_cast<int32_t>(noise >> 16) - 32768) / 32768.0 * 0.05;
-    const double v = swell * (0.45 * std::sin(2 * pi * 220 * t) + 0.25 * std::sin(2 * pi * 710 * t)) + hiss;
+    const double swell = 0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t);
+    const double v = swell * (0.45 * std::sin(2 * M_PI * 220 * t) + 0.25 * std::sin(2 * M_PI * 710 * t)) + hiss;
     out[i] = static_cast<int16_t>(std::lround(v * 32000));
   }
   return out;
 }
 
-inline std::vector<uint8_t> AsBytes(const std::vector<int16_t>& samples) {
-  std::vector<uint8_t> bytes;
+inline Bytes AsBytes(const std::vector<int16_t>& samples) {
+  Bytes bytes;
   for (int16_t s : samples) Put(bytes, static_cast<uint16_t>(s), 2);
   return bytes;
 }
 
-// A stream whose bookkeeping the tests can read and set.
+inline Bytes Range(const Bytes& b, size_t from, size_t to) {
+  return Bytes(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(to));
+}
+
 class TestStream : public audio::WaveFileStream {
  public:
-  using WaveFileStream::BlockAlign;
   using WaveFileStream::DataBytes;
   using WaveFileStream::DataSizePos;
   using WaveFileStream::EdgeState;
@@ -143,32 +144,31 @@ class TestStream : public audio::WaveFileStream {
   using WaveFileStream::TotalFrames;
 };
 
-// Every block Read delivers in one direction, concatenated; the blocks one
-// by one go to `each` and their count to `blocks`.
-inline std::vector<uint8_t> ReadAll(audio::IAudioStream& stream, uint32_t direction, size_t* blocks = nullptr,
-                                    std::vector<std::vector<uint8_t>>* each = nullptr) {
-  std::vector<uint8_t> out;
-  size_t count = 0;
+// Every block Read delivers in one direction, one by one.
+inline Blocks ReadBlocks(audio::IAudioStream& stream, uint32_t direction) {
+  Blocks out;
   uint32_t size = 640;
-  for (uint8_t* block; (block = stream.Read(&size, direction)) != nullptr; size = 640, ++count) {
-    out.insert(out.end(), block, block + size);
-    if (each != nullptr) each->emplace_back(block, block + size);
+  for (uint8_t* block; (block = stream.Read(&size, direction)) != nullptr; size = 640) {
+    out.emplace_back(block, block + size);
     diag::TrackedDelete(block);
   }
-  if (blocks != nullptr) *blocks = count;
   return out;
 }
 
-// Writes a recording through WaveFileStream in 640-byte device blocks (the
-// last PCM block may be short; GSM always codes a whole, silence-padded block).
-inline bool Record(const std::string& path, uint32_t formatId, const std::vector<uint8_t>& deviceBytes) {
+inline Bytes ReadAll(audio::IAudioStream& stream, uint32_t direction) {
+  Bytes out;
+  for (const Bytes& block : ReadBlocks(stream, direction)) out.insert(out.end(), block.begin(), block.end());
+  return out;
+}
+
+// Writes in 640-byte device blocks as a recording does (the last PCM block
+// may be short; GSM always codes a whole, silence-padded block).
+inline bool Record(const std::string& path, uint32_t formatId, const Bytes& deviceBytes) {
   audio::WaveFileStream stream;
   const uint32_t align = stream.SetFormat(formatId);
   if (!stream.Open(HostPath(path), audio::kStreamWrite)) return false;
   for (size_t at = 0; at < deviceBytes.size(); at += 640) {
-    const size_t end = std::min(at + 640, deviceBytes.size());
-    std::vector<uint8_t> block(deviceBytes.begin() + static_cast<ptrdiff_t>(at),
-                               deviceBytes.begin() + static_cast<ptrdiff_t>(end));
+    Bytes block = Range(deviceBytes, at, std::min(at + 640, deviceBytes.size()));
     const uint32_t frames = align == 0 ? 320 : static_cast<uint32_t>(block.size() / align);
     block.resize(640, 0);
     if (!stream.Write(block.data(), frames)) return false;
