@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <functional>
 #include <thread>
 
 #include <QAbstractButton>
@@ -16,28 +17,21 @@
 
 namespace {
 
-// Closes the next message box that appears and remembers what it showed.
-struct BoxCloser {
-  QString text;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
-  QWidget* parent = nullptr;
-  QThread* thread = nullptr;
-  BoxCloser() { QTimer::singleShot(0, [this] { Poll(); }); }
-  void Poll() {
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr) return QTimer::singleShot(5, [this] { Poll(); });
-    text = box->text();
-    icon = box->icon();
-    parent = box->parentWidget();
-    thread = QThread::currentThread();
-    box->button(QMessageBox::Ok)->click();
-  }
-};
-
 TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindowOnTheUiThread) {
   QWidget window;
   view::ErrorBox::Install(&window);
-  BoxCloser closer;
+  // Closes the box once it appears, noting what it showed.
+  QString text;
+  std::function<void()> poll = [&] {
+    auto* seen = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (seen == nullptr) return QTimer::singleShot(5, poll);
+    text = seen->text();
+    EXPECT_EQ(seen->icon(), QMessageBox::Critical);
+    EXPECT_EQ(seen->parentWidget(), &window);
+    EXPECT_EQ(QThread::currentThread(), QApplication::instance()->thread());
+    seen->button(QMessageBox::Ok)->click();
+  };
+  QTimer::singleShot(0, poll);
   std::atomic<int> result{0};
   std::atomic<bool> done{false};
   std::thread worker([&] {
@@ -47,10 +41,7 @@ TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindowOnTheUiThread) {
   while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
   worker.join();
   EXPECT_EQ(result.load(), QMessageBox::Ok);
-  EXPECT_EQ(closer.text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
-  EXPECT_EQ(closer.icon, QMessageBox::Critical);
-  EXPECT_EQ(closer.thread, QApplication::instance()->thread());
-  EXPECT_EQ(closer.parent, &window);
+  EXPECT_EQ(text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
   view::ErrorBox::Uninstall();
 }
 
