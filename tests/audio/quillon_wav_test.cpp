@@ -1,5 +1,5 @@
-// The quillon-wav tool, run as a user runs it: on the virtual device at real
-// time (silent input), and on PortAudio with no sound card.
+// The quillon-wav tool, run as a user runs it, on the virtual device at real
+// time (its input is silence).
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -10,15 +10,12 @@
 #include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "audio/format_presets.h"
-#include "platform/text.h"
-#include "platform/wave_types.h"
 #include "wave_test_files.h"
 
 namespace audiotest {
@@ -33,20 +30,13 @@ struct Result {
 
 class QuillonWavTest : public ::testing::Test {
  protected:
-  // `backend` empty means PortAudio, with ALSA's configuration under the temporary folder.
-  pid_t Spawn(const std::vector<std::string>& args, const std::string& backend = "virtual") {
+  pid_t Spawn(const std::vector<std::string>& args) {
     std::fflush(nullptr);
     const pid_t pid = fork();
     if (pid != 0) return pid;
     dup2(open(File("stdout.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 1);
     dup2(open(File("stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), 2);
-    if (backend.empty()) {
-      unsetenv("QUILLON_WAVE_BACKEND");
-      setenv("HOME", dir_.Path().c_str(), 1);
-    } else {
-      setenv("QUILLON_WAVE_BACKEND", backend.c_str(), 1);
-    }
-    setenv("XDG_CONFIG_HOME", File("config").c_str(), 1);
+    setenv("QUILLON_WAVE_BACKEND", "virtual", 1);
     std::vector<char*> argv{const_cast<char*>(QUILLON_WAV_EXE)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -60,9 +50,7 @@ class QuillonWavTest : public ::testing::Test {
     return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, std::string(o.begin(), o.end()),
                   std::string(e.begin(), e.end())};
   }
-  Result Run(const std::vector<std::string>& args, const std::string& backend = "virtual") {
-    return Wait(Spawn(args, backend));
-  }
+  Result Run(const std::vector<std::string>& args) { return Wait(Spawn(args)); }
   std::string File(const std::string& name) const { return dir_.File(name); }
   Bytes DataOf(const std::string& name, WaveFileStream& s) {
     EXPECT_TRUE(s.Open(HostPath(File(name)), kStreamRead)) << name;
@@ -73,24 +61,18 @@ class QuillonWavTest : public ::testing::Test {
 
 TEST_F(QuillonWavTest, InfoShowsWhatThePlayerSees) {
   ASSERT_TRUE(Record(File("p.wav"), kFormatPcm8k16, Bytes(24000, 0)));
-  Result r = Run({"info", File("p.wav")});
+  const Result r = Run({"info", File("p.wav")});
   EXPECT_EQ(r.Exit, 0) << r.Err;
   EXPECT_EQ(r.Out, "File: " + File("p.wav") +
                        "\nFormat: PCM (WAV)\nSample rate: 8000 Hz\nBits per sample: 16\nChannels: 1\n"
                        "Frames: 12000\nLength: 2 s (00:00:02)\n");
-  ASSERT_TRUE(Record(File("g.wav"), kFormatGsm610, Bytes(25 * 640, 0)));
-  r = Run({"info", File("g.wav")});
-  EXPECT_NE(r.Out.find("Format: GSM (WAV)\nSample rate: 8000 Hz\nBits per sample: 16\nChannels: 1\nPairs: 25\n"
-                       "Length: 1 s (00:00:01)\n"),
-            std::string::npos)
-      << r.Out;
 }
 
 TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededAndDecodeGivesTheDeviceBytes) {
   // A 440 Hz stereo sine at 44100 Hz, 2 s, to GSM: mono, 8000 Hz, in the sizes of a recording.
   std::vector<int16_t> sine;
   for (int i = 0; i < 44100 * 2 * 2; ++i) sine.push_back(static_cast<int16_t>(12000 * std::sin(M_PI * 440 * i / 44100)));
-  WriteBytes(File("cd.wav"), RiffBuilder().Chunk("fmt ", PcmFmt(2, 44100, 16)).Chunk("data", AsBytes(sine)).Build());
+  WriteBytes(File("cd.wav"), Riff({{"fmt ", PcmFmt(2, 44100, 16)}, {"data", AsBytes(sine)}}));
   Result r = Run({"encode", "--format", "49", File("cd.wav"), File("g.wav")});
   ASSERT_EQ(r.Exit, 0) << r.Err;
   WaveFileStream g;
@@ -112,31 +94,28 @@ TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededAndDecodeGivesTheDeviceByte
   EXPECT_EQ(ReadBytes(File("b.raw")), ReadAll(g, kReadBackward));
 }
 
-// The virtual input is silence: it never reaches a threshold of 1 %.
-TEST_F(QuillonWavTest, RecordWritesTheGivenSecondsOfInputOrOnlyItsVoice) {
+// A recording ends after its seconds or at Ctrl-C with a complete file; the
+// virtual input is silence and never reaches a threshold of 1 %.
+TEST_F(QuillonWavTest, RecordAndPlayRunTheirTimeOrUntilInterrupted) {
   Result r = Run({"record", "--format", "8192", "--seconds", "1", File("pcm.wav")});
   ASSERT_EQ(r.Exit, 0) << r.Err;
   EXPECT_EQ(r.Out, File("pcm.wav") + ": 00:00:01 recorded\n");
-  ASSERT_EQ(Run({"record", "--format", "4096", "--seconds", "1", "--vas", "1", File("quiet.wav")}).Exit, 0);
   WaveFileStream pcm, quiet;
-  const Bytes data = DataOf("pcm.wav", pcm);
-  EXPECT_GE(data.size(), 16000u * 9 / 10);
-  EXPECT_LE(data.size(), 16000u * 3 / 2);
+  const size_t bytes = DataOf("pcm.wav", pcm).size();
+  EXPECT_TRUE(bytes >= 16000u * 9 / 10 && bytes <= 16000u * 3 / 2) << bytes;
+  ASSERT_EQ(Run({"record", "--format", "4096", "--seconds", "1", "--vas", "1", File("quiet.wav")}).Exit, 0);
   EXPECT_TRUE(DataOf("quiet.wav", quiet).empty());
-}
 
-TEST_F(QuillonWavTest, InterruptedRecordingOrPlaybackEndsCleanly) {
   const std::string path = File("long.wav");
   const pid_t pid = Spawn({"record", "--format", "8192", "--seconds", "60", path});
   for (int i = 0; i < 4000 && !(std::filesystem::exists(path) && std::filesystem::file_size(path) > 44 + 640 * 3); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(5));  // polled; the bound is only a safety net
   kill(pid, SIGINT);
-  Result r = Wait(pid);
+  r = Wait(pid);
   ASSERT_EQ(r.Exit, 0) << r.Err;
-  const Bytes bytes = ReadBytes(path);
-  ASSERT_GT(bytes.size(), 44u);
-  EXPECT_EQ(Le32(bytes, 4), bytes.size() - 8);
-  EXPECT_EQ(Le32(bytes, 40), bytes.size() - 44);
+  const Bytes file = ReadBytes(path);
+  EXPECT_EQ(Le32(file, 4), file.size() - 8);
+  EXPECT_EQ(Le32(file, 40), file.size() - 44);
 
   ASSERT_TRUE(Record(File("two.wav"), kFormatPcm8k8, Bytes(8000 * 2 + 400, 128)));
   r = Run({"play", File("two.wav")});
@@ -155,24 +134,11 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(r.Exit, 1);
   EXPECT_EQ(r.Err, "quillon-wav: " + File("text.wav") + ": Wrong file format.\n");
 
-  // No sound card: the device layer's text.
-  std::filesystem::create_directories(File("config/alsa"));
-  const std::string rc = "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n";
-  WriteBytes(File("config/alsa/asoundrc"), Bytes(rc.begin(), rc.end()));
-  r = Run({"record", "--format", "8192", "--seconds", "1", File("none.wav")}, "");
-  EXPECT_EQ(r.Exit, 1);
-  bool deviceText = false;
-  for (uint32_t code : {platform::kWaveBadDeviceId, platform::kWaveNoDriver})
-    deviceText |= r.Err == "quillon-wav: " + File("none.wav") + ": " + platform::ToUtf8(platform::WaveErrorText(code)) + "\n";
-  EXPECT_TRUE(deviceText) << r.Err;
-
-  const std::vector<std::string> usage[] = {
-      {"encode", "--format", "2", File("p.wav"), File("o.wav")},
-      {"frobnicate"},
-      {"record", "--format", "8192", File("x.wav")},
-      {"record", "--format", "8192", "--seconds", "1", "--vas", "101", File("x.wav")},
-      {"play", "--loud", File("x.wav")},
-  };
+  const std::vector<std::string> usage[] = {{"encode", "--format", "2", File("p.wav"), File("o.wav")},
+                                            {"frobnicate"},
+                                            {"record", "--format", "8192", File("x.wav")},
+                                            {"record", "--format", "8192", "--seconds", "1", "--vas", "101", File("x.wav")},
+                                            {"play", "--loud", File("x.wav")}};
   for (const auto& args : usage) EXPECT_EQ(Run(args).Exit, 2) << args[0] << " " << args.back();
   EXPECT_FALSE(std::filesystem::exists(File("x.wav")));
 }

@@ -93,6 +93,13 @@ class WaveIOTest : public ::testing::Test {
     for (size_t i = 0; i < bytes; ++i) out[i] = static_cast<uint8_t>((i / 2) * 131 + (i / 640) * 7 + (i & 1) * 29);
     return out;
   }
+  // Plays a PCM file of `blocks` numbered 640-byte blocks (40 ms each).
+  void PlayNumbered(size_t blocks) {
+    file_ = Numbered(640 * blocks);
+    path_ = Recorded("numbered.wav", audio::kFormatPcm8k16, file_);
+    StartPlaying(stream_, path_);
+  }
+  Bytes Blocks(size_t first, size_t count = 1) const { return Range(file_, first * 640, (first + count) * 640); }
 
   TempDir dir_;
   const std::string rec_ = dir_.File("rec.wav");
@@ -103,6 +110,8 @@ class WaveIOTest : public ::testing::Test {
   settings::SettingsRecord settings_{};
   audio::WaveFileStream stream_;  // outlives the device layer, as with the transport
   std::unique_ptr<audio::WaveIO> io_;
+  Bytes file_;
+  std::string path_;
 };
 
 }  // namespace audiotest

@@ -4,41 +4,23 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "audio/wave_file_stream.h"
 #include "diag/tracker.h"
+#include "support/temp_roots.h"
 
 namespace audiotest {
 
 using Bytes = std::vector<uint8_t>;
 using Blocks = std::vector<Bytes>;
 
-class TempDir {
- public:
-  TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "quillon-audio-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-  }
-  ~TempDir() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path_, ignored);
-  }
-  TempDir(const TempDir&) = delete;
-  TempDir& operator=(const TempDir&) = delete;
-  std::string File(const std::string& name) const { return path_ + "/" + name; }
-  const std::string& Path() const { return path_; }
-
- private:
-  std::string path_;
+// A temporary folder that the device roots also point at, removed at the end.
+struct TempDir : testsupport::TempRoots {
+  std::string File(const std::string& name) const { return Base() + "/" + name; }
 };
 
 inline std::u16string HostPath(const std::string& path) { return std::u16string(path.begin(), path.end()); }
@@ -61,31 +43,24 @@ inline void Put(Bytes& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
-class RiffBuilder {
- public:
-  RiffBuilder& Chunk(const std::string& id, const Bytes& body) {
-    RawChunk(id, static_cast<uint32_t>(body.size()), body);
-    if (body.size() % 2 == 1) chunks_.push_back(0);  // the pad byte
-    return *this;
-  }
-  // A chunk header claiming `size` bytes followed by `body` (which may be shorter).
-  RiffBuilder& RawChunk(const std::string& id, uint32_t size, const Bytes& body) {
-    chunks_.insert(chunks_.end(), id.begin(), id.end());
-    Put(chunks_, size, 4);
-    chunks_.insert(chunks_.end(), body.begin(), body.end());
-    return *this;
-  }
-  Bytes Build() const {
-    Bytes out = {'R', 'I', 'F', 'F'};
-    Put(out, static_cast<uint32_t>(chunks_.size() + 4), 4);
-    out.insert(out.end(), {'W', 'A', 'V', 'E'});
-    out.insert(out.end(), chunks_.begin(), chunks_.end());
-    return out;
-  }
-
- private:
-  Bytes chunks_;
+// A chunk; `claimed` replaces the size its header gives (the body may be shorter).
+struct Chunk {
+  std::string id;
+  Bytes body;
+  uint32_t claimed = 0;
 };
+
+inline Bytes Riff(const std::vector<Chunk>& chunks) {
+  Bytes out = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E'};
+  for (const Chunk& c : chunks) {
+    out.insert(out.end(), c.id.begin(), c.id.end());
+    Put(out, c.claimed ? c.claimed : static_cast<uint32_t>(c.body.size()), 4);
+    out.insert(out.end(), c.body.begin(), c.body.end());
+    if (c.body.size() % 2 == 1 && !c.claimed) out.push_back(0);  // the pad byte
+  }
+  for (int i = 0; i < 4; ++i) out[4 + i] = static_cast<uint8_t>((out.size() - 8) >> (8 * i));
+  return out;
+}
 
 inline Bytes PcmFmt(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign = 0) {
   if (blockAlign == 0) blockAlign = static_cast<uint16_t>(channels * ((bits + 7) / 8));
@@ -109,17 +84,14 @@ inline Bytes GsmFmt(int extraSize = 2, size_t surplus = 0) {
   return f;
 }
 
-// Two tones with a slow swell and some hiss.
-inline std::vector<int16_t> SpeechLike(size_t samples, uint32_t seed = 1) {
+// Two tones at 8000 Hz with a slow swell and some hiss.
+inline std::vector<int16_t> SpeechLike(size_t samples) {
   std::vector<int16_t> out(samples);
-  uint32_t noise = seed;
   for (size_t i = 0; i < samples; ++i) {
-    const double t = i / 8000.0;
-    noise = noise * 1664525u + 1013904223u;
-    const double hiss = (static_cast<int32_t>(noise >> 16) - 32768) / 32768.0 * 0.05;
-    const double swell = 0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t);
-    const double v = swell * (0.45 * std::sin(2 * M_PI * 220 * t) + 0.25 * std::sin(2 * M_PI * 710 * t)) + hiss;
-    out[i] = static_cast<int16_t>(std::lround(v * 32000));
+    const double t = i / 8000.0, swell = 0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t);
+    const double hiss = static_cast<int>((i * 2654435761u) >> 20 & 0xFFF) / 4096.0 * 0.1 - 0.05;
+    out[i] = static_cast<int16_t>(
+        std::lround(32000 * (swell * (0.45 * std::sin(2 * M_PI * 220 * t) + 0.25 * std::sin(2 * M_PI * 710 * t)) + hiss)));
   }
   return out;
 }
