@@ -1,16 +1,20 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cerrno>
+#include <functional>
 #include <thread>
 
+#include <QAbstractButton>
 #include <QApplication>
-#include <QMouseEvent>
-#include <QTemporaryDir>
+#include <QMessageBox>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 
-#include "platform/device_paths.h"
-#include "platform/registry.h"
-#include "view/default_recorder.h"
+#include "diag/show_error.h"
 #include "view/display_power.h"
+#include "view/error_box.h"
 #include "view/record_led.h"
 #include "view/screen_blanker.h"
 #include "view/time_text.h"
@@ -25,10 +29,14 @@ TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
   EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
 }
 
-TEST(DisplayPower, BlankerCoversTheWindowUntilPowerOnOrClickAndWithoutOneTheUserIsTold) {
+TEST(DisplayPower, BlankerCoversTheWindowUntilPowerOnAndWithoutOneTheUserIsTold) {
   int notices = 0;
   QString text, caption;
-  view::SetDisplayNotice([&](const QString& t, const QString& c) { ++notices, text = t, caption = c; });
+  view::SetDisplayNotice([&](const QString& t, const QString& c) {
+    ++notices;
+    text = t;
+    caption = c;
+  });
   QWidget window;
   window.resize(240, 294);
   auto* blanker = new view::ScreenBlanker(&window);
@@ -36,16 +44,10 @@ TEST(DisplayPower, BlankerCoversTheWindowUntilPowerOnOrClickAndWithoutOneTheUser
   window.show();
   EXPECT_TRUE(view::SetDisplayPower(false));
   EXPECT_EQ(window.grab().toImage().pixelColor(120, 150), QColor(Qt::black));
-  view::SetDisplayPower(true);
+  EXPECT_TRUE(view::SetDisplayPower(true));
   EXPECT_TRUE(blanker->IsScreenOn());
-  view::SetDisplayPower(false);
-  QMouseEvent click(QEvent::MouseButtonPress, QPointF(10, 10), QPointF(10, 10), Qt::LeftButton, Qt::LeftButton,
-                    Qt::NoModifier);
-  QApplication::sendEvent(blanker, &click);
-  EXPECT_TRUE(blanker->IsScreenOn()) << "a tap wakes it";
   EXPECT_EQ(notices, 0);
-
-  delete blanker;  // uninstalls itself: every request is now refused with the notice
+  delete blanker;  // uninstalls itself: requests are now refused with the notice
   EXPECT_FALSE(view::SetDisplayPower(false));
   EXPECT_EQ(notices, 1);
   EXPECT_EQ(text, QStringLiteral("Sorry, your Pocket PC does not support DisplayOff"));
@@ -77,21 +79,31 @@ TEST(RecordLed, OnlyAnInstalledTrayLampCountsAndItBlinksAsLastAsked) {
   EXPECT_EQ(view::LedCount(), 0) << "a lamp that goes away is no longer the LED";
 }
 
-TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffRestoresThePlatformCommand) {
-  QTemporaryDir config;
-  ASSERT_TRUE(config.isValid());
-  platform::DevicePaths::SetConfigRoot(config.path().toStdString());
-  EXPECT_FALSE(view::IsDefaultRecorder());
-  ASSERT_TRUE(view::SetDefaultRecorder(true));  // creates the key
-  const auto quoted = view::QuotedProgramPath();
-  EXPECT_TRUE(quoted.size() > 2 && quoted.front() == u'"' && quoted.back() == u'"');
-  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), quoted);
-  EXPECT_TRUE(view::IsDefaultRecorder());
-  ASSERT_TRUE(view::SetDefaultRecorder(false));
-  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey),
-            std::u16string(u"\"\\Windows\\AppButtons\\Record.lnk\" -b"));
-  EXPECT_FALSE(view::IsDefaultRecorder());
-  platform::DevicePaths::ResetToDefaults();
+TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindowOnTheUiThread) {
+  QWidget window;
+  view::ErrorBox::Install(&window);
+  QString text;
+  std::function<void()> poll = [&] {  // closes the box once it appears
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return QTimer::singleShot(5, poll);
+    text = box->text();
+    EXPECT_EQ(box->icon(), QMessageBox::Critical);
+    EXPECT_EQ(box->parentWidget(), &window);
+    EXPECT_EQ(QThread::currentThread(), QApplication::instance()->thread());
+    box->button(QMessageBox::Ok)->click();
+  };
+  QTimer::singleShot(0, poll);
+  std::atomic<int> result{0};
+  std::atomic<bool> done{false};
+  std::thread worker([&] {
+    result = diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM);
+    done = true;
+  });
+  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  worker.join();
+  EXPECT_EQ(result.load(), QMessageBox::Ok);
+  EXPECT_EQ(text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
+  view::ErrorBox::Uninstall();
 }
 
 }  // namespace

@@ -157,7 +157,7 @@ class MonitorThreadTest : public ::testing::Test {
   std::unique_ptr<MainView> view_;
 };
 
-TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackButAPressedSliderStays) {
+TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackThatEndsOnceAndAPressedSliderStays) {
   StartView();
   EXPECT_TRUE(transport_.ends.empty()) << "the start-up stop ends nothing";
   const QImage restingMeter = Area(*view_, kMeterArea);
@@ -183,16 +183,35 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackButAPressedSliderStay
   EXPECT_EQ(PositionShown(), held);
   ASSERT_TRUE(view_->PointerUp(190, 200, &id));
 
-  // The end: the transport hears of it once, on the UI thread, and the view rests.
+  // The end reaches the transport once, on the UI thread. It starts an empty
+  // file, whose stop comes while that end is still running; it ends too.
+  const std::u16string empty = ToneFile("empty.wav", 0), shortTone = ToneFile("short.wav", 100);
+  transport_.PlayNext = [&] {
+    StartPlaying(empty);
+    ASSERT_TRUE(StopHandled(false));  // the monitor sees the empty file's stop now
+  };
   StepMs(1500);
-  ASSERT_TRUE(WaitFor([&] { return !transport_.ends.empty(); }));
+  ASSERT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
   ASSERT_TRUE(StopHandled());  // the stop of the transport's close
   QCoreApplication::processEvents();
-  EXPECT_EQ(transport_.ends, std::vector<std::thread::id>{std::this_thread::get_id()});
+  const std::thread::id ui = std::this_thread::get_id();
+  EXPECT_EQ(transport_.ends, (std::vector<std::thread::id>{ui, ui}));
+  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::None);
   EXPECT_EQ(PositionShown(), 0);
   EXPECT_EQ(Position().Enabled.load(), 0);
   EXPECT_EQ(view_->Meter.Enabled.load(), 0);
   EXPECT_EQ(Area(*view_, kMeterArea), restingMeter);
+
+  // A user's stop, even after the monitor handed the end over but before the
+  // UI thread ran it, ends nothing.
+  StartPlaying(shortTone);
+  StepMs(1000);
+  ASSERT_TRUE(StopHandled(false));
+  ASSERT_EQ(io().Finished.load(), 1);
+  ASSERT_TRUE(io().Close());
+  ASSERT_TRUE(StopHandled());
+  QCoreApplication::processEvents();
+  EXPECT_EQ(transport_.ends.size(), 2u);
 
   const auto start = std::chrono::steady_clock::now();
   view_->Shutdown();  // the monitor is blocked in its wait
@@ -230,35 +249,6 @@ TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
     }
     ASSERT_TRUE(WaitFor([&] { return Area(*view_, kStatusIconArea) == (m.voice ? voice : silence); })) << m.atMs;
   }
-  audio::RecordingActive = 0;
-  ASSERT_TRUE(io().Close());
-  EXPECT_TRUE(recordStream_.Close());
-}
-
-// The end of a playback starts an empty file, whose stop comes while the first
-// end is still running on the UI thread; it must end that file too.
-TEST_F(MonitorThreadTest, AnEmptyNextFileStillEndsButAUserStopNever) {
-  StartView();
-  const std::u16string empty = ToneFile("empty.wav", 0), shortTone = ToneFile("short.wav", 100);
-  StartPlaying(shortTone);
-  transport_.PlayNext = [&] {
-    StartPlaying(empty);
-    ASSERT_TRUE(StopHandled(false));  // the monitor sees the empty file's stop now
-  };
-  StepMs(200);
-  EXPECT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
-  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::None);
-
-  // A user's stop, even after the monitor handed the end over but before the
-  // UI thread ran it, ends nothing.
-  StartPlaying(shortTone);
-  StepMs(1000);
-  ASSERT_TRUE(StopHandled(false));
-  ASSERT_EQ(io().Finished.load(), 1);
-  ASSERT_TRUE(io().Close());
-  ASSERT_TRUE(StopHandled());
-  QCoreApplication::processEvents();
-  EXPECT_EQ(transport_.ends.size(), 2u);
 }
 
 }  // namespace

@@ -5,17 +5,15 @@
 #include <functional>
 
 #include <QImage>
-#include <QRect>
 #include <QTemporaryDir>
 
 namespace view_test {
 
-// Skin pixel at (x, y): a pattern no control image uses.
+// The skin's pattern no control image uses; a solid colour per image id, except
+// the meter column, fills and bar, which vary along their length; a colour per
+// icon of a strip (159, 160), whose top-left corners are magenta as a thumb's.
 QRgb SkinPixel(int x, int y);
-// Solid per id, except the meter column (143), the fills (112, 158) and the
-// bar (163), which vary along their length so that the copied part shows.
 QRgb ImagePixel(int id, int x, int y);
-// Icon strips (159, 160): a colour per icon, magenta top-left corners.
 QRgb IconPixel(int id, int index);
 
 using PixelFn = std::function<QRgb(int, int)>;
