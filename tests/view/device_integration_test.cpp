@@ -13,10 +13,8 @@
 #include <QWidget>
 
 #include "diag/show_error.h"
-#include "view/display_power.h"
 #include "view/error_box.h"
 #include "view/record_led.h"
-#include "view/screen_blanker.h"
 #include "view/time_text.h"
 #include "view/tray_led.h"
 
@@ -27,32 +25,6 @@ TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
       {0, u"00:00:00"}, {3661, u"01:01:01"}, {360000, u"100:00:00"}, {4294967295u, u"1193046:28:15"}};
   for (const auto& c : cases) EXPECT_EQ(view::FormatTime(c.seconds), c.text) << c.seconds;
   EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
-}
-
-TEST(DisplayPower, BlankerCoversTheWindowUntilPowerOnAndWithoutOneTheUserIsTold) {
-  int notices = 0;
-  QString text, caption;
-  view::SetDisplayNotice([&](const QString& t, const QString& c) {
-    ++notices;
-    text = t;
-    caption = c;
-  });
-  QWidget window;
-  window.resize(240, 294);
-  auto* blanker = new view::ScreenBlanker(&window);
-  blanker->Install();
-  window.show();
-  EXPECT_TRUE(view::SetDisplayPower(false));
-  EXPECT_EQ(window.grab().toImage().pixelColor(120, 150), QColor(Qt::black));
-  EXPECT_TRUE(view::SetDisplayPower(true));
-  EXPECT_TRUE(blanker->IsScreenOn());
-  EXPECT_EQ(notices, 0);
-  delete blanker;  // uninstalls itself: requests are now refused with the notice
-  EXPECT_FALSE(view::SetDisplayPower(false));
-  EXPECT_EQ(notices, 1);
-  EXPECT_EQ(text, QStringLiteral("Sorry, your Pocket PC does not support DisplayOff"));
-  EXPECT_EQ(caption, QStringLiteral("Pocket PC Display Off Feature"));
-  view::SetDisplayNotice(nullptr);
 }
 
 TEST(RecordLed, OnlyAnInstalledTrayLampCountsAndItBlinksAsLastAsked) {
