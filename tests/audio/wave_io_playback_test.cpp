@@ -46,29 +46,6 @@ TEST_F(WaveIOPlaybackTest, FilesShorterThanTheQueuePlayWholeAndFinish) {
   StepMs(12.5);
   EXPECT_TRUE(io_->StopEvent.IsSet());
   EXPECT_EQ(Captured(), ReadForward(path));
-  Finish(stream_);
-
-  StartPlaying(stream_, Recorded("empty.wav", audio::kFormatPcm8k8, {}));
-  EXPECT_TRUE(io_->StopEvent.IsSet());
-  EXPECT_FALSE(io_->IsPlaying());
-}
-
-TEST_F(WaveIOPlaybackTest, EveryBufferSignalsDataAndCarriesItsLevelAndAmplification) {
-  Bytes bytes(640 * 4);
-  for (size_t i = 0; i < bytes.size(); i += 2) bytes[i + 1] = (i / 2) % 2 ? 0x10 : 0xF0;  // +-4096
-  settings::WriteAmplifyOutput(settings_, 1);
-  meter_.Threshold = 30;
-  StartPlaying(stream_, Recorded("tone.wav", audio::kFormatPcm8k16, bytes));
-  EXPECT_TRUE(io_->DataEvent.Wait(0));
-  EXPECT_FALSE(io_->DataEvent.Wait(0));  // auto-reset: one wake-up for the burst
-  EXPECT_EQ(meter_.Level.load(), 37);    // 4096 x 750/256 = 12000, 37 % of full scale
-  EXPECT_TRUE(meter_.AboveThreshold.load());
-  StepMs(40);
-  EXPECT_TRUE(io_->DataEvent.Wait(0));
-  const Bytes heard = Captured();
-  ASSERT_EQ(heard.size(), 640u);
-  for (size_t i = 0; i < heard.size(); i += 2)
-    ASSERT_EQ(std::abs(static_cast<int16_t>(heard[i] | heard[i + 1] << 8)), 12000) << i;
 }
 
 // The block a fresh stream reads after the same seek (its first read sets
@@ -147,9 +124,7 @@ TEST_F(WaveIOPlaybackTest, ScansPlayAtTwiceTheRateForwardOrBackToTheStart) {
   for (size_t b = 0; b < 13; ++b) EXPECT_EQ(Range(heard, b * 640, (b + 1) * 640), Blocks(12 - b)) << b;
 }
 
-TEST_F(WaveIOPlaybackTest, WithoutADeviceControlsFailAndVolumeIsLeftAlone) {
-  EXPECT_FALSE(io_->Pause());
-  EXPECT_FALSE(io_->Seek(10));
+TEST_F(WaveIOPlaybackTest, VolumeReachesOnlyAnOpenDevice) {
   uint32_t volume = 12345;
   EXPECT_TRUE(io_->SetVolume(0x40004000u));
   EXPECT_TRUE(io_->GetVolume(&volume));
@@ -172,10 +147,8 @@ TEST_F(WaveIOPlaybackTest, ErrorTextsFollowTheCodeAndTheDirection) {
       ASSERT_NE(io_->GetErrorText(), nullptr) << code;
       EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(code)) << code;
     }
-    for (uint32_t none : {0u, 999u}) {  // 999: a code the platform has no text for
-      io_->LastError = none;
-      EXPECT_EQ(io_->GetErrorText(), nullptr);
-    }
+    io_->LastError = 999;  // a code the platform has no text for
+    EXPECT_EQ(io_->GetErrorText(), nullptr);
   }
   io_->Direction = audio::WaveDirection::None;
 }
@@ -183,6 +156,8 @@ TEST_F(WaveIOPlaybackTest, ErrorTextsFollowTheCodeAndTheDirection) {
 // Close after a refused open has no device to close, but nothing may keep
 // pointing into the stream its owner deletes next; the failure stays readable.
 TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsText) {
+  EXPECT_FALSE(io_->Pause()) << "no device";
+  EXPECT_FALSE(io_->Seek(10));
   platform::VirtualWaveFailures failures;
   failures.openOutput = platform::kWaveAllocated;
   device_->SetFailures(failures);

@@ -72,26 +72,23 @@ inline Bytes PcmFmt(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t bl
 }
 
 // Tag 49; extraSize < 0 leaves the extra-size field out (16-byte chunk).
-inline Bytes GsmFmt(int extraSize = 2, size_t surplus = 0) {
+inline Bytes GsmFmt(int extraSize = 2) {
   Bytes f;
   for (auto [value, bytes] : {std::pair<uint32_t, int>{0x31, 2}, {1, 2}, {8000, 4}, {1625, 4}, {65, 2}, {0, 2}})
     Put(f, value, bytes);
   if (extraSize >= 0) {
     Put(f, static_cast<uint32_t>(extraSize), 2);
     Put(f, 320, 2);
-    f.insert(f.end(), surplus, 0xEE);
   }
   return f;
 }
 
-// Two tones at 8000 Hz with a slow swell and some hiss.
+// Two tones at 8000 Hz under a slow swell.
 inline std::vector<int16_t> SpeechLike(size_t samples) {
   std::vector<int16_t> out(samples);
   for (size_t i = 0; i < samples; ++i) {
-    const double t = i / 8000.0, swell = 0.5 + 0.5 * std::sin(2 * M_PI * 1.3 * t);
-    const double hiss = static_cast<int>((i * 2654435761u) >> 20 & 0xFFF) / 4096.0 * 0.1 - 0.05;
-    out[i] = static_cast<int16_t>(
-        std::lround(32000 * (swell * (0.45 * std::sin(2 * M_PI * 220 * t) + 0.25 * std::sin(2 * M_PI * 710 * t)) + hiss)));
+    const double t = i / 8000.0, tones = 0.45 * std::sin(2 * M_PI * 220 * t) + 0.25 * std::sin(2 * M_PI * 710 * t);
+    out[i] = static_cast<int16_t>(std::lround(16000 * (1 + std::sin(2 * M_PI * 1.3 * t)) * tones));
   }
   return out;
 }
@@ -109,7 +106,6 @@ inline Bytes Range(const Bytes& b, size_t from, size_t to) {
 class TestStream : public audio::WaveFileStream {
  public:
   using WaveFileStream::DataBytes;
-  using WaveFileStream::DataSizePos;
   using WaveFileStream::EdgeState;
   using WaveFileStream::EndPos;
   using WaveFileStream::PairsWritten;
