@@ -34,32 +34,20 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
   EXPECT_EQ(Captured(1), ReadForward(path));
   EXPECT_EQ(io_->GetProgressPercent(), 100u);
   Finish(gsm);
-}
 
-TEST_F(WaveIOPlaybackTest, FilesShorterThanTheQueuePlayWholeAndFinish) {
-  const std::string path = Recorded("short.wav", audio::kFormatPcm8k16, Numbered(640 + 200));
-  StartPlaying(stream_, path);
+  const std::string shorter = Recorded("short.wav", audio::kFormatPcm8k16, Numbered(640 + 200));
+  StartPlaying(stream_, shorter);  // shorter than the queue
   EXPECT_TRUE(io_->Finished);
   EXPECT_FALSE(io_->StopEvent.IsSet());  // what was queued is still to be heard
   StepMs(40);
   EXPECT_FALSE(io_->StopEvent.IsSet());
   StepMs(12.5);
   EXPECT_TRUE(io_->StopEvent.IsSet());
-  EXPECT_EQ(Captured(), ReadForward(path));
+  EXPECT_EQ(Captured(2), ReadForward(shorter));
 }
 
-// The block a fresh stream reads after the same seek (its first read sets
-// the block size the seek keeps clear of the end).
-Bytes BlockAfterSeek(const std::string& path, int percent) {
-  audio::WaveFileStream stream;
-  EXPECT_TRUE(stream.Open(HostPath(path), audio::kStreamRead));
-  ReadAll(stream, audio::kReadForward);
-  EXPECT_TRUE(stream.SeekPercent(percent));
-  return ReadBlocks(stream, audio::kReadForward).front();
-}
-
-// Paused, the buffers already in the device play first, and nothing more
-// is heard until the resume.
+// 50 % of 16000 frames is frame 7999. Paused, the buffers already in the
+// device play first, and nothing more is heard until the resume.
 TEST_F(WaveIOPlaybackTest, SeekWhilePlayingOrPausedContinuesFromTheNewPosition) {
   for (bool paused : {false, true}) {
     SCOPED_TRACE(paused);
@@ -77,7 +65,7 @@ TEST_F(WaveIOPlaybackTest, SeekWhilePlayingOrPausedContinuesFromTheNewPosition) 
     const Bytes heard = Captured(paused);
     ASSERT_EQ(heard.size(), 640u * (held + 1));
     EXPECT_EQ(Range(heard, 0, held * 640), Blocks(0, held));
-    EXPECT_EQ(Range(heard, held * 640, heard.size()), BlockAfterSeek(path_, 50));
+    EXPECT_EQ(Range(heard, held * 640, heard.size()), Range(file_, 7999 * 2, 7999 * 2 + 640));
     Finish(stream_);
   }
 }
@@ -140,15 +128,11 @@ TEST_F(WaveIOPlaybackTest, VolumeReachesOnlyAnOpenDevice) {
 TEST_F(WaveIOPlaybackTest, ErrorTextsFollowTheCodeAndTheDirection) {
   io_->LastError = platform::kWaveBadFormat;
   EXPECT_EQ(std::u16string(io_->GetErrorText()), u"Unknown WaveIO error.");
-  for (auto direction : {audio::WaveDirection::Output, audio::WaveDirection::Input}) {
-    io_->Direction = direction;
-    for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u}) {
-      io_->LastError = code;
-      ASSERT_NE(io_->GetErrorText(), nullptr) << code;
-      EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(code)) << code;
-    }
-    io_->LastError = 999;  // a code the platform has no text for
-    EXPECT_EQ(io_->GetErrorText(), nullptr);
+  for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u, 999u}) {
+    io_->Direction = code % 2 ? audio::WaveDirection::Output : audio::WaveDirection::Input;
+    io_->LastError = code;
+    const char16_t* text = io_->GetErrorText();
+    EXPECT_EQ(text ? std::u16string(text) : u"(none)", code == 999 ? u"(none)" : platform::WaveErrorText(code)) << code;
   }
   io_->Direction = audio::WaveDirection::None;
 }

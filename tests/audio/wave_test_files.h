@@ -43,6 +43,10 @@ inline void Put(Bytes& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+inline Bytes Range(const Bytes& b, size_t from, size_t to) {
+  return Bytes(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(to));
+}
+
 // A chunk; `claimed` replaces the size its header gives (the body may be shorter).
 struct Chunk {
   std::string id;
@@ -62,25 +66,22 @@ inline Bytes Riff(const std::vector<Chunk>& chunks) {
   return out;
 }
 
-inline Bytes PcmFmt(uint16_t channels, uint32_t rate, uint16_t bits, uint16_t blockAlign = 0) {
-  if (blockAlign == 0) blockAlign = static_cast<uint16_t>(channels * ((bits + 7) / 8));
+// A fmt chunk: tag, channels, rate, byte rate, block align, bits, then 16-bit extra fields.
+inline Bytes Fmt(const std::vector<uint32_t>& fields) {
   Bytes f;
-  for (auto [value, bytes] : {std::pair<uint32_t, int>{1, 2}, {channels, 2}, {rate, 4}, {rate * blockAlign, 4},
-                              {blockAlign, 2}, {bits, 2}})
-    Put(f, value, bytes);
+  for (size_t i = 0; i < fields.size(); ++i) Put(f, fields[i], i == 2 || i == 3 ? 4 : 2);
   return f;
 }
 
-// Tag 49; extraSize < 0 leaves the extra-size field out (16-byte chunk).
+inline Bytes PcmFmt(uint32_t channels, uint32_t rate, uint32_t bits, uint32_t blockAlign = 0) {
+  blockAlign = blockAlign ? blockAlign : channels * ((bits + 7) / 8);
+  return Fmt({1, channels, rate, rate * blockAlign, blockAlign, bits});
+}
+
+// extraSize < 0 leaves the extra-size field out.
 inline Bytes GsmFmt(int extraSize = 2) {
-  Bytes f;
-  for (auto [value, bytes] : {std::pair<uint32_t, int>{0x31, 2}, {1, 2}, {8000, 4}, {1625, 4}, {65, 2}, {0, 2}})
-    Put(f, value, bytes);
-  if (extraSize >= 0) {
-    Put(f, static_cast<uint32_t>(extraSize), 2);
-    Put(f, 320, 2);
-  }
-  return f;
+  Bytes f = Fmt({0x31, 1, 8000, 1625, 65, 0, static_cast<uint32_t>(extraSize), 320});
+  return extraSize < 0 ? Range(f, 0, 16) : f;
 }
 
 // Two tones at 8000 Hz under a slow swell.
@@ -97,10 +98,6 @@ inline Bytes AsBytes(const std::vector<int16_t>& samples) {
   Bytes bytes;
   for (int16_t s : samples) Put(bytes, static_cast<uint16_t>(s), 2);
   return bytes;
-}
-
-inline Bytes Range(const Bytes& b, size_t from, size_t to) {
-  return Bytes(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(to));
 }
 
 class TestStream : public audio::WaveFileStream {
