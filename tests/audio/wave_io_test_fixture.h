@@ -1,13 +1,10 @@
 #pragma once
-// WaveIO on the virtual waveform device with its clock stepped by hand, and
-// the owner's fields (device id, format slot, meter, settings).
+// WaveIO on the virtual waveform device with its clock stepped by hand.
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "audio/app_flags.h"
 #include "audio/format_presets.h"
@@ -33,7 +30,7 @@ class WaveIOTest : public ::testing::Test {
     platform::InstallWaveBackend(nullptr);
   }
 
-  // Hands the stream over as the transport does; a close takes it back.
+  // Hands the stream and the owner's fields over as the transport does; a close takes them back.
   void Attach(audio::IAudioStream* stream) {
     io_->Stream = stream;
     io_->DeviceId = &deviceId_;
@@ -72,8 +69,7 @@ class WaveIOTest : public ::testing::Test {
   }
   // The steps taken until StopEvent, or -1.
   int StepUntilStop(double stepMs) {
-    for (int i = 1; i <= 2000; ++i) {
-      if (!device_->StepMs(stepMs)) return -1;
+    for (int i = 1; i <= 2000 && device_->StepMs(stepMs); ++i) {
       if (io_->StopEvent.IsSet()) return i;
     }
     return -1;

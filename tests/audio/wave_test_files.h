@@ -1,11 +1,9 @@
 #pragma once
-// Shared helpers of the audio suites: a temporary folder, hand-built RIFF
-// files, a speech-like signal and a stream whose fields tests can see.
+// Shared helpers of the audio suites: hand-built RIFF files, a speech-like
+// signal, recordings and reads block by block.
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
@@ -26,13 +24,12 @@ struct TempDir : testsupport::TempRoots {
 inline std::u16string HostPath(const std::string& path) { return std::u16string(path.begin(), path.end()); }
 
 inline Bytes ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  const std::string text = testsupport::ReadHostFile(path);
+  return Bytes(text.begin(), text.end());
 }
 
 inline void WriteBytes(const std::string& path, const Bytes& bytes) {
-  std::ofstream(path, std::ios::binary | std::ios::trunc)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  testsupport::WriteHostFile(path, std::string(bytes.begin(), bytes.end()));
 }
 
 inline uint32_t Le32(const Bytes& b, size_t o) {
