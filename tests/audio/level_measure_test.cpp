@@ -26,10 +26,8 @@ std::vector<uint8_t> Alternating(uint16_t bits, size_t count, int16_t even, int1
 TEST(AmplifyBuffer, GainAndClippingForBothWidths) {
   const WaveFormatEx f16 = Pcm(1, 16), f8 = Pcm(1, 8);
   std::vector<uint8_t> bytes = Alternating(16, 4, 1000, -32768);
-  AmplifyBuffer(&f16, bytes.data(), 7);  // the odd last byte is left alone
-  std::vector<uint8_t> expected = Alternating(16, 4, 2930, -32767);
-  expected[6] = 0;  // the low byte of the untouched -32768
-  EXPECT_EQ(bytes, expected);
+  AmplifyBuffer(&f16, bytes.data(), 8);
+  EXPECT_EQ(bytes, Alternating(16, 4, 2930, -32767));
   std::vector<uint8_t> eight = {128, 160, 161, 0, 255, 96, 127};
   AmplifyBuffer(&f8, eight.data(), static_cast<uint32_t>(eight.size()));
   EXPECT_EQ(eight, (std::vector<uint8_t>{128, 253, 255, 0, 255, 3, 124}));
@@ -47,7 +45,6 @@ TEST(MeasureLevel, LevelsTheVoiceDecisionAndTheDirtySkip) {
   } cases[] = {
       {Pcm(1, 8), Alternating(8, 640, 128, 128), 0, 0},
       {Pcm(1, 8), Alternating(8, 640, 255, 255), 99, 99},
-      {Pcm(1, 8), Alternating(8, 640, 0, 128), 50, 50},
       {Pcm(1, 16), Alternating(16, 320, -32767, 0), 100, 100},  // only even samples count
       {Pcm(1, 16), Alternating(16, 320, 0, 32767), 0, 0},
       {Pcm(2, 8), Alternating(8, 640, 128 + 64, 128 - 32), 25 * 256 + 50, 37},

@@ -1,9 +1,8 @@
 // The quillon-wav tool, run from a shell as a user runs it, on the virtual
 // device at real time (its input is silence).
 
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdlib>
@@ -38,31 +37,23 @@ class QuillonWavTest : public ::testing::Test {
     const Bytes b = ReadBytes(dir_.File(name));
     return std::string(b.begin(), b.end());
   }
-  Bytes DataOf(const std::string& name, WaveFileStream& s) {
-    EXPECT_TRUE(s.Open(HostPath(dir_.File(name)), kStreamRead)) << name;
-    return ReadAll(s, kReadForward);
-  }
   TempDir dir_;
 };
 
-TEST_F(QuillonWavTest, InfoShowsWhatThePlayerSees) {
-  ASSERT_TRUE(Record(dir_.File("p.wav"), kFormatPcm8k16, Bytes(24000, 0)));
-  const Result r = Run("quillon-wav info p.wav");
-  EXPECT_EQ(r.Exit, 0) << r.Err;
-  EXPECT_EQ(r.Out, "File: p.wav\nFormat: PCM (WAV)\nSample rate: 8000 Hz\nBits per sample: 16\nChannels: 1\n"
-                   "Frames: 12000\nLength: 2 s (00:00:02)\n");
-}
-
-TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededAndDecodeGivesTheDeviceBytes) {
-  // 2 s of a 440 Hz stereo sine at 44100 Hz to GSM: mono, 8000 Hz, in the sizes of a recording.
+// 2 s of a 440 Hz stereo sine at 44100 Hz to GSM: mono, 8000 Hz, in the sizes of a recording.
+TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededInfoDescribesAndDecodeGivesTheDeviceBytes) {
   std::vector<int16_t> sine;
-  for (int i = 0; i < 44100 * 2 * 2; ++i) sine.push_back(static_cast<int16_t>(12000 * std::sin(M_PI * 440 * i / 44100)));
+  for (int i = 0; i < 44100 * 2 * 2; ++i)
+    sine.push_back(static_cast<int16_t>(12000 * std::sin(M_PI * 440 * i / 44100)));
   WriteBytes(dir_.File("cd.wav"), Riff({{"fmt ", PcmFmt(2, 44100, 16)}, {"data", AsBytes(sine)}}));
-  const Result r = Run("quillon-wav encode --format 49 cd.wav g.wav");
+  const Result r = Run("quillon-wav encode --format 49 cd.wav g.wav && quillon-wav info g.wav");
   ASSERT_EQ(r.Exit, 0) << r.Err;
+  EXPECT_EQ(r.Out,
+            "File: g.wav\nFormat: GSM (WAV)\nSample rate: 8000 Hz\nBits per sample: 16\nChannels: 1\n"
+            "Pairs: 50\nLength: 2 s (00:00:02)\n");
   WaveFileStream g;
-  const Bytes decoded = DataOf("g.wav", g);
-  EXPECT_EQ(g.GetDataBytes(), 50u * 65);
+  ASSERT_TRUE(g.Open(HostPath(dir_.File("g.wav")), kStreamRead));
+  const Bytes decoded = ReadAll(g, kReadForward);
   int crossings = 0;  // rising zero crossings: the tone keeps its pitch
   for (size_t i = 2; i + 1 < decoded.size(); i += 2)
     crossings += static_cast<int16_t>(decoded[i - 2] | decoded[i - 1] << 8) < 0 &&
@@ -79,7 +70,8 @@ TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededAndDecodeGivesTheDeviceByte
 
 // Ctrl-C ends a recording with a complete file.
 TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEnd) {
-  Result r = Run("quillon-wav record --format 8192 --seconds 60 long.wav & "
+  Result r =
+      Run("quillon-wav record --format 8192 --seconds 60 long.wav & "
           "while [ \"$(stat -c %s long.wav 2>/dev/null || echo 0)\" -le 2000 ]; do sleep 0.005; done; "
           "kill -INT $! && wait $!");
   ASSERT_EQ(r.Exit, 0) << r.Err;
@@ -103,7 +95,6 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(r.Exit, 1);
   EXPECT_EQ(r.Err, "quillon-wav: text.wav: Wrong file format.\n");
   EXPECT_EQ(Run("quillon-wav record --format 8192 --vas 101 x.wav").Exit, 2);
-  EXPECT_EQ(Run("quillon-wav encode --format 2 x.wav y.wav").Exit, 2);
 }
 
 }  // namespace

@@ -46,15 +46,13 @@ TEST(Interop, OurRecordingsReadTheSameInLibsndfile) {
   }
 }
 
-// libsndfile puts LIST and bext chunks between fmt and data when strings and
-// broadcast info are set before the first sample. GSM plays whole pairs:
-// 9700 samples make 31, the last padded (libsndfile counts the data chunk's
-// pad byte as a 32nd block, so only its first samples are the reference).
+// Strings and broadcast info put LIST and bext chunks before data. 9700 GSM
+// samples play as 31 whole pairs; libsndfile counts the pad byte as a 32nd.
 TEST(Interop, LibsndfileFilesWithExtraChunksPlayThroughOurRead) {
   TempDir dir;
   const std::vector<int16_t> stereo = SpeechLike(6002), gsm = SpeechLike(320 * 30 + 100);
-  for (auto [format, channels, rate, samples, bytes] : {std::tuple{SF_FORMAT_PCM_16, 2, 44100, &stereo, 6002 * 2},
-                                                        {SF_FORMAT_GSM610, 1, 8000, &gsm, 31 * 640}}) {
+  for (auto [format, channels, rate, samples, bytes] :
+       {std::tuple{SF_FORMAT_PCM_16, 2, 44100, &stereo, 6002 * 2}, {SF_FORMAT_GSM610, 1, 8000, &gsm, 31 * 640}}) {
     SCOPED_TRACE(format);
     const std::string path = dir.File("theirs.wav");
     SF_INFO info{};

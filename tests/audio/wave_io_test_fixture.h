@@ -30,7 +30,7 @@ class WaveIOTest : public ::testing::Test {
     platform::InstallWaveBackend(nullptr);
   }
 
-  // Hands the stream and the owner's fields over as the transport does; a close takes them back.
+  // Hands over the stream and the owner's fields; a close takes them back.
   void Attach(audio::IAudioStream* stream) {
     io_->Stream = stream;
     io_->DeviceId = &deviceId_;
@@ -104,7 +104,7 @@ class WaveIOTest : public ::testing::Test {
   const audio::WaveFormatEx* deviceFormat_ = nullptr;
   audio::MeterState meter_;
   settings::SettingsRecord settings_{};
-  audio::WaveFileStream stream_;  // outlives the device layer, as with the transport
+  audio::WaveFileStream stream_;  // outlives the device layer
   std::unique_ptr<audio::WaveIO> io_;
   Bytes file_;
   std::string path_;

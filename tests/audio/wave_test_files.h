@@ -33,7 +33,7 @@ inline void WriteBytes(const std::string& path, const Bytes& bytes) {
 }
 
 inline uint32_t Le32(const Bytes& b, size_t o) {
-  return b.at(o) | (b.at(o + 1) << 8) | (b.at(o + 2) << 16) | (static_cast<uint32_t>(b.at(o + 3)) << 24);
+  return b.at(o) | b.at(o + 1) << 8 | b.at(o + 2) << 16 | static_cast<uint32_t>(b.at(o + 3)) << 24;
 }
 
 inline void Put(Bytes& out, uint32_t value, int bytes) {
