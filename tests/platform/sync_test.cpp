@@ -2,9 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <thread>
-#include <vector>
 
 namespace platform {
 namespace {
@@ -37,8 +35,6 @@ TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   EXPECT_EQ(WaitAny(events, 3, 0), 0);
   quit.Reset();
   EXPECT_EQ(WaitAny(events, 3, 0), kWaitTimeout);
-  Event* four[] = {&data, &stop, &quit, &data};
-  EXPECT_EQ(WaitAny(four, 4, 0), kWaitFailed);
 
   // Two auto-reset events: the higher one keeps its signal for the next wait.
   Event low(false, true), high(false, true);
@@ -52,40 +48,6 @@ TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   const uint32_t elapsed = TickCount() - before;  // wrap-safe
   EXPECT_GE(elapsed, 30u);
   EXPECT_LT(elapsed, 30000u);
-}
-
-// Sets arrive both before and during the other side's wait; none may be lost.
-TEST(WaitAnyTest, PingPongLosesNoSignal) {
-  Event ping(false, false), pong(false, false), quit(true, false);
-  constexpr int kRounds = 2000;
-  std::atomic<int> answered{0};
-  std::thread responder([&] {
-    Event* events[] = {&ping, &quit};
-    while (WaitAny(events, 2, 5000) == 0) {
-      ++answered;
-      pong.Set();
-    }
-  });
-  for (int i = 0; i < kRounds; ++i) {
-    ping.Set();
-    ASSERT_TRUE(pong.Wait(5000)) << "round " << i;
-  }
-  quit.Set();
-  responder.join();
-  EXPECT_EQ(answered.load(), kRounds);
-}
-
-TEST(EventTest, AutoResetSetReleasesOneWaiter) {
-  Event event(false, false);
-  std::atomic<int> released{0};
-  std::vector<std::thread> waiters;
-  for (int i = 0; i < 2; ++i) waiters.emplace_back([&] { if (event.Wait(10000)) ++released; });
-  event.Set();
-  while (released.load() == 0) std::this_thread::yield();
-  EXPECT_EQ(released.load(), 1);
-  event.Set();
-  for (std::thread& t : waiters) t.join();
-  EXPECT_EQ(released.load(), 2);
 }
 
 TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {

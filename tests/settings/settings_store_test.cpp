@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "support/temp_roots.h"
 
@@ -143,24 +142,6 @@ TEST_F(SettingsStoreTest, FailedSaveKeepsThePreviousFile) {
   EXPECT_FALSE(saved);
   EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(Varied()));
   EXPECT_FALSE(std::filesystem::exists(SettingsFile() + ".new"));
-}
-
-// Under ThreadSanitizer this fails if either side were a plain access.
-TEST(SettingsRecordTest, AmplifyFlagsCanBeReadWhileTheyAreWritten) {
-  SettingsRecord record{};
-  std::thread reader([&record] {
-    for (int32_t i = 0, last = 0; i < 10000; ++i) {
-      EXPECT_GE(settings::ReadAmplifyInput(record), last);
-      last = settings::ReadAmplifyInput(record);
-      EXPECT_LE(settings::ReadAmplifyOutput(record), 1);
-    }
-  });
-  for (int32_t i = 1; i <= 10000; ++i) {
-    settings::WriteAmplifyInput(record, i);
-    settings::WriteAmplifyOutput(record, i & 1);
-  }
-  reader.join();
-  EXPECT_EQ(settings::ReadAmplifyInput(record), 10000);
 }
 
 }  // namespace

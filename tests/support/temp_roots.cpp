@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <iterator>
 #include <stdexcept>
 
 #include "platform/device_paths.h"
@@ -14,16 +14,14 @@ namespace testsupport {
 namespace fs = std::filesystem;
 
 TempRoots::TempRoots(std::vector<std::u16string> cardNames) {
-  std::string pattern = (fs::temp_directory_path() / "quillon-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  base_ = pattern;
+  base_ = (fs::temp_directory_path() / "quillon-test-XXXXXX").string();
+  if (::mkdtemp(base_.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   fs::create_directories(Documents());
   fs::create_directories(Config());
   std::vector<platform::StorageCard> cards;
   for (std::u16string& name : cardNames) {
-    const std::string host = base_ + "/cards/" + platform::ToUtf8(name);
-    fs::create_directories(host);
-    cards.push_back({std::move(name), host});
+    fs::create_directories(Card(name));
+    cards.push_back({name, Card(name)});
   }
   platform::DevicePaths::SetDocumentsRoot(Documents());
   platform::DevicePaths::SetConfigRoot(Config());
@@ -42,15 +40,12 @@ void TempRoots::RemoveConfig() const { fs::remove_all(Config()); }
 
 std::string ReadHostFile(const std::string& hostPath) {
   std::ifstream in(hostPath, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 bool WriteHostFile(const std::string& hostPath, const std::string& content) {
   std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
-  out << content;
-  return static_cast<bool>(out.flush());
+  return static_cast<bool>(out << content << std::flush);
 }
 
 }  // namespace testsupport

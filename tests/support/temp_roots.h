@@ -1,11 +1,7 @@
 #pragma once
 // A temporary folder holding documents/, config/ and cards/<name>/ for each
-// card, with every device root pointed at it; the roots go back to the
-// system defaults and the folder is removed when the fixture ends.
-//
-//   testsupport::TempRoots roots;                      // one card, "Storage Card"
-//   testsupport::TempRoots roots({u"SD", u"USBSTICK"});
-//   roots.Documents()  -> host folder behind "\My Documents"
+// card, with every device root pointed at it. The roots go back to their
+// defaults and the folder is removed when the fixture ends.
 
 #include <string>
 #include <vector>
@@ -22,11 +18,8 @@ class TempRoots {
   const std::string& Base() const { return base_; }
   std::string Documents() const { return base_ + "/documents"; }
   std::string Config() const { return base_ + "/config"; }
-  // Host folder of a card given at construction.
-  std::string Card(const std::u16string& name) const;
-
-  // Removes the configuration folder, as on a machine that never ran the program.
-  void RemoveConfig() const;
+  std::string Card(const std::u16string& name) const;  // host folder of a card given at construction
+  void RemoveConfig() const;                           // as on a machine that never ran the program
 
  private:
   std::string base_;
