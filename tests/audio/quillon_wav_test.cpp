@@ -95,6 +95,19 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(r.Exit, 1);
   EXPECT_EQ(r.Err, "quillon-wav: text.wav: Wrong file format.\n");
   EXPECT_EQ(Run("quillon-wav record --format 8192 --vas 101 x.wav").Exit, 2);
+
+  // No sound device (ALSA's default names a card that is not there): the
+  // device layer's text, and no file left behind.
+  std::filesystem::create_directories(dir_.File("config/alsa"));
+  const std::string rc = "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n";
+  WriteBytes(dir_.File("config/alsa/asoundrc"), Bytes(rc.begin(), rc.end()));
+  r = Run("unset QUILLON_WAVE_BACKEND; HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
+          "quillon-wav record --format 8192 --seconds 1 none.wav");
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_TRUE(r.Err == "quillon-wav: none.wav: No sound device driver is present.\n" ||
+              r.Err == "quillon-wav: none.wav: The sound device identifier is out of range; no such device is present.\n")
+      << r.Err;
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("none.wav")));
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <string>
 #include <vector>
 
@@ -124,6 +127,31 @@ TEST_F(WaveHeaderTest, RiffSizeNeverPassesFourGiB) {
   EXPECT_EQ(Le32(ReadBytes(dir_.File("g.wav")), 4), 52u + 66076419u * 65);
   p.EndPos = 0xFFFFFFFFu - 600;  // the file end must stay addressable as well
   EXPECT_FALSE(p.Write(block.data(), 1000));
+}
+
+// A full disk in the middle of a block: the write fails and the file keeps
+// every block before it, with a header that says so.
+TEST_F(WaveHeaderTest, FullDiskKeepsAValidFileOfTheBlocksWritten) {
+  const Bytes block(640, 5);
+  WaveFileStream s;
+  s.SetFormat(kFormatPcm8k16);
+  ASSERT_TRUE(s.Open(HostPath(dir_.File("full.wav")), kStreamWrite));
+  ASSERT_TRUE(s.Write(block.data(), 320));
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = 44 + 640 + 100;
+  auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool written = s.Write(block.data(), 320);
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_FALSE(written);
+  s.Close();
+  const Bytes file = ReadBytes(dir_.File("full.wav"));
+  ASSERT_EQ(file.size(), 44u + 640);
+  EXPECT_EQ(Le32(file, 4), 36u + 640);
+  EXPECT_EQ(Le32(file, 40), 640u);
 }
 
 }  // namespace
