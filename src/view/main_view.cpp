@@ -306,11 +306,34 @@ void MainView::SetVasThreshold(int percent) {
   RedrawControl(Meter);
 }
 
-void MainView::ShowFileName(const char16_t* text) { DrawSkinText(text, 45, 4, 147, 20, 10, kTextWeight); }
-void MainView::ShowLength(const char16_t* text) { DrawSkinText(text, 148, 4, 210, 20, 10, kTextWeight); }
-void MainView::ShowTime(const char16_t* text) { DrawSkinText(text, 33, 33, 115, 52, 15, kTextWeight); }
-void MainView::ShowFormat(const char16_t* text) { DrawSkinText(text, 131, 25, 215, 41, 10, kTextWeight); }
-void MainView::ShowStorage(const char16_t* text) { DrawSkinText(text, 131, 40, 215, 54, 10, kTextWeight); }
+void MainView::DrawAreaText(TextArea area, const char16_t* text, int left, int top, int right, int bottom) {
+  if (!text) return;
+  const int points = area == TextArea::Time ? 15 : 10;
+  std::lock_guard lock(TextLock);
+  shownText_[static_cast<int>(area)] = text;
+  DrawSkinText(text, left, top, right, bottom, points, kTextWeight);
+}
+
+void MainView::ShowFileName(const char16_t* text) { DrawAreaText(TextArea::FileName, text, 45, 4, 147, 20); }
+void MainView::ShowLength(const char16_t* text) { DrawAreaText(TextArea::Length, text, 148, 4, 210, 20); }
+void MainView::ShowTime(const char16_t* text) { DrawAreaText(TextArea::Time, text, 33, 33, 115, 52); }
+void MainView::ShowFormat(const char16_t* text) { DrawAreaText(TextArea::Format, text, 131, 25, 215, 41); }
+void MainView::ShowStorage(const char16_t* text) { DrawAreaText(TextArea::Storage, text, 131, 40, 215, 54); }
+
+std::u16string MainView::ShownText(TextArea area) {
+  std::lock_guard lock(TextLock);
+  return area < TextArea::Count ? shownText_[static_cast<int>(area)] : std::u16string();
+}
+
+int MainView::ShownStatusIcon() {
+  std::lock_guard lock(TextLock);
+  return shownStatusIcon_;
+}
+
+int MainView::ShownVolumeIcon() {
+  std::lock_guard lock(TextLock);
+  return shownVolumeIcon_;
+}
 
 void MainView::SetButtonToggled(int buttonId, bool on) {
   SkinButton* button = ButtonById(buttonId);
@@ -342,6 +365,7 @@ void MainView::SetButtonFace(int buttonId, int face) {
 void MainView::ShowVolumeIcon(int index) {
   std::lock_guard lock(TextLock);
   if (!initialised_) return;
+  shownVolumeIcon_ = index;
   VolumeIcons.Draw(BackBuffer.Image, index, kVolumeIconX, kVolumeIconY);
   Invalidate(QRect(kVolumeIconX, kVolumeIconY, kVolumeIconSize, kVolumeIconSize));
 }
@@ -351,6 +375,7 @@ void MainView::ShowStatusIcon(int index) {
   if (!initialised_) return;
   CopyRect(BackBuffer.Image, kStatusIconX, kStatusIconY, Skin.Image, kStatusIconX, kStatusIconY,
            kStatusIconSize, kStatusIconSize);
+  shownStatusIcon_ = index;
   StatusIcons.Draw(BackBuffer.Image, index, kStatusIconX, kStatusIconY);
   Invalidate(QRect(kStatusIconX, kStatusIconY, kStatusIconSize, kStatusIconSize));
 }

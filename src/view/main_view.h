@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 
 #include <QImage>
@@ -85,6 +86,12 @@ class MainView : public diag::Tracked {
 
   // A copy of what the window shows (for the program's own checks and tests).
   QImage Snapshot();
+  // What the text areas and icons show now: the last text or icon drawn
+  // there (-1 for an icon never drawn).
+  enum class TextArea { FileName, Length, Time, Format, Storage, Count };
+  std::u16string ShownText(TextArea area);
+  int ShownStatusIcon();
+  int ShownVolumeIcon();
 
   // Repaints the rectangle on the UI thread, whichever thread asks.
   void Invalidate(const QRect& rect);
@@ -120,6 +127,11 @@ class MainView : public diag::Tracked {
   SkinSlider* SliderById(int id);
   bool Fail(const char16_t* message);
 
+  void DrawAreaText(TextArea area, const char16_t* text, int left, int top, int right, int bottom);
+
+  std::u16string shownText_[static_cast<int>(TextArea::Count)];
+  int shownStatusIcon_ = -1;
+  int shownVolumeIcon_ = -1;
   std::unique_ptr<platform::Event> monitorEnded_;
   bool initialised_ = false;
   bool meterAttached_ = false;  // the transport holds &Meter

@@ -123,6 +123,18 @@ void MonitorThread::HandleStop() {
       TakeDeferredStop();  // the pending end may have finished meanwhile
     }
   }
+  // A recording whose write failed stopped by itself: the transport ends it
+  // and tells the user. One hand-over at a time; later stops of the same
+  // failure find it handled.
+  if (audio_.Direction.load() == audio::WaveDirection::Input && audio_.WriteFailed.load() &&
+      !failurePending_.exchange(true)) {
+    MainView& view = view_;
+    std::atomic<bool>& pending = failurePending_;
+    RunOnUiThread([&view, &pending] {
+      pending = false;
+      if (ViewTransport* transport = view.Transport) transport->OnDeviceFailed();
+    });
+  }
   audio_.StopEvent.Reset();
 }
 

@@ -80,6 +80,8 @@ class MonitorThread : public diag::Tracked {
   // A stop of a finished playback seen while an end was pending: it may be
   // the end of the file that end started.
   std::atomic<bool> stopDeferred_{false};
+  // A failed recording is queued to the transport and has not run yet.
+  std::atomic<bool> failurePending_{false};
 };
 
 }  // namespace view

@@ -24,6 +24,9 @@ class ViewTransport {
   // Playback ran out of data: close the device and apply the play mode.
   // Called on the UI thread.
   virtual void OnPlaybackEnd() {}
+  // The device stopped by itself on a failure (a recorded write failed).
+  // Called on the UI thread.
+  virtual void OnDeviceFailed() {}
 };
 
 }  // namespace view

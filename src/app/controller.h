@@ -1,0 +1,58 @@
+#pragma once
+// The one object behind the main window. It owns the engine (CTransport),
+// the skinned view and the settings store, and drives the menu bar and the
+// document list; every pen event, key, menu command and list notification of
+// the main window ends in one of its operations or its transport's.
+
+#include <cstdint>
+#include <string>
+
+#include "app/transport.h"
+#include "diag/tracker.h"
+#include "settings/settings_store.h"
+#include "view/main_view.h"
+
+class QWidget;
+
+namespace app {
+
+class DocumentList;
+class MenuBar;
+
+class CController : public diag::Tracked {
+ public:
+  // window: the main window (owner of every box and of the list and bar);
+  // viewWidget: the widget showing the skinned view inside it. Construction
+  // never fails as a whole: it reports and goes on, or asks the window to
+  // close. A view that cannot be built ends the process with -1.
+  CController(QWidget* window, QWidget* viewWidget);
+  ~CController();
+  CController(const CController&) = delete;
+  CController& operator=(const CController&) = delete;
+
+  // The tear-down before the object is deleted: menu bar, device, view with
+  // its monitor thread, then the one save of settings.dat.
+  void Destroy();
+  void OnCommand(int id);
+  void OnNotify(int code, int index, const std::u16string& path);
+  void ShowHelp();
+  // A user's delete or rename is about to touch the file at path.
+  void BeforeListChange(const std::u16string& path);
+
+  QWidget* MainWindow;
+  DocumentList* DocList = nullptr;
+  MenuBar* Bar = nullptr;
+  CTransport Transport;
+  view::MainView View;
+  settings::SettingsStore Settings;
+  int32_t KeyOrigin = 0;
+
+ private:
+  void CreateMenuBar();
+  void CreateDocumentList();
+  void RunSettingsSheet(int startPage);
+  void SwitchPlayMode();
+  bool destroyed_ = false;
+};
+
+}  // namespace app

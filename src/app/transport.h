@@ -1,0 +1,136 @@
+#pragma once
+// The recording and playback engine behind the main window. Each operation
+// is one user command (Record, Play, Stop, ...): it does the audio work
+// through the device object AudioIO, updates the view's buttons, icons and
+// texts, and reports its own failures in an error box.
+//
+// Operations taking `act` do nothing for 0 (the press of a view control)
+// except Rewind, Forward and ApplyVolume, and act for anything else (a
+// release, a key going up, a menu command, an internal call).
+//
+// Threads: everything runs on the UI thread; the monitor thread hands the
+// end of a playback over to it. Play is the one operation that takes Lock.
+
+#include <cstdint>
+#include <string>
+
+#include "audio/wave_file_stream.h"
+#include "audio/wave_format_ex.h"
+#include "audio/wave_io.h"
+#include "diag/tracker.h"
+#include "platform/sync.h"
+#include "settings/settings_record.h"
+#include "view/view_transport.h"
+
+class QWidget;
+
+namespace view {
+class MainView;
+}
+namespace settings {
+class SettingsStore;
+}
+
+namespace app {
+
+class DocumentList;
+
+inline constexpr int kPathChars = 260;
+inline constexpr uint32_t kWaveMapper = 0xFFFFFFFFu;
+
+// Status icons and their meaning.
+inline constexpr int kStatusRecording = 0;
+inline constexpr int kStatusPlaying = 1;
+inline constexpr int kStatusStopped = 2;
+inline constexpr int kStatusPaused = 3;
+
+class CTransport : public view::ViewTransport {
+ public:
+  explicit CTransport(QWidget* owner);
+  ~CTransport() override;
+  CTransport(const CTransport&) = delete;
+  CTransport& operator=(const CTransport&) = delete;
+
+  // view::ViewTransport
+  void AttachView(view::MainView* view) override { View = view; }
+  void AttachLevelMeter(audio::MeterState* meter) override { AudioIO.LevelMeter = meter; }
+  audio::WaveIO* GetAudioIO() override { return &AudioIO; }
+  void OnPlaybackEnd() override;
+  void OnDeviceFailed() override;
+
+  bool RestoreState();
+  void SaveState();
+
+  void OnLButtonDown(int x, int y);
+  void OnMouseMove(int x, int y);
+  void OnLButtonUp(int x, int y);
+  void OnKeyDown(uint32_t key);
+  void OnKeyUp(uint32_t key);
+  void OnButton(int id, int act);
+  void OnSlider(int id, int act);
+
+  void Record(int act);
+  void Play(int act);
+  void Stop(int act);
+  void TogglePause(int act);
+  void Rewind(int act);
+  void Forward(int act);
+  void PrevTrack(int act);
+  void NextTrack(int act);
+  void CloseStreams();
+  void UpdateVas(int act);
+  void ApplyVolume();
+  void ApplyPosition(int act);
+  void ApplyVasThreshold();
+  void ShowFileInfo(int keepName);
+  void EnableTrackButtons(bool on);
+
+  // Closes the device and releases the stream whatever runs, without
+  // touching the view: the last step before the view goes away.
+  void CloseDevice();
+  // Saves the settings store: the one save of settings.dat, at exit.
+  void SaveSettings();
+  // FilePath = path (cut to the buffer).
+  void SetFilePath(const std::u16string& path);
+  // "GSM (WAV)" or "PCM (WAV)" in the format area.
+  void ShowFormatFor(bool gsm);
+
+  // The file name shown for a path: the text after its last "\", cut at its
+  // last "." ("\My Documents\Quillon\Recording03.wav" -> "Recording03").
+  static std::u16string DisplayName(const std::u16string& path);
+
+  QWidget* Owner;
+  uint32_t DeviceId = kWaveMapper;
+  const audio::WaveFormatEx* DeviceFormat = nullptr;
+  audio::WaveIO AudioIO;
+  view::MainView* View = nullptr;
+  settings::SettingsRecord* Settings = nullptr;
+  void* StartArgument = nullptr;  // handed to StartRecording, always null
+  char16_t FilePath[kPathChars]{};
+  char16_t FolderPath[kPathChars]{};
+  DocumentList* DocList = nullptr;
+  int32_t ListIndex = 0;
+  int32_t TrackJump = 0;
+  platform::CriticalSection Lock;
+
+  // The store that holds *Settings, saved once at exit (set by the controller).
+  settings::SettingsStore* Store = nullptr;
+  // Play's pause before it acts, letting a device just closed settle.
+  uint32_t PlayDelayMs = 100;
+
+ private:
+  // A new WaveFileStream, or null after telling the user.
+  audio::WaveFileStream* NewStream();
+  // Closes and deletes the stream the device held and forgets it.
+  void ReleaseStream(audio::IAudioStream* stream);
+  // Hands the stream to the device and opens it in `direction`.
+  bool OpenDevice(audio::IAudioStream* stream, audio::WaveDirection direction);
+  bool StartNewRecording();
+  void ShowDeviceError();
+  void SetVolumeLevel(int volume);
+  void ShowVolumeIconFor(int volume);
+  bool ButtonEnabled(int id) const;
+  bool StopEnabled() const;
+};
+
+}  // namespace app

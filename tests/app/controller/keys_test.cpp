@@ -1,0 +1,154 @@
+// Hardware keys through the main window as Qt delivers them: each default
+// binding, the volume steps, held application buttons, keys typed in the
+// document list, and the single-instance handshake.
+#include <filesystem>
+
+#include <QAbstractItemView>
+#include <QKeyEvent>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+
+#include "app/single_instance.h"
+#include "app_fixture.h"
+#include "view/hardware_buttons.h"
+
+namespace apptest {
+namespace {
+
+namespace fs = std::filesystem;
+using audio::WaveDirection;
+
+class KeysTest : public AppTest {
+ public:
+  void StartWithFiles() {
+    for (const char* name : {"A.wav", "B.wav"}) WriteWav(InDocuments(name), 8192, NumberedSamples(8000 * 4));
+    Start();
+    view::GrabApplicationKeys(window_.get());
+  }
+  // A key as the keyboard sends it to `target` (the window by default).
+  void Key(QEvent::Type type, int key, bool repeat = false, QWidget* target = nullptr) {
+    QKeyEvent event(type, key, Qt::NoModifier, QString(), repeat);
+    QCoreApplication::sendEvent(target != nullptr ? target : window_.get(), &event);
+    Pump();
+  }
+  void Click(int key, QWidget* target = nullptr) {
+    Key(QEvent::KeyPress, key, false, target);
+    Key(QEvent::KeyRelease, key, false, target);
+  }
+  int Volume() { return V().SliderPercent(view::kVolumeSlider); }
+};
+
+TEST_F(KeysTest, EveryDefaultBindingDoesWhatItsButtonWould) {
+  StartWithFiles();
+  const int start = Volume();
+  Click(Qt::Key_Down);
+  EXPECT_EQ(Volume(), start - 5);
+  Click(Qt::Key_Up);
+  EXPECT_EQ(Volume(), start);
+
+  Click(Qt::Key_F1);  // Notes: Record/Pause
+  EXPECT_EQ(audio::RecordingActive, 1);
+  StepBuffers(5);
+  Click(Qt::Key_Return);  // Play/Pause stops the recording and plays
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Output);
+  EXPECT_EQ(audio::RecordingActive, 0);
+  Key(QEvent::KeyPress, Qt::Key_Left);  // Rewind, held
+  EXPECT_EQ(T().AudioIO.ScanMode, audio::ScanBackward);
+  Key(QEvent::KeyRelease, Qt::Key_Left);
+  EXPECT_EQ(T().AudioIO.ScanMode, audio::ScanNone);
+
+  const int listed = List().Count();
+  ASSERT_EQ(listed, 3);
+  T().ListIndex = 0;
+  Click(Qt::Key_F4);  // Task: Next Track
+  EXPECT_EQ(T().ListIndex, 1);
+  Click(Qt::Key_F3);  // Calendar: Prev track
+  EXPECT_EQ(T().ListIndex, 0);
+  Click(Qt::Key_F2);  // Contacts: Stop
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
+  Click(Qt::Key_F5);  // Record: Record/Pause
+  EXPECT_EQ(audio::RecordingActive, 1);
+  Click(Qt::Key_MediaRecord);  // the same button: pauses
+  EXPECT_EQ(T().AudioIO.Paused, 1);
+
+  // Keys outside the table, and bound keys whose button is disabled, do nothing.
+  Click(Qt::Key_A);
+  Click(Qt::Key_Right);  // Forward is disabled while recording
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
+  EXPECT_EQ(T().AudioIO.Paused, 1);
+  EXPECT_TRUE(errors_.empty());
+}
+
+TEST_F(KeysTest, VolumeStepsStopAtTheEndsAndLeaveTheIconBetweenLevels) {
+  Start();
+  struct Case {
+    int from;
+    int key;
+    int to;
+    int icon;  // -1: the icon drawn before stays
+  };
+  for (const Case& c : {Case{100, Qt::Key_Up, 100, 3}, Case{3, Qt::Key_Down, 0, 0}, Case{38, Qt::Key_Down, 33, -1},
+                        Case{62, Qt::Key_Up, 67, 3}, Case{30, Qt::Key_Up, 35, 2}}) {
+    V().SetSliderPercent(view::kVolumeSlider, c.from);
+    V().ShowVolumeIcon(1);
+    Click(c.key);
+    EXPECT_EQ(Volume(), c.to);
+    EXPECT_EQ(V().ShownVolumeIcon(), c.icon < 0 ? 1 : c.icon) << c.from;
+  }
+  EXPECT_EQ(device_->Captures().size(), 0u) << "nothing plays: the device is not touched";
+}
+
+TEST_F(KeysTest, AHeldApplicationButtonActsOnceOnRelease) {
+  Start();
+  view::GrabApplicationKeys(window_.get());
+  Key(QEvent::KeyPress, Qt::Key_F1);
+  for (int i = 0; i < 3; ++i) {
+    Key(QEvent::KeyRelease, Qt::Key_F1, true);
+    Key(QEvent::KeyPress, Qt::Key_F1, true);
+  }
+  EXPECT_EQ(audio::RecordingActive, 0) << "Record/Pause acts on release";
+  Key(QEvent::KeyRelease, Qt::Key_F1);
+  EXPECT_EQ(audio::RecordingActive, 1);
+  EXPECT_EQ(T().AudioIO.Paused, 0);
+  EXPECT_TRUE(fs::exists(InDocuments("Recording00.wav")));
+  EXPECT_FALSE(fs::exists(InDocuments("Recording01.wav")));
+  // A release whose press went elsewhere is no press.
+  Key(QEvent::KeyRelease, Qt::Key_F1);
+  EXPECT_EQ(T().AudioIO.Paused, 0);
+}
+
+TEST_F(KeysTest, KeysTypedInTheListActAsOnTheWindow) {
+  StartWithFiles();
+  auto* list = List().findChild<QAbstractItemView*>();
+  ASSERT_NE(list, nullptr);
+  const int start = Volume();
+  Click(Qt::Key_Down, list);
+  EXPECT_EQ(Volume(), start - 5);
+  EXPECT_EQ(C().KeyOrigin, 1);
+  Click(Qt::Key_Return, list);  // the list's activation: plays the selected file once
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Output);
+  EXPECT_EQ(T().AudioIO.Paused, 0);
+}
+
+TEST(SingleInstanceTest, ASecondCopyBringsTheFirstForward) {
+  QTemporaryDir dir;
+  const QString name = dir.filePath(QStringLiteral("quillon.socket"));
+  app::SingleInstance first(name);
+  EXPECT_FALSE(first.AskRunningCopy()) << "nobody answers yet";
+  ASSERT_TRUE(first.Listen());
+  QSignalSpy raised(&first, &app::SingleInstance::ActivationRequested);
+  app::SingleInstance second(name);
+  EXPECT_TRUE(second.AskRunningCopy());
+  EXPECT_TRUE(raised.wait(10000));
+
+  // A socket left behind by a copy that crashed does not lock the program out.
+  QTemporaryDir other;
+  const QString stale = other.filePath(QStringLiteral("quillon.socket"));
+  testsupport::WriteHostFile(stale.toStdString(), "");
+  app::SingleInstance third(stale);
+  EXPECT_FALSE(third.AskRunningCopy());
+  EXPECT_TRUE(third.Listen());
+}
+
+}  // namespace
+}  // namespace apptest

@@ -1,0 +1,172 @@
+// quillon-e2e-check: what the end-to-end scripts check in the files the real
+// program leaves behind, with libgsm and libsndfile as independent readers.
+//
+//   quillon-e2e-check prefix INPUT.raw FILE.wav MINBYTES
+//       the data of FILE is the input (PCM) or its GSM coding, from the
+//       first sample, at least MINBYTES long
+//   quillon-e2e-check defaults SETTINGS.dat   the file is the default settings
+//   quillon-e2e-check format FILE.wav         prints "rate bits channels" as libsndfile reads it
+//   quillon-e2e-check played OUT.raw FILE.wav...
+//       OUT holds each file's decoded samples, one after the other
+// Exit status 0 when the check holds, 1 with a line on stderr when not.
+#include <gsm.h>
+#include <sndfile.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "settings/settings_store.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes ReadAll(const char* path) {
+  std::ifstream in(path, std::ios::binary);
+  return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+uint32_t Le32(const Bytes& b, size_t o) {
+  return b[o] | b[o + 1] << 8 | b[o + 2] << 16 | static_cast<uint32_t>(b[o + 3]) << 24;
+}
+
+struct Wave {
+  uint16_t tag = 0;
+  Bytes data;
+};
+
+bool ParseWave(const Bytes& file, Wave* wave) {
+  if (file.size() < 12 || std::memcmp(file.data(), "RIFF", 4) != 0 || std::memcmp(file.data() + 8, "WAVE", 4) != 0)
+    return false;
+  for (size_t o = 12; o + 8 <= file.size();) {
+    const uint32_t size = Le32(file, o + 4);
+    if (std::memcmp(file.data() + o, "fmt ", 4) == 0 && size >= 2) wave->tag = file[o + 8] | file[o + 9] << 8;
+    if (std::memcmp(file.data() + o, "data", 4) == 0) {
+      const size_t end = std::min<size_t>(file.size(), o + 8 + size);
+      wave->data.assign(file.begin() + static_cast<long>(o) + 8, file.begin() + static_cast<long>(end));
+      return true;
+    }
+    o += 8 + size + (size & 1);
+  }
+  return false;
+}
+
+gsm NewCodec() {
+  gsm codec = gsm_create();
+  int one = 1;
+  gsm_option(codec, GSM_OPT_WAV49, &one);
+  return codec;
+}
+
+Bytes GsmEncode(const Bytes& pcm) {
+  Bytes out;
+  gsm codec = NewCodec();
+  gsm_signal block[320];
+  for (size_t first = 0; (first + 320) * 2 <= pcm.size(); first += 320) {
+    for (size_t i = 0; i < 320; ++i) block[i] = static_cast<gsm_signal>(pcm[2 * (first + i)] | pcm[2 * (first + i) + 1] << 8);
+    uint8_t pair[65] = {};  // the second frame shares a byte with the first
+    gsm_encode(codec, block, pair);
+    gsm_encode(codec, block + 160, pair + 32);
+    out.insert(out.end(), pair, pair + 65);
+  }
+  gsm_destroy(codec);
+  return out;
+}
+
+Bytes GsmDecode(const Bytes& pairs) {
+  Bytes out;
+  gsm codec = NewCodec();
+  gsm_signal samples[320];
+  for (size_t o = 0; o + 65 <= pairs.size(); o += 65) {
+    uint8_t pair[65];
+    std::memcpy(pair, pairs.data() + o, 65);
+    gsm_decode(codec, pair, samples);
+    gsm_decode(codec, pair + 33, samples + 160);
+    for (gsm_signal s : samples) {
+      out.push_back(static_cast<uint8_t>(s & 0xFF));
+      out.push_back(static_cast<uint8_t>((s >> 8) & 0xFF));
+    }
+  }
+  gsm_destroy(codec);
+  return out;
+}
+
+int Fail(const std::string& why) {
+  std::fprintf(stderr, "quillon-e2e-check: %s\n", why.c_str());
+  return 1;
+}
+
+int Prefix(const char* input, const char* path, long minimum) {
+  Wave wave;
+  if (!ParseWave(ReadAll(path), &wave)) return Fail(std::string(path) + ": not a WAV file");
+  const Bytes in = ReadAll(input);
+  const Bytes expected = wave.tag == 0x31 ? GsmEncode(in) : in;
+  if (static_cast<long>(wave.data.size()) < minimum)
+    return Fail(std::to_string(wave.data.size()) + " data bytes, fewer than " + std::to_string(minimum));
+  if (wave.data.size() > expected.size()) return Fail("more data than the input gives");
+  for (size_t i = 0; i < wave.data.size(); ++i) {
+    if (wave.data[i] != expected[i]) return Fail("data differs from the input's at byte " + std::to_string(i));
+  }
+  std::printf("%zu data bytes match the input from its first sample\n", wave.data.size());
+  return 0;
+}
+
+int Defaults(const char* path) {
+  const Bytes file = ReadAll(path);
+  settings::SettingsStore store;
+  store.SetDefaults();
+  if (file.size() != sizeof store.Record) return Fail(std::to_string(file.size()) + " bytes instead of 700");
+  if (std::memcmp(file.data(), &store.Record, sizeof store.Record) != 0) return Fail("not the default settings");
+  return 0;
+}
+
+int Format(const char* path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path, SFM_READ, &info);
+  if (file == nullptr) return Fail(std::string(path) + ": " + sf_strerror(nullptr));
+  int bits = 0;
+  switch (info.format & SF_FORMAT_SUBMASK) {
+    case SF_FORMAT_PCM_U8: bits = 8; break;
+    case SF_FORMAT_PCM_16: bits = 16; break;
+    case SF_FORMAT_GSM610: bits = 0; break;
+    default: bits = -1; break;
+  }
+  std::printf("%d %d %d\n", info.samplerate, bits, info.channels);
+  sf_close(file);
+  return 0;
+}
+
+int Played(const char* out, int count, char** paths) {
+  Bytes expected;
+  for (int i = 0; i < count; ++i) {
+    Wave wave;
+    if (!ParseWave(ReadAll(paths[i]), &wave)) return Fail(std::string(paths[i]) + ": not a WAV file");
+    const Bytes decoded = wave.tag == 0x31 ? GsmDecode(wave.data) : wave.data;
+    expected.insert(expected.end(), decoded.begin(), decoded.end());
+  }
+  const Bytes heard = ReadAll(out);
+  if (heard.size() != expected.size())
+    return Fail("heard " + std::to_string(heard.size()) + " bytes, the files hold " + std::to_string(expected.size()));
+  for (size_t i = 0; i < heard.size(); ++i) {
+    if (heard[i] != expected[i]) return Fail("what was heard differs at byte " + std::to_string(i));
+  }
+  std::printf("%zu bytes heard, exactly the files' samples\n", heard.size());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string command = argc > 1 ? argv[1] : "";
+  if (command == "prefix" && argc == 5) return Prefix(argv[2], argv[3], std::atol(argv[4]));
+  if (command == "defaults" && argc == 3) return Defaults(argv[2]);
+  if (command == "format" && argc == 3) return Format(argv[2]);
+  if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
+  std::fputs("usage: quillon-e2e-check prefix|defaults|format|played ...\n", stderr);
+  return 2;
+}
