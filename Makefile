@@ -5,11 +5,13 @@
 #   make test-tsan  the tests under ThreadSanitizer (build-tsan/)
 #   make bench      build and run the benchmarks
 #   make fuzz       build the libFuzzer targets with clang (build-fuzz/)
+#   make install    install into $(DESTDIR)$(PREFIX) (PREFIX defaults to /usr/local)
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
+PREFIX ?= /usr/local
 
-.PHONY: all deps build run test test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run install test test-asan test-tsan bench fuzz clean
 
 all: build
 
@@ -21,10 +23,11 @@ build: deps
 	cmake --build build -j $(JOBS)
 
 run: build
-	@if [ -x build/src/app/quillon ]; then build/src/app/quillon; \
-	else echo "The full Quillon window is not built yet: showing a preview of its skinned view,"; \
-	echo "playing a generated recording on the virtual sound device. Close the window to end it."; \
-	build/tools/view-demo/quillon-view-demo; fi
+	build/src/app/quillon
+
+# cmake --install honours DESTDIR from the environment, as make's DESTDIR=... sets it.
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
 
 test: build
 	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300

@@ -5,6 +5,8 @@
 //       the data of FILE is the input (PCM) or its GSM coding, from the
 //       first sample, at least MINBYTES long
 //   quillon-e2e-check defaults SETTINGS.dat   the file is the default settings
+//   quillon-e2e-check settings SETTINGS.dat FORMATID   writes the defaults with that format
+//   quillon-e2e-check formatid SETTINGS.dat   prints the file's FormatId
 //   quillon-e2e-check format FILE.wav         prints "rate bits channels" as libsndfile reads it
 //   quillon-e2e-check played OUT.raw FILE.wav...
 //       OUT holds each file's decoded samples, one after the other
@@ -125,6 +127,24 @@ int Defaults(const char* path) {
   return 0;
 }
 
+int WriteSettings(const char* path, int formatId) {
+  settings::SettingsStore store;
+  store.SetDefaults();
+  store.Record.FormatId = formatId;
+  std::ofstream out(path, std::ios::binary);
+  out.write(reinterpret_cast<const char*>(&store.Record), sizeof store.Record);
+  return out.good() ? 0 : Fail(std::string(path) + ": cannot be written");
+}
+
+int FormatIdOf(const char* path) {
+  const Bytes file = ReadAll(path);
+  settings::SettingsRecord record{};
+  if (file.size() != sizeof record) return Fail(std::to_string(file.size()) + " bytes instead of 700");
+  std::memcpy(&record, file.data(), sizeof record);
+  std::printf("%d\n", record.FormatId);
+  return 0;
+}
+
 int Format(const char* path) {
   SF_INFO info{};
   SNDFILE* file = sf_open(path, SFM_READ, &info);
@@ -165,8 +185,10 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "prefix" && argc == 5) return Prefix(argv[2], argv[3], std::atol(argv[4]));
   if (command == "defaults" && argc == 3) return Defaults(argv[2]);
+  if (command == "settings" && argc == 4) return WriteSettings(argv[2], std::atoi(argv[3]));
+  if (command == "formatid" && argc == 3) return FormatIdOf(argv[2]);
   if (command == "format" && argc == 3) return Format(argv[2]);
   if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
-  std::fputs("usage: quillon-e2e-check prefix|defaults|format|played ...\n", stderr);
+  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played ...\n", stderr);
   return 2;
 }

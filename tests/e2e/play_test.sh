@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# A person plays: the list holds a GSM file written by sox (an odd number of
+# frame pairs) and one of the program's own PCM recordings. Play, then Next:
+# the sound device hears exactly each file's decoded samples, and the default
+# play mode stops after each file.
+#   play_test.sh QUILLON CHECKER
+set -u
+QUILLON=$1
+CHECK=$2
+. "$(dirname "$0")/lib.sh"
+
+e2e_setup play
+e2e_input 4
+mkdir -p "$HOME/Documents/Quillon" "$XDG_CONFIG_HOME/quillon"
+# 0.52 s: 4160 samples, 13 pairs, so sox counts a pad byte in the data.
+sox -n -r 8000 -c 1 -e gsm-full-rate "$HOME/Documents/Quillon/A.wav" synth 0.52 sine 440 vol 0.5 2>/dev/null ||
+  e2e_fail "sox cannot write GSM"
+# Record in 8000 Hz 16-bit PCM.
+"$CHECK" settings "$XDG_CONFIG_HOME/quillon/settings.dat" 8192 || e2e_fail "settings.dat"
+
+e2e_start "$QUILLON"
+e2e_tap $E2E_RECORD
+sleep 1.5
+e2e_tap $E2E_STOP
+recording="$HOME/Documents/Quillon/Recording00.wav"
+[ "$("$CHECK" format "$recording")" = "8000 16 1" ] || e2e_fail "the recording is not 8000 Hz 16-bit PCM"
+
+# The first item (A.wav) is the one Play plays; Next then plays the recording.
+wait_heard() {
+  local want=$1 size=0
+  for _ in $(seq 1 100); do
+    size=$(stat -c %s "$E2E_OUT")
+    [ "$size" -ge "$want" ] && return 0
+    sleep 0.1
+  done
+  e2e_fail "heard $size bytes, waited for $want"
+}
+gsm_bytes=$((13 * 640))
+e2e_tap $E2E_PLAY
+wait_heard $gsm_bytes
+sleep 0.5
+e2e_tap $E2E_NEXT
+pcm_bytes=$(( $(stat -c %s "$recording") - 44 ))
+wait_heard $((gsm_bytes + pcm_bytes))
+sleep 0.5
+e2e_stop
+"$CHECK" played "$E2E_OUT" "$HOME/Documents/Quillon/A.wav" "$recording" || e2e_fail "not what the files hold"
+e2e_log "played both files exactly"
