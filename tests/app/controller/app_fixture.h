@@ -150,13 +150,16 @@ class AppTest : public ::testing::Test {
   std::string DocumentsFolder() const { return roots_.Documents() + "/Quillon"; }
   std::string InDocuments(const std::string& name) const { return DocumentsFolder() + "/" + name; }
 
-  // An input the virtual device records: 16-bit little-endian numbered samples.
+  // 16-bit little-endian samples that never repeat a block, so that any
+  // stretch heard or recorded can be found in them.
   static Bytes NumberedSamples(size_t samples) {
     Bytes out(samples * 2);
+    uint32_t state = 12345;
     for (size_t i = 0; i < samples; ++i) {
-      const auto value = static_cast<int16_t>((i * 37 % 20011) - 10005);
+      state = state * 1664525u + 1013904223u;
+      const auto value = static_cast<uint16_t>(state >> 16);
       out[2 * i] = static_cast<uint8_t>(value & 0xFF);
-      out[2 * i + 1] = static_cast<uint8_t>((value >> 8) & 0xFF);
+      out[2 * i + 1] = static_cast<uint8_t>(value >> 8);
     }
     return out;
   }

@@ -87,6 +87,7 @@ TEST_F(PlaybackTest, EachPlayModeDecidesWhatFollowsTheEndOfAFile) {
     Start();
     Activate(c.first);
     for (int i = 0; i < 500 && device_->Captures().size() < c.played.size(); ++i) StepBuffers(1);
+    StepBuffers(1);  // the last file started is heard
     if (!c.playingAfter) {
       ASSERT_TRUE(PlayToEnd());
     }
@@ -171,8 +172,11 @@ TEST_F(PlaybackTest, ForwardAndRewindScanWhileHeldAndTheirReleaseWhilePausedDiff
   EXPECT_TRUE(errors_.empty());
 }
 
+// After the seek the device hears the file from the slider's percent on;
+// paused, first the buffers it already held.
 TEST_F(PlaybackTest, ASeekLandsAtTheSlidersPercentPlayingOrPaused) {
-  WriteWav(InDocuments("Long.wav"), 8192, NumberedSamples(8000 * 10));
+  const Bytes data = NumberedSamples(8000 * 10);
+  WriteWav(InDocuments("Long.wav"), 8192, data);
   Start();
   Activate(0);
   StepBuffers(3);
@@ -180,10 +184,18 @@ TEST_F(PlaybackTest, ASeekLandsAtTheSlidersPercentPlayingOrPaused) {
     SCOPED_TRACE(paused);
     if (paused) T().TogglePause(1);
     const int percent = paused ? 30 : 70;
+    const size_t heard = device_->LastCapture().bytes.size();
     V().SetSliderPercent(view::kPositionSlider, percent);
     T().OnSlider(view::kPositionSlider, 1);
-    EXPECT_EQ(T().AudioIO.GetProgressPercent(), static_cast<uint32_t>(percent));
     EXPECT_EQ(T().AudioIO.Paused, paused ? 1 : 0);
+    if (paused) T().TogglePause(1);
+    const size_t held = paused ? 3 * 640 : 0;
+    StepBuffers(5);
+    const Bytes after = device_->LastCapture().bytes;
+    ASSERT_GE(after.size(), heard + held + 640);
+    // A seek lands one frame before the percent's frame.
+    const size_t from = (data.size() / 2 * percent / 100 - 1) * 2;
+    EXPECT_TRUE(std::equal(after.begin() + heard + held, after.begin() + heard + held + 640, data.begin() + from));
   }
   EXPECT_TRUE(errors_.empty());
 }
