@@ -46,7 +46,9 @@ GeneralPage::GeneralPage(settings::SettingsStore* store, QWidget* parent)
   if (!InitFlashCB()) diag::ShowError(this, u"InitFlashCB(): failed.", platform::GetLastError());
   // The first entry equal to the stored name, letter case included; none
   // when the card is not mounted.
-  const QString stored = QString::fromUtf16(Record().Storage);
+  // A record read from a damaged file may lack the terminator.
+  const char16_t* name = Record().Storage;
+  const QString stored = QString::fromUtf16(name, std::find(name, name + settings::kStorageChars, u'\0') - name);
   int match = -1;
   for (int i = 0; i < storage_->count() && match < 0; ++i) {
     if (storage_->itemText(i) == stored) match = i;

@@ -13,10 +13,11 @@ namespace {
 using sheet::GeneralPage;
 
 constexpr char16_t kLongCard[] = u"A card whose folder name is forty long!!";
+constexpr char16_t kFullCard[] = u"Thirty-two characters, no ending";  // fills Storage without terminator
 
 class GeneralPageTest : public SheetTest {
  protected:
-  GeneralPageTest() : SheetTest({u"Storage Card", u"zeta", u"Alpha", kLongCard}) {
+  GeneralPageTest() : SheetTest({u"Storage Card", u"zeta", u"Alpha", kLongCard, kFullCard}) {
     sheet::SetFreeSpaceQuery([this](const std::u16string& path, uint64_t* freeBytes) {
       asked_.push_back(path);
       *freeBytes = path == u"\\My Documents" ? mainFree_ : 32'000'000;
@@ -139,17 +140,20 @@ TEST_F(GeneralPageTest, StorageBoxIsSortedAndSelectsOnlyTheExactName) {
   GeneralPage* page = OpenGeneral();
   QStringList names;
   for (int i = 0; i < page->StorageBox()->count(); ++i) names << page->StorageBox()->itemText(i);
-  EXPECT_EQ(names, QStringList({QString::fromUtf16(kLongCard), "Alpha", "Main Memory", "Storage Card", "zeta"}));
+  EXPECT_EQ(names, QStringList({QString::fromUtf16(kLongCard), "Alpha", "Main Memory", "Storage Card",
+                                 QString::fromUtf16(kFullCard), "zeta"}));
   EXPECT_EQ(page->StorageBox()->currentText(), "Main Memory");
   const std::pair<std::u16string, int> cases[] = {
-      {u"Storage Card", 3}, {u"storage card", -1}, {u"Gone", -1}};  // not mounted: kept as it was
+      {u"Storage Card", 3}, {kFullCard, 4}, {u"storage card", -1}, {u"Gone", -1}};  // not mounted: kept
   for (const auto& [stored, selected] : cases) {
     std::fill(std::begin(store_.Record.Storage), std::end(store_.Record.Storage), u'\0');
     std::copy(stored.begin(), stored.end(), store_.Record.Storage);
+    store_.Record.Buttons[0].Key = 'x';  // what follows an unterminated name
     page = OpenGeneral();
     EXPECT_EQ(page->StorageBox()->currentIndex(), selected) << QString::fromStdU16String(stored).toStdString();
     page->Apply();
-    EXPECT_EQ(std::u16string(store_.Record.Storage), stored);
+    const char16_t* kept = store_.Record.Storage;
+    EXPECT_EQ(std::u16string(kept, std::find(kept, kept + 32, u'\0')), stored.substr(0, 31));
   }
   page->StorageBox()->setCurrentIndex(0);
   page->Apply();
