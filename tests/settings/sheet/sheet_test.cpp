@@ -141,6 +141,12 @@ TEST_F(SheetTest, KeyboardTabsThroughTemplateOrderAndMovesTheFormatSlider) {
     QTest::keyClick(slider, key);
     EXPECT_EQ(slider->value(), position) << QKeySequence(key).toString().toStdString();
   }
+  // Ctrl+Tab and Ctrl+Shift+Tab step through the pages, applying the one left.
+  QTest::keyClick(slider, Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(sheet_->ShownPage(), sheet_->Page(3));
+  EXPECT_EQ(store_.Record.FormatId, 64);
+  QTest::keyClick(sheet_->focusWidget(), Qt::Key_Tab, Qt::ControlModifier);
+  EXPECT_EQ(sheet_->ShownPage(), sheet_->Page(0));
 }
 
 TEST(PageHeading, BlackLineAtY24AndTheBlueHeadingFromX8) {
