@@ -26,7 +26,8 @@ WaveResult GetWaveInCaps(uint32_t deviceId, WaveInCaps* caps) {
   if (caps == nullptr) return kWaveInvalidParam;
   WaveInCaps found;
   for (const StandardFormat& format : kStandardFormats) {
-    const WaveResult r = WaveInDevice::Query(deviceId, MakePcmFormat(format.rate, format.bits, format.channels));
+    const WaveResult r =
+        WaveInDevice::Query(deviceId, MakePcmFormat(format.rate, format.bits, format.channels));
     if (r == kWaveOk) {
       found.formats |= format.flag;
       if (format.channels > found.channels) found.channels = format.channels;

@@ -48,7 +48,8 @@ int main(int argc, char** argv) {
   platform::DevicePaths::SetDocumentsRoot(temp.filePath(QStringLiteral("documents")).toStdString());
   platform::DevicePaths::SetConfigRoot(temp.filePath(QStringLiteral("config")).toStdString());
   QDir(temp.path()).mkpath(QStringLiteral("Storage Card"));
-  platform::DevicePaths::SetStorageCards({{u"Storage Card", temp.filePath(QStringLiteral("Storage Card")).toStdString()}});
+  platform::DevicePaths::SetStorageCards(
+      {{u"Storage Card", temp.filePath(QStringLiteral("Storage Card")).toStdString()}});
   sheet::SetFreeSpaceQuery([](const std::u16string&, uint64_t* freeBytes) {
     *freeBytes = 1'000'000'000;
     return true;

@@ -56,7 +56,8 @@ AboutPage::AboutPage(settings::SettingsStore* store, QWidget* parent)
   box.setLeft(std::max(box.left(), kLogoAt.x() + kLogoWidth + kLogoGap));
   version_->setGeometry(box);
 
-  web_ = new LinkLabel(QStringLiteral("www.example.org/quillon"), QUrl(QString::fromLatin1(kWebAddress)), this);
+  web_ =
+      new LinkLabel(QStringLiteral("www.example.org/quillon"), QUrl(QString::fromLatin1(kWebAddress)), this);
   PlaceLabel(web_, 34, 117, 70, 9);
   mail_ = new LinkLabel(QStringLiteral("support@example.org"), QUrl(QString::fromLatin1(kSupportMail)), this);
   PlaceLabel(mail_, 28, 130, 82, 10);

@@ -91,7 +91,8 @@ void ButtonsPage::FillButtonList() {
     auto* item = new QTreeWidgetItem(list_);
     item->setText(0, KeyName(binding.Key));
     if (!icons.isNull()) {
-      item->setIcon(0, QIcon(QPixmap::fromImage(icons.copy(i * kKeyIconSize, 0, kKeyIconSize, kKeyIconSize))));
+      item->setIcon(0,
+                    QIcon(QPixmap::fromImage(icons.copy(i * kKeyIconSize, 0, kKeyIconSize, kKeyIconSize))));
     }
     item->setData(0, Qt::UserRole, i);  // the row's entry in the record
     item->setText(1, ActionName(binding.Action));

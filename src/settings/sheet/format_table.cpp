@@ -22,8 +22,9 @@ std::optional<FormatRow> FindFormatRow(int32_t formatId) {
   const auto id = static_cast<uint32_t>(formatId);
   const audio::PresetLabels* labels = audio::PresetLabelsForId(id);
   if (labels == nullptr) return std::nullopt;
-  return FormatRow{formatId,   labels->Format, labels->BitRate, labels->SampleRate, audio::PresetBytesPerSecond(id),
-                   Warns(id)};
+  return FormatRow{
+      formatId, labels->Format, labels->BitRate, labels->SampleRate, audio::PresetBytesPerSecond(id),
+      Warns(id)};
 }
 
 }  // namespace sheet

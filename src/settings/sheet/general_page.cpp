@@ -20,7 +20,8 @@ namespace sheet {
 namespace {
 
 constexpr char16_t kWarningText[] =
-    u"Warning: It is possible that such a high level of bit rate can cause incorrect recording to the srorage card!";
+    u"Warning: It is possible that such a high level of bit rate can cause incorrect recording to the "
+    u"srorage card!";
 
 QLabel* AddLabel(QWidget* page, const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
   auto* label = new QLabel(text, page);
@@ -44,11 +45,12 @@ GeneralPage::GeneralPage(settings::SettingsStore* store, QWidget* parent)
   setFont(PageFont());
   BuildControls();
   if (!InitFlashCB()) diag::ShowError(this, u"InitFlashCB(): failed.", platform::GetLastError());
-  // The first entry equal to the stored name, letter case included; none
-  // when the card is not mounted.
   // A record read from a damaged file may lack the terminator.
   const char16_t* name = Record().Storage;
-  const QString stored = QString::fromUtf16(name, std::find(name, name + settings::kStorageChars, u'\0') - name);
+  const QString stored =
+      QString::fromUtf16(name, std::find(name, name + settings::kStorageChars, u'\0') - name);
+  // The first entry equal to the stored name, letter case included; none
+  // when the card is not mounted.
   int match = -1;
   for (int i = 0; i < storage_->count() && match < 0; ++i) {
     if (storage_->itemText(i) == stored) match = i;

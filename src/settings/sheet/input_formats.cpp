@@ -33,8 +33,8 @@ int CountInputFormats() {
   if (platform::GetWaveInCaps(0, &caps) == platform::kWaveOk) {
     if (Accepted(platform::MakePcmFormat(8000, 8, 1))) ++count;
     if (Accepted(platform::MakePcmFormat(8000, 16, 1))) ++count;
-    for (const uint32_t flag : {platform::kWaveFormat1M08, platform::kWaveFormat1M16, platform::kWaveFormat2M08,
-                                platform::kWaveFormat2M16}) {
+    for (const uint32_t flag : {platform::kWaveFormat1M08, platform::kWaveFormat1M16,
+                                platform::kWaveFormat2M08, platform::kWaveFormat2M16}) {
       if (caps.formats & flag) ++count;
     }
   }

@@ -26,7 +26,8 @@ bool OpenLink(const QUrl& url) {
   return opener ? opener(url) : QDesktopServices::openUrl(url);
 }
 
-LinkLabel::LinkLabel(const QString& text, const QUrl& url, QWidget* parent) : QLabel(text, parent), url_(url) {
+LinkLabel::LinkLabel(const QString& text, const QUrl& url, QWidget* parent)
+    : QLabel(text, parent), url_(url) {
   setAlignment(Qt::AlignCenter);
   QFont underlined = font();
   underlined.setUnderline(true);
@@ -52,8 +53,7 @@ void LinkLabel::keyPressEvent(QKeyEvent* event) {
       OpenLink(url_);
       event->accept();
       return;
-    default:
-      QLabel::keyPressEvent(event);
+    default: QLabel::keyPressEvent(event);
   }
 }
 

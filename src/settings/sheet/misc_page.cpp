@@ -19,10 +19,10 @@ MiscPage::MiscPage(settings::SettingsStore* store, QWidget* parent)
   // their template positions.
   auto* amplify = new QGroupBox(QStringLiteral("Amplify"), this);
   // The title sits on the frame's top line, clear of the first box below it.
-  amplify->setStyleSheet(QStringLiteral(
-      "QGroupBox { border: 1px solid #a0a0a0; border-radius: 2px; margin-top: 6px; }"
-      "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
-      " padding: 0 2px; background: white; }"));
+  amplify->setStyleSheet(
+      QStringLiteral("QGroupBox { border: 1px solid #a0a0a0; border-radius: 2px; margin-top: 6px; }"
+                     "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+                     " padding: 0 2px; background: white; }"));
   Place(amplify, 7, 16, 122, 36);
   amplifyInput_ = new QCheckBox(QStringLiteral("Input sound stream"), this);
   Place(amplifyInput_, 15, 26, 79, 10);
@@ -56,6 +56,8 @@ void MiscPage::Apply() {
   std::atomic_ref<int32_t>(record.LedBlink).store(ledBlink_->isChecked() ? 1 : 0, std::memory_order_relaxed);
 }
 
-QList<QWidget*> MiscPage::TabStops() const { return {amplifyInput_, amplifyOutput_, ledBlink_, defaultRecorder_}; }
+QList<QWidget*> MiscPage::TabStops() const {
+  return {amplifyInput_, amplifyOutput_, ledBlink_, defaultRecorder_};
+}
 
 }  // namespace sheet

@@ -34,9 +34,8 @@ void SetFreeSpaceQuery(FreeSpaceQuery query) {
 
 uint64_t StorageFreeBytes(const QString& storage) {
   // A card name is resolved from the root folder.
-  const std::u16string path = storage == QStringView(kMainMemory)
-                                  ? std::u16string(platform::kDocumentsRoot)
-                                  : u"\\" + storage.toStdU16String();
+  const std::u16string path = storage == QStringView(kMainMemory) ? std::u16string(platform::kDocumentsRoot)
+                                                                  : u"\\" + storage.toStdU16String();
   FreeSpaceQuery query;
   {
     std::lock_guard<std::mutex> lock(g_queryMutex);

@@ -76,9 +76,9 @@ TEST_F(GeneralPageTest, SliderPositionsGiveFormatTextsWarningAndTheAppliedFormat
     bool warning;
     int32_t formatId;
   } positions[] = {
-      {"GSM|2 kb/sec|8 kHz|", false, 49},   {"PCM|8 kb/sec|8 kHz|", false, 4096},
-      {"PCM|11 kb/sec|11 kHz|", false, 1},  {"PCM|16 kb/sec|8 kHz|", false, 8192},
-      {"PCM|22 kb/sec|11 kHz|", true, 4},   {"PCM|22 kb/sec|22 kHz|", true, 16},
+      {"GSM|2 kb/sec|8 kHz|", false, 49},  {"PCM|8 kb/sec|8 kHz|", false, 4096},
+      {"PCM|11 kb/sec|11 kHz|", false, 1}, {"PCM|16 kb/sec|8 kHz|", false, 8192},
+      {"PCM|22 kb/sec|11 kHz|", true, 4},  {"PCM|22 kb/sec|22 kHz|", true, 16},
       {"PCM|44 kb/sec|22 kHz|", true, 64},
   };
   GeneralPage* page = OpenGeneral();
@@ -124,7 +124,8 @@ TEST_F(GeneralPageTest, SliderOffersAsManyPositionsAsTheInputTakesFormats) {
       {"refuses everything", false, {.refuseFormats = true}, 0},
   };
   for (const auto& d : devices) {
-    auto device = d.capsFail ? std::make_shared<NoCapsDevice>() : std::make_shared<platform::VirtualWaveDevice>();
+    auto device =
+        d.capsFail ? std::make_shared<NoCapsDevice>() : std::make_shared<platform::VirtualWaveDevice>();
     device->SetFailures(d.failures);
     platform::InstallWaveBackend(device);
     platform::WaveInCaps caps;
@@ -141,7 +142,7 @@ TEST_F(GeneralPageTest, StorageBoxIsSortedAndSelectsOnlyTheExactName) {
   QStringList names;
   for (int i = 0; i < page->StorageBox()->count(); ++i) names << page->StorageBox()->itemText(i);
   EXPECT_EQ(names, QStringList({QString::fromUtf16(kLongCard), "Alpha", "Main Memory", "Storage Card",
-                                 QString::fromUtf16(kFullCard), "zeta"}));
+                                QString::fromUtf16(kFullCard), "zeta"}));
   EXPECT_EQ(page->StorageBox()->currentText(), "Main Memory");
   const std::pair<std::u16string, int> cases[] = {
       {u"Storage Card", 3}, {kFullCard, 4}, {u"storage card", -1}, {u"Gone", -1}};  // not mounted: kept
@@ -150,7 +151,8 @@ TEST_F(GeneralPageTest, StorageBoxIsSortedAndSelectsOnlyTheExactName) {
     std::copy(stored.begin(), stored.end(), store_.Record.Storage);
     store_.Record.Buttons[0].Key = 'x';  // what follows an unterminated name
     page = OpenGeneral();
-    EXPECT_EQ(page->StorageBox()->currentIndex(), selected) << QString::fromStdU16String(stored).toStdString();
+    EXPECT_EQ(page->StorageBox()->currentIndex(), selected)
+        << QString::fromStdU16String(stored).toStdString();
     page->Apply();
     const char16_t* kept = store_.Record.Storage;
     EXPECT_EQ(std::u16string(kept, std::find(kept, kept + 32, u'\0')), stored.substr(0, 31));

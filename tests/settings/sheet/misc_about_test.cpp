@@ -123,7 +123,8 @@ TEST_F(SheetTest, AboutShowsTheLogoAndAReadOnlyVersionTextWithTheCodecsNotice) {
   QFile header("/usr/include/gsm.h");
   ASSERT_TRUE(header.open(QIODevice::ReadOnly));
   const auto words = [](QString s) { return s.remove('*').remove('/').simplified(); };
-  EXPECT_TRUE(words(QString::fromLatin1(header.readAll()).section("*/", 0, 0)).contains(words(lines[2].section(": ", 1))));
+  EXPECT_TRUE(words(QString::fromLatin1(header.readAll()).section("*/", 0, 0))
+                  .contains(words(lines[2].section(": ", 1))));
 }
 
 TEST_F(SheetTest, AboutLinksOpenTheBrowserAndTheMailProgramAndLeaveTheSheetOpen) {

@@ -77,8 +77,10 @@ TEST_F(SheetTest, EveryWayOfClosingAppliesTheShownPage) {
     int result;
   } ways[] = {
       {"OK", [](SettingsSheet& s) { s.OkButton()->click(); }, QDialog::Accepted},
-      {"Return", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Return); }, QDialog::Accepted},
-      {"Escape", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Escape); }, QDialog::Rejected},
+      {"Return", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Return); },
+       QDialog::Accepted},
+      {"Escape", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Escape); },
+       QDialog::Rejected},
       {"window closed", [](SettingsSheet& s) { s.close(); }, QDialog::Rejected},
   };
   for (const auto& way : ways) {
@@ -90,7 +92,8 @@ TEST_F(SheetTest, EveryWayOfClosingAppliesTheShownPage) {
     EXPECT_FALSE(sheet.isVisible()) << way.how;
     EXPECT_EQ(sheet.result(), way.result) << way.how;
     EXPECT_EQ(store_.Record.LedBlink, 0) << way.how;
-    EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), view::kPlatformRecorderCommand) << way.how;
+    EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), view::kPlatformRecorderCommand)
+        << way.how;
   }
 }
 
@@ -114,7 +117,8 @@ TEST_F(SheetTest, HelpKeyReachesTheMainWindowFromEveryPageAndF1IsNotHelp) {
       QTest::keyClick(target, Qt::Key_F1);
       QTest::keyClick(target, Qt::Key_Help);
       QApplication::processEvents();
-      EXPECT_EQ(owner_.helpRequests, before + 1) << "page " << page << ", " << target->metaObject()->className();
+      EXPECT_EQ(owner_.helpRequests, before + 1)
+          << "page " << page << ", " << target->metaObject()->className();
     }
   }
 }
@@ -134,9 +138,9 @@ TEST_F(SheetTest, KeyboardTabsThroughTemplateOrderAndMovesTheFormatSlider) {
   Open(0);
   QSlider* slider = PageAt<sheet::GeneralPage>(0)->FormatSlider();
   slider->setFocus();
-  const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 4},   {Qt::Key_Up, 5},     {Qt::Key_Left, 4},
-                                           {Qt::Key_End, 7},     {Qt::Key_Down, 6},   {Qt::Key_PageDown, 5},
-                                           {Qt::Key_PageUp, 6},  {Qt::Key_Home, 1},   {Qt::Key_End, 7}};
+  const std::pair<Qt::Key, int> steps[] = {{Qt::Key_Right, 4},  {Qt::Key_Up, 5},   {Qt::Key_Left, 4},
+                                           {Qt::Key_End, 7},    {Qt::Key_Down, 6}, {Qt::Key_PageDown, 5},
+                                           {Qt::Key_PageUp, 6}, {Qt::Key_Home, 1}, {Qt::Key_End, 7}};
   for (const auto& [key, position] : steps) {
     QTest::keyClick(slider, key);
     EXPECT_EQ(slider->value(), position) << QKeySequence(key).toString().toStdString();
