@@ -1,0 +1,177 @@
+#include "settings/sheet/sheet_dialog.h"
+
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QTabBar>
+
+#include "diag/show_error.h"
+#include "platform/last_error.h"
+#include "settings/settings_store.h"
+#include "settings/sheet/about_page.h"
+#include "settings/sheet/buttons_page.h"
+#include "settings/sheet/general_page.h"
+#include "settings/sheet/misc_page.h"
+#include "settings/sheet/page_layout.h"
+#include "view/help_request.h"
+
+namespace sheet {
+
+namespace {
+
+// Tab labels, in page order.
+constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "About"};
+
+constexpr int kOkWidth = 32;
+constexpr int kOkHeight = 20;
+constexpr int kOkMargin = 2;
+
+}  // namespace
+
+SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
+    : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner) {
+  setModal(true);
+  setFont(PageFont());
+  setFixedSize(kWidth, kHeight);
+  if (owner != nullptr) move(owner->mapToGlobal(QPoint(0, 0)));
+  startPage_ = store != nullptr ? store->StartPage : 0;
+
+  tabs_ = CreateTabControl();
+  if (tabs_ == nullptr) diag::ShowError(this, u"CreateTabControl() faled.", platform::GetLastError());
+  if (store != nullptr) CreatePages(store);
+
+  ok_ = new QPushButton(QStringLiteral("OK"), this);
+  ok_->setDefault(true);
+  ok_->setGeometry(kWidth - kOkWidth - kOkMargin, kOkMargin, kOkWidth, kOkHeight);
+  ok_->raise();  // over the pages' heading band
+  connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+  ChainTabStops();
+
+  if (tabs_ != nullptr) {
+    tabs_->setCurrentIndex(startPage_);
+    connect(tabs_, &QTabBar::currentChanged, this, &SettingsSheet::OnTabChanged);
+  }
+  ShowSelectedPage();
+}
+
+SettingsSheet::~SettingsSheet() = default;
+
+QTabBar* SettingsSheet::CreateTabControl() {
+  auto* tabs = new QTabBar(this);
+  tabs->setShape(QTabBar::RoundedSouth);
+  tabs->setExpanding(false);
+  tabs->setUsesScrollButtons(false);
+  tabs->setDrawBase(true);
+  tabs->setFocusPolicy(Qt::TabFocus);
+  tabs->setGeometry(0, kHeight - kTabHeight, kWidth, kTabHeight);
+  for (int i = 0; i < kPageCount; ++i) {
+    if (tabs->insertTab(i, QString::fromLatin1(kTabLabels[i])) != i) {
+      diag::ShowError(this, u"TabCtrl_InsertItem() failed.", platform::GetLastError());
+      delete tabs;
+      return nullptr;
+    }
+  }
+  return tabs;
+}
+
+void SettingsSheet::CreatePages(settings::SettingsStore* store) {
+  pages_[0] = new GeneralPage(store, this);
+  pages_[1] = new ButtonsPage(store, this);
+  pages_[2] = new MiscPage(store, this);
+  pages_[3] = new AboutPage(store, this);
+  for (SettingsPage* page : pages_) {
+    page->setGeometry(0, 0, kWidth, kHeight - kTabHeight);
+    page->hide();
+  }
+}
+
+void SettingsSheet::ChainTabStops() {
+  // Each page's controls in template order, then the tabs and OK; the hidden
+  // pages' controls are skipped by the focus chain.
+  QList<QWidget*> chain;
+  for (SettingsPage* page : pages_) {
+    if (page != nullptr) chain.append(page->TabStops());
+  }
+  if (tabs_ != nullptr) chain.append(tabs_);
+  chain.append(ok_);
+  for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+SettingsPage* SettingsSheet::Page(int index) const {
+  return index >= 0 && index < kPageCount ? pages_[index] : nullptr;
+}
+
+void SettingsSheet::ShowSelectedPage() {
+  int index = tabs_ != nullptr ? tabs_->currentIndex() : startPage_;
+  if (tabs_ == nullptr && Page(index) == nullptr) index = 0;  // no tabs: the start page, if any
+  if (shown_ != nullptr) shown_->hide();
+  shown_ = Page(index);
+  if (shown_ != nullptr) shown_->show();
+  ok_->raise();
+  FocusShownPage();
+}
+
+void SettingsSheet::FocusShownPage() {
+  // Arrow keys on the tabs keep the focus there.
+  QWidget* focus = focusWidget();
+  if (focus != nullptr && focus->isVisible() && (focus == tabs_ || focus == ok_)) return;
+  if (shown_ != nullptr) {
+    for (QWidget* stop : shown_->TabStops()) {
+      if (stop->isEnabled()) {
+        stop->setFocus(Qt::OtherFocusReason);
+        return;
+      }
+    }
+  }
+  ok_->setFocus(Qt::OtherFocusReason);
+}
+
+void SettingsSheet::OnTabChanged() {
+  // The page being left writes its values before the next one shows.
+  if (shown_ != nullptr) shown_->Apply();
+  ShowSelectedPage();
+}
+
+void SettingsSheet::ApplyShownPage() {
+  if (closing_) return;
+  closing_ = true;
+  if (shown_ != nullptr) shown_->Apply();
+}
+
+void SettingsSheet::showEvent(QShowEvent* event) {
+  closing_ = false;
+  QDialog::showEvent(event);
+  FocusShownPage();
+}
+
+void SettingsSheet::done(int result) {
+  // OK, Escape and closing the window all end here.
+  ApplyShownPage();
+  QDialog::done(result);
+}
+
+bool SettingsSheet::event(QEvent* event) {
+  if (event->type() == view::HelpRequestEvent::EventType()) {
+    if (owner_ != nullptr) QCoreApplication::postEvent(owner_, new view::HelpRequestEvent);
+    return true;
+  }
+  return QDialog::event(event);
+}
+
+void SettingsSheet::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Help) {
+    view::HelpRequestEvent request;
+    QCoreApplication::sendEvent(this, &request);
+    return;
+  }
+  // Ctrl+Tab and Ctrl+Shift+Tab step through the pages, as tabbed dialogs do.
+  const bool ctrl = event->modifiers() & Qt::ControlModifier;
+  if (ctrl && tabs_ != nullptr && (event->key() == Qt::Key_Tab || event->key() == Qt::Key_Backtab)) {
+    const int step = event->key() == Qt::Key_Backtab || (event->modifiers() & Qt::ShiftModifier) ? -1 : 1;
+    tabs_->setCurrentIndex((tabs_->currentIndex() + step + kPageCount) % kPageCount);
+    return;
+  }
+  QDialog::keyPressEvent(event);
+}
+
+}  // namespace sheet
