@@ -12,9 +12,7 @@
 #include "diag/show_error.h"
 #include "platform/last_error.h"
 #include "view/display_power.h"
-#ifdef QUILLON_HAVE_SHEET
 #include "settings/sheet/settings_sheet.h"
-#endif
 
 namespace app {
 namespace {
@@ -161,9 +159,7 @@ void CController::SwitchPlayMode() {
 
 void CController::RunSettingsSheet(int startPage) {
   Settings.StartPage = startPage;
-#ifdef QUILLON_HAVE_SHEET
   sheet::RunSettingsSheet(MainWindow, &Settings);
-#endif
 }
 
 void CController::ShowHelp() { app::ShowHelp(); }

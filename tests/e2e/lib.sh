@@ -35,7 +35,7 @@ e2e_setup() {
   # Playback goes through a pipe that one reader drains into E2E_OUT, so
   # that every opening of the device appends instead of starting the file anew.
   mkfifo "$E2E_DIR/out.fifo"
-  ( while :; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) &
+  ( while :; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) < /dev/null > /dev/null 2>&1 &
   E2E_DRAIN_PID=$!
   cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
 pcm.!default {
@@ -57,7 +57,12 @@ EOF
 
 e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
-  if [ -n "${E2E_DRAIN_PID:-}" ]; then kill "$E2E_DRAIN_PID" 2>/dev/null; fi
+  if [ -n "${E2E_DRAIN_PID:-}" ]; then
+    # The loop first, then its reader, which may sit waiting for a writer.
+    kill "$E2E_DRAIN_PID" 2>/dev/null
+    pkill -P "$E2E_DRAIN_PID" 2>/dev/null
+    wait "$E2E_DRAIN_PID" 2>/dev/null
+  fi
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept $E2E_DIR"; else rm -rf "$E2E_DIR"; fi
 }
 

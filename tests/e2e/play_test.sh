@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# A person plays: the list holds a GSM file written by sox (an odd number of
-# frame pairs) and one of the program's own PCM recordings. Play, then Next:
-# the sound device hears exactly each file's decoded samples, and the default
-# play mode stops after each file.
+# A person plays: the list holds one of the program's own PCM recordings and
+# a GSM file written by sox (an odd number of frame pairs). Play plays the
+# recording just made, Next the file after it in the list: the sound device
+# hears exactly each file's decoded samples, and the default play mode stops
+# after each file.
 #   play_test.sh QUILLON CHECKER
 set -u
 QUILLON=$1
@@ -13,7 +14,7 @@ e2e_setup play
 e2e_input 4
 mkdir -p "$HOME/Documents/Quillon" "$XDG_CONFIG_HOME/quillon"
 # 0.52 s: 4160 samples, 13 pairs, so sox counts a pad byte in the data.
-sox -n -r 8000 -c 1 -e gsm-full-rate "$HOME/Documents/Quillon/A.wav" synth 0.52 sine 440 vol 0.5 2>/dev/null ||
+sox -n -r 8000 -c 1 -e gsm-full-rate "$HOME/Documents/Quillon/Speech.wav" synth 0.52 sine 440 vol 0.5 2>/dev/null ||
   e2e_fail "sox cannot write GSM"
 # Record in 8000 Hz 16-bit PCM.
 "$CHECK" settings "$XDG_CONFIG_HOME/quillon/settings.dat" 8192 || e2e_fail "settings.dat"
@@ -25,7 +26,11 @@ e2e_tap $E2E_STOP
 recording="$HOME/Documents/Quillon/Recording00.wav"
 [ "$("$CHECK" format "$recording")" = "8000 16 1" ] || e2e_fail "the recording is not 8000 Hz 16-bit PCM"
 
-# The first item (A.wav) is the one Play plays; Next then plays the recording.
+# ALSA's file plugin writes what it captures to the same file: start afresh.
+sleep 0.3
+: > "$E2E_OUT"
+
+# Waits until the device has heard at least $1 bytes.
 wait_heard() {
   local want=$1 size=0
   for _ in $(seq 1 100); do
@@ -35,14 +40,16 @@ wait_heard() {
   done
   e2e_fail "heard $size bytes, waited for $want"
 }
+
+# Play plays the recording just made; Next the file after it (Speech.wav).
 gsm_bytes=$((13 * 640))
+pcm_bytes=$(( $(stat -c %s "$recording") - 44 ))
 e2e_tap $E2E_PLAY
-wait_heard $gsm_bytes
+wait_heard $pcm_bytes
 sleep 0.5
 e2e_tap $E2E_NEXT
-pcm_bytes=$(( $(stat -c %s "$recording") - 44 ))
-wait_heard $((gsm_bytes + pcm_bytes))
+wait_heard $((pcm_bytes + gsm_bytes))
 sleep 0.5
 e2e_stop
-"$CHECK" played "$E2E_OUT" "$HOME/Documents/Quillon/A.wav" "$recording" || e2e_fail "not what the files hold"
+"$CHECK" played "$E2E_OUT" "$recording" "$HOME/Documents/Quillon/Speech.wav" || e2e_fail "not what the files hold"
 e2e_log "played both files exactly"
