@@ -104,7 +104,11 @@ const WaveFormatEx* WaveFileStream::GetFormat() { return IsGsm() ? GsmDeviceForm
 
 bool WaveFileStream::ReadExact(void* data, uint32_t size) {
   uint32_t done = 0;
-  return FileHandle.Read(data, size, &done) && done == size;
+  if (!FileHandle.Read(data, size, &done)) return false;
+  if (done == size) return true;
+  // The data ended before the header said: the file was cut short.
+  platform::SetLastError(EIO);
+  return false;
 }
 
 bool WaveFileStream::CurrentPosition(int64_t* pos) { return FileHandle.Seek(0, platform::SeekOrigin::Current, pos); }
@@ -183,7 +187,8 @@ uint8_t* WaveFileStream::ReadGsmForward(uint32_t* size) {
     diag::TrackedDelete(block);
     return nullptr;
   }
-  EdgeState = pairEnd < DataBytes ? kEdgeInside : kEdgeEnd;
+  // A trailing part of a pair (the RIFF pad byte other writers count) is not a pair.
+  EdgeState = pairEnd + kGsmPairBytes <= DataBytes ? kEdgeInside : kEdgeEnd;
   PairsRead += 1;
   LastReadBytes = kDeviceBlockBytes;
   *size = kDeviceBlockBytes;
@@ -219,16 +224,17 @@ uint8_t* WaveFileStream::ReadGsmBackward(uint32_t* size) {
 
 uint32_t WaveFileStream::RiffOverhead() const { return IsGsm() ? 52 : 36; }
 
-bool WaveFileStream::WriteU32At(uint32_t pos, uint32_t value) {
-  uint8_t bytes[4];
-  PutLe32(bytes, value);
-  uint32_t done = 0;
-  return FileHandle.Seek(pos, platform::SeekOrigin::Begin) && FileHandle.Write(bytes, 4, &done) && done == 4;
-}
-
 bool WaveFileStream::PatchSizes(uint64_t dataSize) {
-  return WriteU32At(DataSizePos, static_cast<uint32_t>(dataSize)) &&
-         WriteU32At(RiffSizePos, static_cast<uint32_t>(RiffOverhead() + dataSize));
+  PutLe32(header_ + RiffSizePos, static_cast<uint32_t>(RiffOverhead() + dataSize));
+  PutLe32(header_ + DataSizePos, static_cast<uint32_t>(dataSize));
+  if (factPos_ != 0) {
+    // Past 4 Gi samples (149 hours) the count stays at its largest value.
+    const uint64_t samples = dataSize / kGsmPairBytes * GsmFormat.SamplesPerBlock;
+    PutLe32(header_ + factPos_, static_cast<uint32_t>(std::min<uint64_t>(samples, 0xFFFFFFFFu)));
+  }
+  const uint32_t bytes = DataSizePos + 4 - RiffSizePos;
+  uint32_t done = 0;
+  return FileHandle.WriteAt(RiffSizePos, header_ + RiffSizePos, bytes, &done) && done == bytes;
 }
 
 bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize) {
@@ -239,8 +245,7 @@ bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t n
   }
   // Data first, sizes second: a full disk then leaves the old, matching header.
   uint32_t done = 0;
-  bool ok = FileHandle.Seek(EndPos, platform::SeekOrigin::Begin) && FileHandle.Write(data, bytes, &done) &&
-            done == bytes;
+  bool ok = FileHandle.WriteAt(EndPos, data, bytes, &done) && done == bytes;
   ok = ok && PatchSizes(newDataSize);
   if (!ok) {
     const int error = platform::GetLastError();

@@ -72,13 +72,20 @@ class WaveFileStream : public IAudioStream {
   // Appends at EndPos, then rewrites the size fields; on any failure the
   // file is cut back to EndPos with its old sizes, so it stays valid.
   bool AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize);
+  // The RIFF size, the GSM sample count and the data size, in one write of
+  // the header from RiffSizePos to the end of the data size.
   bool PatchSizes(uint64_t dataSize);
   // RIFF size minus data size in the files this stream writes (36 or 52).
   uint32_t RiffOverhead() const;
+  // A short read (the file ended early) fails with EIO.
   bool ReadExact(void* data, uint32_t size);
-  bool WriteU32At(uint32_t pos, uint32_t value);
   bool CurrentPosition(int64_t* pos);
   void RestorePosition(int64_t pos);
+
+  // The header as written, kept so that the size patches go out in one write.
+  static constexpr uint32_t kMaxHeaderBytes = 60;
+  uint8_t header_[kMaxHeaderBytes]{};
+  uint32_t factPos_ = 0;  // where the GSM sample count lies; 0 for PCM
 };
 
 }  // namespace audio
