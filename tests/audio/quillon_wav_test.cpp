@@ -84,6 +84,12 @@ TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEnd) {
   ASSERT_EQ(r.Exit, 0) << r.Err;
   ASSERT_GE(r.Out.size(), 36u) << r.Out;  // a line a second, and the end
   EXPECT_EQ(r.Out.substr(r.Out.size() - 18), "00:00:02/00:00:02\n") << r.Out;
+
+  // Three pairs and the pad byte other writers count: played to the end.
+  ASSERT_TRUE(Record(dir_.File("odd.wav"), kFormatGsm610, AsBytes(SpeechLike(320 * 3))));
+  AddCountedPadByte(dir_.File("odd.wav"));
+  r = Run("quillon-wav play --quiet odd.wav");
+  EXPECT_EQ(r.Exit, 0) << r.Err;
 }
 
 TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
