@@ -31,6 +31,13 @@ constexpr int kWaitFailedExitCode = -1;
 MonitorThread::MonitorThread(MainView& view, audio::WaveIO& audio)
     : Wait([](platform::Event* const* events, int count) { return platform::WaitAny(events, count); }),
       ExitProcess([](int code) { std::exit(code); }),
+      PostToUiThread([this](std::function<void()> call) {
+        if (QObject* context = uiContext_.get()) {
+          QMetaObject::invokeMethod(context, std::move(call), Qt::QueuedConnection);
+        } else {
+          call();
+        }
+      }),
       view_(view),
       audio_(audio) {
   if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -105,6 +112,9 @@ void MonitorThread::HandleData() {
 }
 
 void MonitorThread::HandleStop() {
+  // Reset before anything is handed on: the end handed on may start a file
+  // that stops at once, and that stop must stay signalled for the next pass.
+  audio_.StopEvent.Reset();
   SkinSlider& position = view_.Sliders[kPositionSlider - kFirstSlider];
   view_.SetSliderPercent(kPositionSlider, 0);
   position.Enabled = 0;
@@ -122,8 +132,13 @@ void MonitorThread::HandleStop() {
       stopDeferred_ = true;
       TakeDeferredStop();  // the pending end may have finished meanwhile
     }
+  } else if (audio_.ReadFailed.load() && audio_.Direction.load() == audio::WaveDirection::Output) {
+    // The file could not be read on: no end of playback, but not the
+    // user's stop either.
+    MainView& view = view_;
+    const int code = audio_.ReadError.load();
+    RunOnUiThread([&view, code] { diag::ShowError(view.MainWindow, u"IAudioStream::Read(): failed.", code); });
   }
-  audio_.StopEvent.Reset();
 }
 
 void MonitorThread::EndPlayback() {
@@ -150,11 +165,7 @@ void MonitorThread::TakeDeferredStop() {
 void MonitorThread::PostEnd() {
   // Queued even from the UI thread, so that a file that keeps ending at once
   // (an empty one repeated) cannot recurse.
-  if (QObject* context = uiContext_.get()) {
-    QMetaObject::invokeMethod(context, [this] { EndPlayback(); }, Qt::QueuedConnection);
-  } else {
-    EndPlayback();
-  }
+  PostToUiThread([this] { EndPlayback(); });
 }
 
 void MonitorThread::HandleWaitFailure(int code) {
@@ -172,7 +183,7 @@ void MonitorThread::RunOnUiThread(std::function<void()> fn) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+  PostToUiThread(std::move(fn));
 }
 
 bool MonitorThread::LedBlinkSet() const {
