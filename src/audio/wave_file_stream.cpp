@@ -261,16 +261,59 @@ bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t n
   return true;
 }
 
-bool WaveFileStream::Write(const void* samples, uint32_t frames) {
-  if (OpenFlags != kStreamWrite || !FileHandle.IsValid()) {
+bool WaveFileStream::Writable() const {
+  if (OpenFlags != kStreamWrite || !FileHandle.IsValid() || (IsGsm() && Codec == nullptr)) {
     platform::SetLastError(EBADF);
     return false;
   }
+  return true;
+}
+
+bool WaveFileStream::Write(const void* samples, uint32_t frames) {
+  if (!Writable()) return false;
   if (samples == nullptr) {
     platform::SetLastError(EINVAL);
     return false;
   }
-  return IsGsm() ? WriteGsm(samples) : WritePcm(samples, frames);
+  if (!IsGsm()) return WritePcm(samples, frames);
+  CodedBlock block;
+  return CodeBlock(samples, frames, &block) && AppendBlock(block);
+}
+
+// GSM: always one device block of 320 samples, the frame count not used.
+// PCM: the frames as they are, at most one device block.
+bool WaveFileStream::CodeBlock(const void* samples, uint32_t frames, CodedBlock* out) {
+  if (!Writable()) return false;
+  const bool fits = IsGsm() || static_cast<uint64_t>(frames) * BlockAlign <= kDeviceBlockBytes;
+  if (samples == nullptr || out == nullptr || !fits) {
+    platform::SetLastError(EINVAL);
+    return false;
+  }
+  if (IsGsm()) {
+    EncodeGsmPair(Codec, samples, out->data);
+    out->frames = 0;
+    out->bytes = kGsmPairBytes;
+  } else {
+    out->frames = frames;
+    out->bytes = frames * BlockAlign;
+    std::memcpy(out->data, samples, out->bytes);
+  }
+  return true;
+}
+
+bool WaveFileStream::AppendBlock(const CodedBlock& block) {
+  if (!Writable()) return false;
+  if (!IsGsm()) return WritePcm(block.data, block.frames);
+  const uint64_t newPairs = static_cast<uint64_t>(PairsWritten) + 1;
+  const uint64_t newDataSize = newPairs * kGsmPairBytes;
+  if (RiffOverhead() + newDataSize > kMaxFileEnd) {
+    platform::SetLastError(EFBIG);
+    return false;
+  }
+  if (!AppendAndPatch(block.data, kGsmPairBytes, newDataSize)) return false;
+  PairsWritten = static_cast<uint32_t>(newPairs);
+  DataBytes = static_cast<uint32_t>(newDataSize);
+  return true;
 }
 
 bool WaveFileStream::WritePcm(const void* samples, uint32_t frames) {
@@ -282,26 +325,6 @@ bool WaveFileStream::WritePcm(const void* samples, uint32_t frames) {
   }
   if (!AppendAndPatch(samples, static_cast<uint32_t>(bytes), newTotal * BlockAlign)) return false;
   TotalFrames = static_cast<uint32_t>(newTotal);
-  return true;
-}
-
-// Always one device block of 320 samples: the frame count is not used.
-bool WaveFileStream::WriteGsm(const void* samples) {
-  if (Codec == nullptr) {
-    platform::SetLastError(EBADF);
-    return false;
-  }
-  const uint64_t newPairs = static_cast<uint64_t>(PairsWritten) + 1;
-  const uint64_t newDataSize = newPairs * kGsmPairBytes;
-  if (RiffOverhead() + newDataSize > kMaxFileEnd) {
-    platform::SetLastError(EFBIG);
-    return false;
-  }
-  uint8_t pair[kGsmPairBytes];
-  EncodeGsmPair(Codec, samples, pair);
-  if (!AppendAndPatch(pair, kGsmPairBytes, newDataSize)) return false;
-  PairsWritten = static_cast<uint32_t>(newPairs);
-  DataBytes = static_cast<uint32_t>(newDataSize);
   return true;
 }
 
