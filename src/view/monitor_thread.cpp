@@ -112,14 +112,14 @@ void MonitorThread::HandleData() {
 }
 
 void MonitorThread::HandleStop() {
-  // Reset before anything is handed on: the end handed on may start a file
-  // that stops at once, and that stop must stay signalled for the next pass.
-  audio_.StopEvent.Reset();
   SkinSlider& position = view_.Sliders[kPositionSlider - kFirstSlider];
   view_.SetSliderPercent(kPositionSlider, 0);
   position.Enabled = 0;
   view_.Meter.Enabled = 0;
   view_.RedrawControl(view_.Meter);
+  // Reset before anything is handed on: the end handed on may start a file
+  // that stops at once, and that stop must stay signalled for the next pass.
+  audio_.StopEvent.Reset();
   // The transport closes the device on the UI thread, which clears Finished
   // and may start the next file, so the decision is taken here and checked
   // again there. One end is queued at a time: a stop seen again before the

@@ -202,13 +202,14 @@ TEST_F(WaveIOPlaybackTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClo
         ASSERT_TRUE(io_->StartScan(i % 2 ? audio::ScanBackward : audio::ScanForward));
         ASSERT_TRUE(io_->StopScan());
       }
-      if (i % 3 == 0) {  // a seek or a scan while paused: the callbacks must keep still
-        ASSERT_TRUE(io_->Pause());
-        ASSERT_TRUE(io_->Seek((i * 53) % 90));
-        ASSERT_TRUE(io_->StartScan(audio::ScanForward));
+      // A seek and scans switched while paused: the callbacks must keep still.
+      ASSERT_TRUE(io_->Pause());
+      ASSERT_TRUE(io_->Seek((i * 53) % 90));
+      for (uint32_t mode : {audio::ScanForward, audio::ScanBackward, audio::ScanForward}) {
+        ASSERT_TRUE(io_->StartScan(mode));
         ASSERT_TRUE(io_->StopScan());
-        ASSERT_TRUE(io_->Resume());
       }
+      ASSERT_TRUE(io_->Resume());
     }
     ASSERT_TRUE(io_->Close());
   }
