@@ -301,14 +301,19 @@ void CTransport::TogglePause(int act) {
   View->EnableButton(view::kForwardButton, false);
 }
 
-void CTransport::OnDeviceFailed() {
+bool CTransport::OnDeviceFailed() {
   // The device layer stopped a recording whose write failed (a full disk, a
-  // file-size limit): end it as Stop does and say why. The file keeps every
-  // block written before.
-  if (View == nullptr || AudioIO.Direction != WaveDirection::Input || !AudioIO.WriteFailed) return;
-  const int error = AudioIO.WriteError;
+  // file-size limit) or a playback whose file could not be read on: end it
+  // as Stop does and say why. A recording keeps every block written before.
+  if (View == nullptr) return false;
+  const bool reading = AudioIO.Direction == WaveDirection::Output && AudioIO.ReadFailed;
+  const bool writing = AudioIO.Direction == WaveDirection::Input && AudioIO.WriteFailed;
+  // Ended by the user meanwhile: nothing is left to say.
+  if (!reading && !writing) return true;
+  const int error = reading ? AudioIO.ReadError.load() : AudioIO.WriteError.load();
   Stop(1);
-  diag::ShowError(Owner, u"IAudioStream::Write(): failed", error);
+  diag::ShowError(Owner, reading ? u"IAudioStream::Read(): failed." : u"IAudioStream::Write(): failed", error);
+  return true;
 }
 
 // ---- voice activation ---------------------------------------------------------

@@ -56,7 +56,7 @@ class CTransport : public view::ViewTransport {
   void AttachLevelMeter(audio::MeterState* meter) override { AudioIO.LevelMeter = meter; }
   audio::WaveIO* GetAudioIO() override { return &AudioIO; }
   void OnPlaybackEnd() override;
-  void OnDeviceFailed() override;
+  bool OnDeviceFailed() override;
 
   bool RestoreState();
   void SaveState();

@@ -104,7 +104,11 @@ const WaveFormatEx* WaveFileStream::GetFormat() { return IsGsm() ? GsmDeviceForm
 
 bool WaveFileStream::ReadExact(void* data, uint32_t size) {
   uint32_t done = 0;
-  return FileHandle.Read(data, size, &done) && done == size;
+  if (!FileHandle.Read(data, size, &done)) return false;
+  if (done == size) return true;
+  // The data ended before the header said: the file was cut short.
+  platform::SetLastError(EIO);
+  return false;
 }
 
 bool WaveFileStream::CurrentPosition(int64_t* pos) { return FileHandle.Seek(0, platform::SeekOrigin::Current, pos); }
@@ -183,7 +187,8 @@ uint8_t* WaveFileStream::ReadGsmForward(uint32_t* size) {
     diag::TrackedDelete(block);
     return nullptr;
   }
-  EdgeState = pairEnd < DataBytes ? kEdgeInside : kEdgeEnd;
+  // A trailing part of a pair (the RIFF pad byte other writers count) is not a pair.
+  EdgeState = pairEnd + kGsmPairBytes <= DataBytes ? kEdgeInside : kEdgeEnd;
   PairsRead += 1;
   LastReadBytes = kDeviceBlockBytes;
   *size = kDeviceBlockBytes;
@@ -219,16 +224,17 @@ uint8_t* WaveFileStream::ReadGsmBackward(uint32_t* size) {
 
 uint32_t WaveFileStream::RiffOverhead() const { return IsGsm() ? 52 : 36; }
 
-bool WaveFileStream::WriteU32At(uint32_t pos, uint32_t value) {
-  uint8_t bytes[4];
-  PutLe32(bytes, value);
-  uint32_t done = 0;
-  return FileHandle.Seek(pos, platform::SeekOrigin::Begin) && FileHandle.Write(bytes, 4, &done) && done == 4;
-}
-
 bool WaveFileStream::PatchSizes(uint64_t dataSize) {
-  return WriteU32At(DataSizePos, static_cast<uint32_t>(dataSize)) &&
-         WriteU32At(RiffSizePos, static_cast<uint32_t>(RiffOverhead() + dataSize));
+  PutLe32(header_ + RiffSizePos, static_cast<uint32_t>(RiffOverhead() + dataSize));
+  PutLe32(header_ + DataSizePos, static_cast<uint32_t>(dataSize));
+  if (factPos_ != 0) {
+    // Past 4 Gi samples (149 hours) the count stays at its largest value.
+    const uint64_t samples = dataSize / kGsmPairBytes * GsmFormat.SamplesPerBlock;
+    PutLe32(header_ + factPos_, static_cast<uint32_t>(std::min<uint64_t>(samples, 0xFFFFFFFFu)));
+  }
+  const uint32_t bytes = DataSizePos + 4 - RiffSizePos;
+  uint32_t done = 0;
+  return FileHandle.WriteAt(RiffSizePos, header_ + RiffSizePos, bytes, &done) && done == bytes;
 }
 
 bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize) {
@@ -239,8 +245,7 @@ bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t n
   }
   // Data first, sizes second: a full disk then leaves the old, matching header.
   uint32_t done = 0;
-  bool ok = FileHandle.Seek(EndPos, platform::SeekOrigin::Begin) && FileHandle.Write(data, bytes, &done) &&
-            done == bytes;
+  bool ok = FileHandle.WriteAt(EndPos, data, bytes, &done) && done == bytes;
   ok = ok && PatchSizes(newDataSize);
   if (!ok) {
     const int error = platform::GetLastError();
@@ -256,16 +261,59 @@ bool WaveFileStream::AppendAndPatch(const void* data, uint32_t bytes, uint64_t n
   return true;
 }
 
-bool WaveFileStream::Write(const void* samples, uint32_t frames) {
-  if (OpenFlags != kStreamWrite || !FileHandle.IsValid()) {
+bool WaveFileStream::Writable() const {
+  if (OpenFlags != kStreamWrite || !FileHandle.IsValid() || (IsGsm() && Codec == nullptr)) {
     platform::SetLastError(EBADF);
     return false;
   }
+  return true;
+}
+
+bool WaveFileStream::Write(const void* samples, uint32_t frames) {
+  if (!Writable()) return false;
   if (samples == nullptr) {
     platform::SetLastError(EINVAL);
     return false;
   }
-  return IsGsm() ? WriteGsm(samples) : WritePcm(samples, frames);
+  if (!IsGsm()) return WritePcm(samples, frames);
+  CodedBlock block;
+  return CodeBlock(samples, frames, &block) && AppendBlock(block);
+}
+
+// GSM: always one device block of 320 samples, the frame count not used.
+// PCM: the frames as they are, at most one device block.
+bool WaveFileStream::CodeBlock(const void* samples, uint32_t frames, CodedBlock* out) {
+  if (!Writable()) return false;
+  const bool fits = IsGsm() || static_cast<uint64_t>(frames) * BlockAlign <= kDeviceBlockBytes;
+  if (samples == nullptr || out == nullptr || !fits) {
+    platform::SetLastError(EINVAL);
+    return false;
+  }
+  if (IsGsm()) {
+    EncodeGsmPair(Codec, samples, out->data);
+    out->frames = 0;
+    out->bytes = kGsmPairBytes;
+  } else {
+    out->frames = frames;
+    out->bytes = frames * BlockAlign;
+    std::memcpy(out->data, samples, out->bytes);
+  }
+  return true;
+}
+
+bool WaveFileStream::AppendBlock(const CodedBlock& block) {
+  if (!Writable()) return false;
+  if (!IsGsm()) return WritePcm(block.data, block.frames);
+  const uint64_t newPairs = static_cast<uint64_t>(PairsWritten) + 1;
+  const uint64_t newDataSize = newPairs * kGsmPairBytes;
+  if (RiffOverhead() + newDataSize > kMaxFileEnd) {
+    platform::SetLastError(EFBIG);
+    return false;
+  }
+  if (!AppendAndPatch(block.data, kGsmPairBytes, newDataSize)) return false;
+  PairsWritten = static_cast<uint32_t>(newPairs);
+  DataBytes = static_cast<uint32_t>(newDataSize);
+  return true;
 }
 
 bool WaveFileStream::WritePcm(const void* samples, uint32_t frames) {
@@ -277,26 +325,6 @@ bool WaveFileStream::WritePcm(const void* samples, uint32_t frames) {
   }
   if (!AppendAndPatch(samples, static_cast<uint32_t>(bytes), newTotal * BlockAlign)) return false;
   TotalFrames = static_cast<uint32_t>(newTotal);
-  return true;
-}
-
-// Always one device block of 320 samples: the frame count is not used.
-bool WaveFileStream::WriteGsm(const void* samples) {
-  if (Codec == nullptr) {
-    platform::SetLastError(EBADF);
-    return false;
-  }
-  const uint64_t newPairs = static_cast<uint64_t>(PairsWritten) + 1;
-  const uint64_t newDataSize = newPairs * kGsmPairBytes;
-  if (RiffOverhead() + newDataSize > kMaxFileEnd) {
-    platform::SetLastError(EFBIG);
-    return false;
-  }
-  uint8_t pair[kGsmPairBytes];
-  EncodeGsmPair(Codec, samples, pair);
-  if (!AppendAndPatch(pair, kGsmPairBytes, newDataSize)) return false;
-  PairsWritten = static_cast<uint32_t>(newPairs);
-  DataBytes = static_cast<uint32_t>(newDataSize);
   return true;
 }
 

@@ -37,6 +37,20 @@ class WaveFileStream : public IAudioStream {
   uint32_t GetRecordedSeconds() override;
   uint32_t GetPositionSeconds() override;
 
+  // Write in two halves, for a writer that codes on one thread and appends
+  // on another, block after block in order (quillon-wav encode). CodeBlock
+  // runs the codec (GSM: 320 samples into one pair) or takes the frames as
+  // they are (PCM, at most one device block); AppendBlock appends the result
+  // and brings the header up to date, as Write does. They share no state:
+  // CodeBlock touches only the codec, AppendBlock only the file and counts.
+  struct CodedBlock {
+    uint32_t frames = 0;  // PCM frames; 0 for a GSM pair
+    uint32_t bytes = 0;
+    uint8_t data[kDeviceBlockBytes];
+  };
+  bool CodeBlock(const void* samples, uint32_t frames, CodedBlock* out);
+  bool AppendBlock(const CodedBlock& block);
+
   // Read-only views for tools and diagnostics.
   uint32_t GetFormatId() const { return FormatId; }
   bool IsGsm() const { return FormatId == kFormatIdGsm; }
@@ -67,18 +81,26 @@ class WaveFileStream : public IAudioStream {
   uint8_t* ReadPcm(uint32_t* size, bool backward);
   uint8_t* ReadGsmForward(uint32_t* size);
   uint8_t* ReadGsmBackward(uint32_t* size);
+  // Open for writing (with its codec for GSM); else EBADF.
+  bool Writable() const;
   bool WritePcm(const void* samples, uint32_t frames);
-  bool WriteGsm(const void* samples);
   // Appends at EndPos, then rewrites the size fields; on any failure the
   // file is cut back to EndPos with its old sizes, so it stays valid.
   bool AppendAndPatch(const void* data, uint32_t bytes, uint64_t newDataSize);
+  // The RIFF size, the GSM sample count and the data size, in one write of
+  // the header from RiffSizePos to the end of the data size.
   bool PatchSizes(uint64_t dataSize);
   // RIFF size minus data size in the files this stream writes (36 or 52).
   uint32_t RiffOverhead() const;
+  // A short read (the file ended early) fails with EIO.
   bool ReadExact(void* data, uint32_t size);
-  bool WriteU32At(uint32_t pos, uint32_t value);
   bool CurrentPosition(int64_t* pos);
   void RestorePosition(int64_t pos);
+
+  // The header as written, kept so that the size patches go out in one write.
+  static constexpr uint32_t kMaxHeaderBytes = 60;
+  uint8_t header_[kMaxHeaderBytes]{};
+  uint32_t factPos_ = 0;  // where the GSM sample count lies; 0 for PCM
 };
 
 }  // namespace audio

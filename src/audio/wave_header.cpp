@@ -13,7 +13,6 @@ namespace audio {
 namespace {
 
 constexpr uint32_t kGsmHeaderBytes = 60;
-constexpr uint32_t kFactValue = 100;  // written once; nothing reads it back
 
 // A header this program does not play: no system error goes with it.
 bool Reject() {
@@ -31,7 +30,9 @@ bool WaveFileStream::WriteHeader() {
   const uint32_t fmtSize = gsm ? GsmFormat.Format.ExtraSize + 18u : 16u;
   const uint32_t dataSize = BlockAlign * TotalFrames;
 
-  uint8_t header[kGsmHeaderBytes] = {};
+  static_assert(kGsmHeaderBytes == kMaxHeaderBytes);
+  uint8_t* header = header_;
+  std::memset(header, 0, kMaxHeaderBytes);
   uint8_t* p = header;
   PutTag(p, "RIFF");
   PutLe32(p + 4, (gsm ? 20 + fmtSize + 12 : 20 + fmtSize) + dataSize);
@@ -49,10 +50,15 @@ bool WaveFileStream::WriteHeader() {
   if (gsm) {
     PutLe16(p, f.ExtraSize);
     PutLe16(p + 2, GsmFormat.SamplesPerBlock);
+    // The number of samples, kept with the sizes: readers take a
+    // compressed file's length from it.
     PutTag(p + 4, "fact");
     PutLe32(p + 8, 4);
-    PutLe32(p + 12, kFactValue);
+    PutLe32(p + 12, dataSize / kGsmPairBytes * GsmFormat.SamplesPerBlock);
+    factPos_ = static_cast<uint32_t>(p + 12 - header);
     p += 16;
+  } else {
+    factPos_ = 0;
   }
   PutTag(p, "data");
   PutLe32(p + 4, dataSize);

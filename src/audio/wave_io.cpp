@@ -1,6 +1,7 @@
 #include "audio/wave_io.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <string>
 
@@ -35,6 +36,16 @@ void ClearHeader(WaveHeader& header) {
 const WaveFileStream* AsGsmStream(const IAudioStream* stream) {
   const auto* file = dynamic_cast<const WaveFileStream*>(stream);
   return file != nullptr && file->IsGsm() ? file : nullptr;
+}
+
+// Reading forward has delivered the last whole block. For GSM that is the
+// last whole pair: other writers count the pad byte of an odd pair count
+// in the data size (65 x n + 1 bytes).
+bool ForwardDataExhausted(IAudioStream* stream) {
+  if (const WaveFileStream* gsm = AsGsmStream(stream)) {
+    return gsm->GetPairsRead() >= gsm->GetDataBytes() / kGsmPairBytes;
+  }
+  return stream->GetPositionFrames() >= stream->GetLengthFrames();
 }
 
 // (part / whole) x 100, the division in single precision, 0.5 added in double.
@@ -99,6 +110,7 @@ void WaveIO::ResetState() {
   Finished = 0;
   ScanMode = ScanNone;
   Direction = WaveDirection::None;
+  errorDirection_ = WaveDirection::None;
   LastVoiceTick = 0;
   for (int i = 0; i < kWaveBufferCount; ++i) {
     ClearHeader(OutputHeaders[i]);
@@ -137,6 +149,8 @@ bool WaveIO::Open(WaveDirection direction) {
   if (format == nullptr) return false;
   WriteFailed = 0;
   WriteError = 0;
+  ReadFailed = 0;
+  ReadError = 0;
   Direction = direction;
   *FormatSlot = format;
   SetMeterFormat(*LevelMeter, format);
@@ -156,8 +170,15 @@ bool WaveIO::QueueOutputBuffer(platform::WaveOutDevice* device) {
   uint8_t* block = stream != nullptr ? stream->Read(&size, ScanMode) : nullptr;
   PublishProgress();
   if (block == nullptr) {
-    // End of the data (or a read error). The index goes back to the last
+    // End of the data, or a read error when data was left: that one is
+    // reported, not taken for the end. The index goes back to the last
     // buffer handed over, so IsPlaying stays true while the tail sounds.
+    if (stream != nullptr && !AtEdgeOfData(stream)) {
+      const int error = platform::GetLastError();
+      ReadError = error != 0 ? error : EIO;
+      ReadFailed = 1;
+      LastError = platform::kWaveError;
+    }
     OutputIndex = PreviousIndex(index);
     return false;
   }
@@ -214,23 +235,27 @@ bool WaveIO::StartPlayback() {
   // A new start (after a seek or a scan switch) plays on from where the
   // stream now is, even if the data had run out before.
   Finished = 0;
+  ReadFailed = 0;
+  ReadError = 0;
   StopEvent.Reset();
   // The device holds still while the three buffers go in, so that no
-  // completion can requeue from the device's thread meanwhile.
-  const bool hold = !Paused;
-  if (hold) device->Pause();
+  // completion can requeue from the device's thread meanwhile (the stream,
+  // the index and the headers belong to one thread at a time). A device
+  // reopened for a scan while paused stays paused until Resume.
+  device->Pause();
   bool full = true;
   for (int i = 0; i < kWaveBufferCount && full; ++i) full = QueueOutputBuffer(device);
   if (!full) {
     // Short of data: what was queued still plays, and the last buffer to
-    // come back signals the stop; with nothing queued the stop is now.
-    Finished = 1;
+    // come back signals the stop; with nothing queued the stop is now. A
+    // failed read is no end of the data.
+    if (!ReadFailed) Finished = 1;
     if (!AnyQueued(outputQueued_)) {
       Stopping = 1;
       StopEvent.Set();
     }
   }
-  if (hold) device->Restart();
+  if (!Paused) device->Restart();
   return true;
 }
 
@@ -325,29 +350,26 @@ bool WaveIO::Reset() {
 
 bool WaveIO::Close() {
   const WaveDirection direction = Direction;
-  if ((direction == WaveDirection::Output && !OutputHandle) || (direction == WaveDirection::Input && !InputHandle)) {
-    // A failed open (or scan reopen) left no device, but the format pointers
-    // still point into the stream its owner deletes next: drop them.
-    if (FormatSlot != nullptr) *FormatSlot = nullptr;
-    if (LevelMeter != nullptr) SetMeterFormat(*LevelMeter, nullptr);
-    const uint32_t error = LastError;
-    ResetState();
-    LastError = error;
-    return false;
-  }
+  // A failed open (or scan reopen) leaves no device to close; a failed
+  // reset or close leaves its code. Either stays readable, with the device's
+  // text, for the owner's message.
   bool closed = false;
-  uint32_t failure = 0;
-  if (Reset()) {
+  if ((direction == WaveDirection::Output && !OutputHandle) || (direction == WaveDirection::Input && !InputHandle)) {
+    // The format pointers still point into the stream its owner deletes
+    // next: they are dropped below all the same.
+  } else if (Reset()) {
     const platform::WaveResult r =
         direction == WaveDirection::Output ? OutputHandle->Close() : InputHandle->Close();
-    closed = r == platform::kWaveOk;
-    failure = r;
+    closed = r == platform::kWaveOk || Fail(r);
   }
+  const uint32_t failure = closed || direction == WaveDirection::None ? 0 : LastError.load();
   if (FormatSlot != nullptr) *FormatSlot = nullptr;
   if (LevelMeter != nullptr) SetMeterFormat(*LevelMeter, nullptr);
   ResetState();
-  // A failed close stays readable for the owner's message.
-  if (failure != 0) LastError = failure;
+  if (failure != 0) {
+    LastError = failure;
+    errorDirection_ = direction;
+  }
   return closed;
 }
 
@@ -426,8 +448,12 @@ uint32_t WaveIO::GetLengthSeconds() const { return lengthSeconds_; }
 const char16_t* WaveIO::GetErrorText() {
   const uint32_t code = LastError;
   if (code == 0) return nullptr;
-  if (Direction == WaveDirection::None) return u"Unknown WaveIO error.";
-  const std::u16string text = platform::WaveErrorText(code);
+  WaveDirection direction = Direction;
+  if (direction == WaveDirection::None) direction = errorDirection_;
+  if (direction == WaveDirection::None) return u"Unknown WaveIO error.";
+  // A failed read is the file's failure, not the device's: the system says why.
+  const std::u16string text = code == platform::kWaveError && ReadFailed ? platform::SystemErrorText(ReadError)
+                                                                         : platform::WaveErrorText(code);
   if (text.empty()) return nullptr;
   const size_t length = std::min<size_t>(text.size(), 128);
   std::memcpy(errorText_, text.data(), length * sizeof(char16_t));
@@ -439,18 +465,18 @@ bool WaveIO::IsFinished() {
   if (Direction != WaveDirection::Output) return Stopping != 0;
   IAudioStream* stream = Stream;
   if (stream != nullptr) {
-    bool exhausted;
-    if (const WaveFileStream* gsm = AsGsmStream(stream)) {
-      exhausted = static_cast<uint64_t>(gsm->GetPairsRead()) * 65 >= gsm->GetDataBytes();
-    } else {
-      exhausted = stream->GetPositionFrames() >= stream->GetLengthFrames();
-    }
-    if (exhausted) {
+    if (ForwardDataExhausted(stream)) {
       Finished = 1;
       return true;
     }
   }
   return Stopping != 0;
+}
+
+bool WaveIO::AtEdgeOfData(IAudioStream* stream) const {
+  if (ScanMode != ScanBackward) return ForwardDataExhausted(stream);
+  const WaveFileStream* gsm = AsGsmStream(stream);
+  return (gsm != nullptr ? gsm->GetPairsRead() : stream->GetPositionFrames()) == 0;
 }
 
 bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
@@ -482,8 +508,8 @@ void WaveIO::OnOutputDone(platform::WaveOutDevice* device, uint32_t message, uin
     header->data = nullptr;
   }
 
-  const bool ended =
-      self->IsFinished() || self->Finished || self->HoldRequeue || !self->QueueOutputBuffer(device);
+  const bool ended = self->IsFinished() || self->Finished || self->HoldRequeue || self->ReadFailed ||
+                     !self->QueueOutputBuffer(device);
   if (!ended) return;
   // A reset signals with every buffer it returns. At the end of the data only
   // the last buffer to come back does, so the owner that closes the device on

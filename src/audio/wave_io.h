@@ -91,6 +91,13 @@ class WaveIO {
   // Cleared by Open, kept through Close so the owner can report it.
   std::atomic<int32_t> WriteFailed{0};
   std::atomic<int32_t> WriteError{0};
+  // The stream could not be read before its data ran out (the file went
+  // away or was cut short): the playback stops as a user's stop does, with
+  // Finished clear, and LastError is set so that GetErrorText gives the
+  // system's text for ReadError. Cleared by Open and StartPlayback, kept
+  // through Close.
+  std::atomic<int32_t> ReadFailed{0};
+  std::atomic<int32_t> ReadError{0};
   // The millisecond clock of voice activation; platform::TickCount unless a
   // test or simulation runs the device on another clock. Set while closed.
   std::function<uint32_t()> TickSource;
@@ -130,6 +137,9 @@ class WaveIO {
   bool QueueInputBuffer(platform::WaveInDevice* device);
   bool WriteRecordedBuffer(platform::WaveHeader* header);
   bool IsFinished();
+  // Whether reading in the scan mode's direction has reached the edge of
+  // the data (no whole block left), so that a null read is the end.
+  bool AtEdgeOfData(IAudioStream* stream) const;
   bool OpenOutputDevice(const WaveFormatEx& format);
   bool Fail(uint32_t result);
   uint32_t Now() const;
@@ -150,6 +160,9 @@ class WaveIO {
   std::atomic<uint32_t> progressPercent_{0};
   std::atomic<uint32_t> positionSeconds_{0};
   std::atomic<uint32_t> lengthSeconds_{0};
+  // The direction of the device whose failure LastError holds, kept when a
+  // failed open or close has cleared Direction, so its text stays available.
+  std::atomic<WaveDirection> errorDirection_{WaveDirection::None};
   char16_t errorText_[129]{};
 };
 

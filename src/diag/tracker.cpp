@@ -198,8 +198,9 @@ void ReportLeaks(std::FILE* out) {
                    name.c_str(), static_cast<int>(record->Line),
                    reinterpret_cast<uintptr_t>(record->Block), record->Size);
       const uint32_t shown = record->Size < 100 ? record->Size : 50;
-      const auto* bytes = static_cast<const signed char*>(record->Block);
-      for (uint32_t i = 0; i < shown; ++i) std::fprintf(o, "%c", bytes[i]);
+      // Control and non-ASCII bytes would garble the terminal: shown as '.'.
+      const auto* bytes = static_cast<const unsigned char*>(record->Block);
+      for (uint32_t i = 0; i < shown; ++i) std::fputc(bytes[i] >= 0x20 && bytes[i] < 0x7F ? bytes[i] : '.', o);
       std::fputs(">\n\n", o);
     }
   }

@@ -130,6 +130,28 @@ bool File::Write(const void* data, uint32_t size, uint32_t* done) {
   return true;
 }
 
+bool File::WriteAt(int64_t offset, const void* data, uint32_t size, uint32_t* done) {
+  if (done != nullptr) *done = 0;
+  if (fd_ < 0) {
+    SetLastError(EBADF);
+    return false;
+  }
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  uint32_t total = 0;
+  while (total < size) {
+    const ssize_t n = ::pwrite(fd_, bytes + total, size - total, static_cast<off_t>(offset + total));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      SetLastErrorFromErrno();
+      if (done != nullptr) *done = total;
+      return false;
+    }
+    total += static_cast<uint32_t>(n);
+  }
+  if (done != nullptr) *done = total;
+  return true;
+}
+
 bool File::Seek(int64_t offset, SeekOrigin origin, int64_t* newPos) {
   if (fd_ < 0) {
     SetLastError(EBADF);

@@ -34,6 +34,8 @@ class File {
   // Reads up to size bytes; *done receives the count (0 at end of file).
   bool Read(void* data, uint32_t size, uint32_t* done);
   bool Write(const void* data, uint32_t size, uint32_t* done);
+  // Writes at offset without moving the file pointer.
+  bool WriteAt(int64_t offset, const void* data, uint32_t size, uint32_t* done);
   // Moves the file pointer; *newPos (optional) receives the new offset.
   bool Seek(int64_t offset, SeekOrigin origin, int64_t* newPos = nullptr);
   bool Size(int64_t* size) const;

@@ -1,8 +1,11 @@
 #include "platform/sync.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <thread>
+
+#include "platform/last_error.h"
 
 namespace platform {
 
@@ -103,9 +106,14 @@ class EventSetLock {
 }  // namespace
 
 int WaitAny(Event* const* events, int count, uint32_t timeoutMs) {
-  if (events == nullptr || count < 1 || count > kMaxWaitEvents) return kWaitFailed;
+  // A failed wait says why, as the caller's message shows the system's text.
+  const auto invalid = [] {
+    SetLastError(EINVAL);
+    return kWaitFailed;
+  };
+  if (events == nullptr || count < 1 || count > kMaxWaitEvents) return invalid();
   for (int i = 0; i < count; ++i) {
-    if (events[i] == nullptr) return kWaitFailed;
+    if (events[i] == nullptr) return invalid();
   }
   const EventSetLock set(events, count);
   auto lockAll = [&] {

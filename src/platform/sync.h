@@ -45,7 +45,7 @@ class Event {
 
 // Waits until at least one of count (1..3) events is signalled and returns the
 // lowest index among the signalled ones (consuming it if auto-reset), or
-// kWaitTimeout, or kWaitFailed for bad arguments.
+// kWaitTimeout, or kWaitFailed for bad arguments (last error EINVAL).
 int WaitAny(Event* const* events, int count, uint32_t timeoutMs = kInfinite);
 
 // Recursive lock: the owning thread may enter again.

@@ -265,6 +265,9 @@ bool MainView::PointerUp(int x, int y, int* id) {
     ButtonCaptured = 0;
     SkinButton& button = Buttons[CapturedButton];
     const bool over = button.HitTest(x, y);
+    // A press lifted outside sends no command, so a toggle button takes back
+    // the switch its pen-down made: it keeps showing what the controller did.
+    if (!over && button.Kind == ToggleButton) button.Toggled = button.Toggled ? 0 : 1;
     // Released in any case, so that a pen lifted outside without a move in
     // between doesn't leave the button looking pressed.
     button.Release();

@@ -31,6 +31,13 @@ constexpr int kWaitFailedExitCode = -1;
 MonitorThread::MonitorThread(MainView& view, audio::WaveIO& audio)
     : Wait([](platform::Event* const* events, int count) { return platform::WaitAny(events, count); }),
       ExitProcess([](int code) { std::exit(code); }),
+      PostToUiThread([this](std::function<void()> call) {
+        if (QObject* context = uiContext_.get()) {
+          QMetaObject::invokeMethod(context, std::move(call), Qt::QueuedConnection);
+        } else {
+          call();
+        }
+      }),
       view_(view),
       audio_(audio) {
   if (QCoreApplication* app = QCoreApplication::instance()) {
@@ -110,6 +117,9 @@ void MonitorThread::HandleStop() {
   position.Enabled = 0;
   view_.Meter.Enabled = 0;
   view_.RedrawControl(view_.Meter);
+  // Reset before anything is handed on: the end handed on may start a file
+  // that stops at once, and that stop must stay signalled for the next pass.
+  audio_.StopEvent.Reset();
   // The transport closes the device on the UI thread, which clears Finished
   // and may start the next file, so the decision is taken here and checked
   // again there. One end is queued at a time: a stop seen again before the
@@ -122,20 +132,35 @@ void MonitorThread::HandleStop() {
       stopDeferred_ = true;
       TakeDeferredStop();  // the pending end may have finished meanwhile
     }
+  } else if (DeviceFailed()) {
+    HandOnFailure();
   }
-  // A recording whose write failed stopped by itself: the transport ends it
-  // and tells the user. One hand-over at a time; later stops of the same
-  // failure find it handled.
-  if (audio_.Direction.load() == audio::WaveDirection::Input && audio_.WriteFailed.load() &&
-      !failurePending_.exchange(true)) {
-    MainView& view = view_;
-    std::atomic<bool>& pending = failurePending_;
-    RunOnUiThread([&view, &pending] {
-      pending = false;
-      if (ViewTransport* transport = view.Transport) transport->OnDeviceFailed();
-    });
-  }
-  audio_.StopEvent.Reset();
+}
+
+bool MonitorThread::DeviceFailed() const {
+  const audio::WaveDirection direction = audio_.Direction.load();
+  return (direction == audio::WaveDirection::Output && audio_.ReadFailed.load()) ||
+         (direction == audio::WaveDirection::Input && audio_.WriteFailed.load());
+}
+
+void MonitorThread::HandOnFailure() {
+  // The file could not be read on, or the recording written on: no end of
+  // playback, but not the user's stop either. The transport ends what ran
+  // and says why; without one the failure is only shown. One hand-over at a
+  // time: later stops of the same failure find it handled.
+  if (failurePending_.exchange(true)) return;
+  MainView& view = view_;
+  audio::WaveIO& audio = audio_;
+  std::atomic<bool>& pending = failurePending_;
+  const bool reading = audio.Direction.load() == audio::WaveDirection::Output;
+  const int code = reading ? audio.ReadError.load() : audio.WriteError.load();
+  RunOnUiThread([&view, &pending, reading, code] {
+    pending = false;
+    ViewTransport* transport = view.Transport;
+    if (transport != nullptr && transport->OnDeviceFailed()) return;
+    diag::ShowError(view.MainWindow, reading ? u"IAudioStream::Read(): failed." : u"IAudioStream::Write(): failed",
+                    code);
+  });
 }
 
 void MonitorThread::EndPlayback() {
@@ -162,11 +187,7 @@ void MonitorThread::TakeDeferredStop() {
 void MonitorThread::PostEnd() {
   // Queued even from the UI thread, so that a file that keeps ending at once
   // (an empty one repeated) cannot recurse.
-  if (QObject* context = uiContext_.get()) {
-    QMetaObject::invokeMethod(context, [this] { EndPlayback(); }, Qt::QueuedConnection);
-  } else {
-    EndPlayback();
-  }
+  PostToUiThread([this] { EndPlayback(); });
 }
 
 void MonitorThread::HandleWaitFailure(int code) {
@@ -184,7 +205,7 @@ void MonitorThread::RunOnUiThread(std::function<void()> fn) {
     fn();
     return;
   }
-  QMetaObject::invokeMethod(context, std::move(fn), Qt::QueuedConnection);
+  PostToUiThread(std::move(fn));
 }
 
 bool MonitorThread::LedBlinkSet() const {

@@ -8,7 +8,7 @@
 //
 // It draws into the view's back buffer through the view's own (locked)
 // operations, but never touches a widget: the end of a playback and the error
-// box of a failed wait go to the UI thread as queued calls.
+// boxes of a failed wait or a failed read go to the UI thread as queued calls.
 
 #include <atomic>
 #include <cstdint>
@@ -33,6 +33,7 @@ class MonitorThread : public diag::Tracked {
   // Waits on the three events, lowest signalled index first (WaitAny's contract).
   using WaitFunction = std::function<int(platform::Event* const* events, int count)>;
   using ExitFunction = std::function<void(int code)>;
+  using PostFunction = std::function<void(std::function<void()> call)>;
 
   // Wait-array indices.
   static constexpr int kDataIndex = 0;
@@ -52,15 +53,22 @@ class MonitorThread : public diag::Tracked {
   // returns at once after a failed wait (the process is being ended). 0.
   int Run();
 
-  // Replaceable for tests: the wait (WaitAny without time-out) and how the
-  // process ends after a failed wait (std::exit).
+  // Replaceable for tests: the wait (WaitAny without time-out), how the
+  // process ends after a failed wait (std::exit), and how a call is handed to
+  // the UI thread (queued to the application's thread; run at once without an
+  // application object). The UI thread may run a call before the hand-over
+  // returns.
   WaitFunction Wait;
   ExitFunction ExitProcess;
+  PostFunction PostToUiThread;
 
  private:
   void HandleData();
   void HandleStop();
   void HandleWaitFailure(int code);
+  // The device stopped on a failed read (playback) or write (recording).
+  bool DeviceFailed() const;
+  void HandOnFailure();
   // Runs on the UI thread: ends the playback unless the user closed it since.
   void EndPlayback();
   void TakeDeferredStop();
@@ -80,7 +88,7 @@ class MonitorThread : public diag::Tracked {
   // A stop of a finished playback seen while an end was pending: it may be
   // the end of the file that end started.
   std::atomic<bool> stopDeferred_{false};
-  // A failed recording is queued to the transport and has not run yet.
+  // A failed read or write is queued to the UI thread and has not run yet.
   std::atomic<bool> failurePending_{false};
 };
 

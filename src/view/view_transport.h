@@ -24,9 +24,10 @@ class ViewTransport {
   // Playback ran out of data: close the device and apply the play mode.
   // Called on the UI thread.
   virtual void OnPlaybackEnd() {}
-  // The device stopped by itself on a failure (a recorded write failed).
-  // Called on the UI thread.
-  virtual void OnDeviceFailed() {}
+  // The device stopped by itself on a failure: a recorded write or a played
+  // read failed. Called on the UI thread; true when the transport has ended
+  // what ran and told the user, false to have the failure shown as it is.
+  virtual bool OnDeviceFailed() { return false; }
 };
 
 }  // namespace view

@@ -61,11 +61,32 @@ TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededInfoDescribesAndDecodeGives
   EXPECT_NEAR(crossings / 2.0, 440, 15);
 
   ASSERT_TRUE(Record(dir_.File("s.wav"), kFormatPcm8k16, AsBytes(SpeechLike(5000))));
-  ASSERT_EQ(Run("quillon-wav encode --format=8192 s.wav same.wav").Exit, 0);
+  ASSERT_EQ(Run("quillon-wav encode --format=8192 s.wav same.wav && quillon-wav encode --format 49 s.wav gs.wav").Exit,
+            0);
   EXPECT_EQ(ReadBytes(dir_.File("same.wav")), ReadBytes(dir_.File("s.wav")));
+  ASSERT_TRUE(Record(dir_.File("recorded.wav"), kFormatGsm610, AsBytes(SpeechLike(5000))));
+  EXPECT_EQ(ReadBytes(dir_.File("gs.wav")), ReadBytes(dir_.File("recorded.wav"))) << "coded and written as recorded";
   ASSERT_EQ(Run("quillon-wav decode g.wav f.raw && quillon-wav decode --backward g.wav b.raw").Exit, 0);
   EXPECT_EQ(ReadBytes(dir_.File("f.raw")), decoded);
   EXPECT_EQ(ReadBytes(dir_.File("b.raw")), ReadAll(g, kReadBackward));
+}
+
+// The input is converted and written as it is read: under an address-space
+// limit with room for the program but not for copies of the input, 34 minutes
+// of 16-bit PCM still become a file of 8-bit samples. (The sanitizers reserve
+// more address space than any such limit.)
+TEST_F(QuillonWavTest, EncodeWorksInMemoryThatDoesNotGrowWithTheInput) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "address-space limits do not apply under a sanitizer";
+#endif
+  Bytes samples(64u << 20);  // high bytes only, so that 8 bits keep them exactly
+  for (size_t i = 1; i < samples.size(); i += 2) samples[i] = static_cast<uint8_t>(i * 7 / 640);
+  WriteBytes(dir_.File("long.wav"), Riff({{"fmt ", PcmFmt(1, 8000, 16)}, {"data", samples}}));
+  const Result r = Run("ulimit -v 262144 && quillon-wav encode --format 4096 long.wav out.wav");
+  ASSERT_EQ(r.Exit, 0) << r.Err;
+  const Bytes out = ReadBytes(dir_.File("out.wav"));
+  ASSERT_EQ(out.size(), 44 + samples.size() / 2);
+  for (size_t s = 0; s < samples.size() / 2; s += 99991) EXPECT_EQ(out[44 + s], samples[2 * s + 1] ^ 0x80) << s;
 }
 
 // Ctrl-C ends a recording with a complete file.
@@ -84,6 +105,12 @@ TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEnd) {
   ASSERT_EQ(r.Exit, 0) << r.Err;
   ASSERT_GE(r.Out.size(), 36u) << r.Out;  // a line a second, and the end
   EXPECT_EQ(r.Out.substr(r.Out.size() - 18), "00:00:02/00:00:02\n") << r.Out;
+
+  // Three pairs and the pad byte other writers count: played to the end.
+  ASSERT_TRUE(Record(dir_.File("odd.wav"), kFormatGsm610, AsBytes(SpeechLike(320 * 3))));
+  AddCountedPadByte(dir_.File("odd.wav"));
+  r = Run("quillon-wav play --quiet odd.wav");
+  EXPECT_EQ(r.Exit, 0) << r.Err;
 }
 
 TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
@@ -95,6 +122,18 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(r.Exit, 1);
   EXPECT_EQ(r.Err, "quillon-wav: text.wav: Wrong file format.\n");
   EXPECT_EQ(Run("quillon-wav record --format 8192 --vas 101 x.wav").Exit, 2);
+
+  // A write that fails half-way (the file size limit here): the system's
+  // text, and the blocks before it as a valid file.
+  ASSERT_TRUE(Record(dir_.File("in.wav"), kFormatPcm8k16, Bytes(640 * 300, 1)));
+  r = Run("trap '' XFSZ; ulimit -f 128 && quillon-wav encode --format 8192 in.wav cut.wav");
+  EXPECT_EQ(r.Exit, 1);
+  EXPECT_EQ(r.Err, "quillon-wav: cut.wav: File too large\n");
+  const Bytes cut = ReadBytes(dir_.File("cut.wav"));
+  ASSERT_GT(cut.size(), 44u + 640);
+  EXPECT_EQ((cut.size() - 44) % 640, 0u);
+  EXPECT_EQ(Le32(cut, 4), cut.size() - 8);
+  EXPECT_EQ(Le32(cut, 40), cut.size() - 44);
 
   // No sound device (ALSA's default names a card that is not there): the
   // device layer's text, and no file left behind.

@@ -35,7 +35,7 @@ TEST_F(WaveHeaderTest, NewRecordingsAndTheirSizesAfterEveryBlock) {
   ASSERT_TRUE(p.Open(HostPath(pcm), kStreamWrite));
   ASSERT_TRUE(g.Open(HostPath(gsm), kStreamWrite));
   EXPECT_EQ(ReadBytes(pcm), Riff({{"fmt ", PcmFmt(1, 11025, 16)}, {"data", {}}}));
-  EXPECT_EQ(ReadBytes(gsm), Riff({{"fmt ", GsmFmt()}, {"fact", {100, 0, 0, 0}}, {"data", {}}}));
+  EXPECT_EQ(ReadBytes(gsm), Riff({{"fmt ", GsmFmt()}, {"fact", {0, 0, 0, 0}}, {"data", {}}}));
   ASSERT_TRUE(p.Write(block.data(), 320));
   ASSERT_TRUE(g.Write(block.data(), 0));  // GSM ignores the frame count
   EXPECT_EQ(ReadBytes(pcm).size(), 684u);
@@ -48,6 +48,8 @@ TEST_F(WaveHeaderTest, NewRecordingsAndTheirSizesAfterEveryBlock) {
       EXPECT_EQ(Le32(f, 4), f.size() - 8) << path << " RIFF size after " << frames;
       EXPECT_EQ(Le32(f, header - 4), f.size() - header) << path << " data size after " << frames;
     }
+    const Bytes f = ReadBytes(gsm);
+    EXPECT_EQ(Le32(f, 48), (f.size() - 60) / 65 * 320) << "GSM samples after " << frames;
   }
 }
 

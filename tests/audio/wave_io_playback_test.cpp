@@ -2,7 +2,11 @@
 // pause, seek, scans, volume, failures and their texts.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cerrno>
+
+#include "platform/last_error.h"
 #include "wave_io_test_fixture.h"
 
 namespace audiotest {
@@ -23,13 +27,18 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
   EXPECT_EQ(deviceFormat_, nullptr);
   EXPECT_EQ(meter_.MeterFormat.load(), nullptr);
 
-  audio::WaveFileStream gsm;
+  // The second GSM file ends in a counted pad byte: the end is the last whole pair.
   const std::string path = Recorded("gsm.wav", audio::kFormatGsm610, AsBytes(SpeechLike(320 * 7)));
-  StartPlaying(gsm, path);
-  ASSERT_EQ(deviceFormat_, audio::GsmDeviceFormat());
-  EXPECT_EQ(StepUntilStop(40), 7);
-  EXPECT_EQ(Captured(1), ReadForward(path));
-  Finish(gsm);
+  for (bool padded : {false, true}) {
+    if (padded) AddCountedPadByte(path);
+    audio::WaveFileStream gsm;
+    StartPlaying(gsm, path);
+    ASSERT_EQ(deviceFormat_, audio::GsmDeviceFormat());
+    EXPECT_EQ(StepUntilStop(40), 7) << padded;
+    EXPECT_TRUE(io_->Finished) << padded;
+    EXPECT_EQ(Captured(1 + padded), ReadForward(path));
+    Finish(gsm);
+  }
 
   const std::string shorter = Recorded("short.wav", audio::kFormatPcm8k16, Numbered(640 + 200));
   StartPlaying(stream_, shorter);  // shorter than the queue
@@ -39,7 +48,24 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
   EXPECT_FALSE(io_->StopEvent.IsSet());
   StepMs(12.5);
   EXPECT_TRUE(io_->StopEvent.IsSet());
-  EXPECT_EQ(Captured(2), ReadForward(shorter));
+  EXPECT_EQ(Captured(3), ReadForward(shorter));
+}
+
+// A file cut short underneath the open stream: what was read plays, then the
+// playback stops as a user's stop does, with the system's reason to show.
+TEST_F(WaveIOPlaybackTest, AReadErrorStopsThePlaybackAndIsReportedNotTakenForTheEnd) {
+  PlayNumbered(20);
+  StepMs(40, 3);  // blocks 3 to 5 in the device
+  ASSERT_EQ(::truncate(path_.c_str(), 44 + 640 * 8 + 100), 0);
+  EXPECT_EQ(StepUntilStop(40), 5);
+  EXPECT_FALSE(io_->Finished);
+  EXPECT_TRUE(io_->ReadFailed);
+  EXPECT_EQ(io_->ReadError, EIO);
+  ASSERT_NE(io_->GetErrorText(), nullptr);
+  EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::SystemErrorText(EIO));
+  EXPECT_EQ(Captured(), Blocks(0, 8));
+  Finish(stream_);
+  EXPECT_TRUE(io_->ReadFailed) << "kept for the owner";
 }
 
 // 50 % of 16000 frames is frame 7999. Paused, the buffers already in the
@@ -132,6 +158,8 @@ TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsTextAndVolumeWaitsForAD
   EXPECT_EQ(io_->Direction, audio::WaveDirection::None);
   EXPECT_EQ(meter_.MeterFormat.load(), nullptr);
   EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
+  EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(platform::kWaveAllocated))
+      << "the device's text, not the one for an error without a device";
 
   device_->SetFailures({});
   EXPECT_EQ(device_->OutputVolume(), 0xFFFFFFFFu);
@@ -142,11 +170,29 @@ TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsTextAndVolumeWaitsForAD
   EXPECT_EQ(device_->OutputVolume(), 0x80008000u);
 }
 
+// A scan switched while paused reopens the device: it stays paused, with
+// the blocks that follow queued in order for Resume.
+TEST_F(WaveIOPlaybackTest, ScansSwitchedWhilePausedStayPausedUntilResume) {
+  PlayNumbered(40);
+  StepMs(40);  // block 0 heard
+  ASSERT_TRUE(io_->Pause());
+  ASSERT_TRUE(io_->StartScan(audio::ScanForward));  // blocks 1 to 3 taken back; 4 to 6 queued
+  StepMs(100);
+  EXPECT_TRUE(Captured(1).empty()) << "silent while paused";
+  ASSERT_TRUE(io_->StopScan());  // 7 to 9 queued
+  StepMs(100);
+  EXPECT_TRUE(Captured(2).empty());
+  ASSERT_TRUE(io_->Resume());
+  StepMs(40, 4);
+  EXPECT_EQ(Captured(2), Blocks(7, 4));
+}
+
 // The device runs on its own here, fast: seeks, pauses and scans race with
-// the callbacks, and every reset must still take back every buffer.
+// the callbacks, and every reset must still take back every buffer. Under
+// ThreadSanitizer this also shows that no buffer is queued from two threads.
 TEST_F(WaveIOPlaybackTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClosable) {
   const std::string path = Recorded("long.wav", audio::kFormatPcm8k16, Numbered(640 * 400));
-  device_->Clock().RunAtSpeed(40.0);
+  device_->Clock().RunAtSpeed(400.0);
   for (int round = 0; round < 5; ++round) {
     audio::WaveFileStream stream;
     StartPlaying(stream, path);
@@ -156,11 +202,14 @@ TEST_F(WaveIOPlaybackTest, SeeksAndScansWhileTheDeviceRunsFreelyAlwaysLeaveItClo
         ASSERT_TRUE(io_->StartScan(i % 2 ? audio::ScanBackward : audio::ScanForward));
         ASSERT_TRUE(io_->StopScan());
       }
-      if (i % 3 == 0) {  // a seek while paused moves the stream the callbacks read
-        ASSERT_TRUE(io_->Pause());
-        ASSERT_TRUE(io_->Seek((i * 53) % 90));
-        ASSERT_TRUE(io_->Resume());
+      // A seek and scans switched while paused: the callbacks must keep still.
+      ASSERT_TRUE(io_->Pause());
+      ASSERT_TRUE(io_->Seek((i * 53) % 90));
+      for (uint32_t mode : {audio::ScanForward, audio::ScanBackward, audio::ScanForward}) {
+        ASSERT_TRUE(io_->StartScan(mode));
+        ASSERT_TRUE(io_->StopScan());
       }
+      ASSERT_TRUE(io_->Resume());
     }
     ASSERT_TRUE(io_->Close());
   }

@@ -37,6 +37,23 @@ TEST_F(WaveIORecordTest, FilesHoldExactlyTheRecordedSamplesOrTheirCoding) {
   EXPECT_EQ(ReadBytes(rec_), ReadBytes(Recorded("ref.wav", audio::kFormatGsm610, input)));
 }
 
+// Pausing hands over the buffer being filled with what it holds; nothing is
+// taken in while paused, and Resume carries on where the input stopped.
+TEST_F(WaveIORecordTest, PauseKeepsThePartBufferAndResumeContinuesWithoutAGap) {
+  const Bytes input = Numbered(640 * 8);
+  device_->SetInputBytes(input);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
+  StepMs(40, 2);
+  StepMs(10);
+  ASSERT_TRUE(io_->Pause());
+  StepMs(200);
+  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 2 + 160));
+  ASSERT_TRUE(io_->Resume());
+  StepMs(40, 3);
+  Finish(stream_);
+  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 5 + 160));
+}
+
 // Speech-like bursts of 300 ms every 1800 ms after 600 ms of silence; a 40 ms
 // block is voice when any of its samples lies in a burst. Kept: voice, and
 // quiet blocks that end within the hang after a voiced one.

@@ -40,6 +40,10 @@ inline void Put(Bytes& out, uint32_t value, int bytes) {
   for (int i = 0; i < bytes; ++i) out.push_back(static_cast<uint8_t>(value >> (8 * i)));
 }
 
+inline void PutLe32At(Bytes& out, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) out.at(at + i) = static_cast<uint8_t>(value >> (8 * i));
+}
+
 inline Bytes Range(const Bytes& b, size_t from, size_t to) {
   return Bytes(b.begin() + static_cast<ptrdiff_t>(from), b.begin() + static_cast<ptrdiff_t>(to));
 }
@@ -136,6 +140,16 @@ inline bool Record(const std::string& path, uint32_t formatId, const Bytes& devi
     if (!stream.Write(block.data(), frames)) return false;
   }
   return stream.Close();
+}
+
+// A GSM recording as sox and libsndfile leave an odd number of pairs: the
+// pad byte counted in the data size (65 x n + 1).
+inline void AddCountedPadByte(const std::string& gsmPath) {
+  Bytes file = ReadBytes(gsmPath);
+  file.push_back(0);
+  PutLe32At(file, 4, Le32(file, 4) + 1);
+  PutLe32At(file, 56, Le32(file, 56) + 1);
+  WriteBytes(gsmPath, file);
 }
 
 }  // namespace audiotest

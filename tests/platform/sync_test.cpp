@@ -2,7 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <thread>
+
+#include "platform/last_error.h"
 
 namespace platform {
 namespace {
@@ -33,6 +36,15 @@ TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   const uint32_t elapsed = TickCount() - before;  // wrap-safe
   EXPECT_GE(elapsed, 30u);
   EXPECT_LT(elapsed, 30000u);
+
+  // A wait that cannot be made fails and says why, for the caller's message.
+  Event* withNull[] = {&low, nullptr};
+  const struct { Event* const* list; int count; } refused[] = {{nullptr, 1}, {withNull, 2}, {events, 0}, {events, 4}};
+  for (auto [list, count] : refused) {
+    SetLastError(0);
+    EXPECT_EQ(WaitAny(list, count, 0), kWaitFailed) << count;
+    EXPECT_EQ(GetLastError(), EINVAL) << count;
+  }
 }
 
 TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {

@@ -13,6 +13,9 @@
 #include <QWidget>
 
 #include "diag/show_error.h"
+#include "platform/registry.h"
+#include "support/temp_roots.h"
+#include "view/default_recorder.h"
 #include "view/error_box.h"
 #include "view/record_led.h"
 #include "view/time_text.h"
@@ -25,6 +28,22 @@ TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
       {0, u"00:00:00"}, {3661, u"01:01:01"}, {360000, u"100:00:00"}, {4294967295u, u"1193046:28:15"}};
   for (const auto& c : cases) EXPECT_EQ(view::FormatTime(c.seconds), c.text) << c.seconds;
   EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
+}
+
+// The desktop's launcher reads this value: the program's path in double
+// quotes, or the platform's own command once switched off.
+TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffThePlatformCommand) {
+  testsupport::TempRoots roots;
+  roots.RemoveConfig();  // the key and its folder are created on the way
+  EXPECT_FALSE(view::IsDefaultRecorder());
+  ASSERT_TRUE(view::SetDefaultRecorder(true));
+  const std::u16string program = QCoreApplication::applicationFilePath().toStdU16String();
+  ASSERT_FALSE(program.empty());
+  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), u"\"" + program + u"\"");
+  EXPECT_TRUE(view::IsDefaultRecorder());
+  ASSERT_TRUE(view::SetDefaultRecorder(false));
+  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), u"\"\\Windows\\AppButtons\\Record.lnk\" -b");
+  EXPECT_FALSE(view::IsDefaultRecorder());
 }
 
 TEST(RecordLed, OnlyAnInstalledTrayLampCountsAndItBlinksAsLastAsked) {

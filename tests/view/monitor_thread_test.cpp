@@ -5,7 +5,10 @@
 #include <QApplication>
 #include <QImage>
 #include <QTemporaryDir>
+#include <QThread>
+#include <atomic>
 #include <chrono>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <thread>
@@ -16,15 +19,19 @@
 #include "audio/format_presets.h"
 #include "audio/wave_file_stream.h"
 #include "audio/wave_io.h"
+#include "diag/show_error.h"
 #include "platform/virtual_wave_device.h"
 #include "settings/settings_record.h"
 #include "view/main_view.h"
+#include "view/monitor_thread.h"
 #include "view/time_text.h"
 #include "view/view_transport.h"
+#include "support/pixel_match.h"
 
 namespace {
 
 using namespace std::chrono_literals;
+using testsupport::ImagesMatch;
 using view::MainView;
 
 const QRect kTimeArea(33, 33, 83, 20), kStatusIconArea(29, 7, 10, 10), kMeterArea(4, 3, 11, 75);
@@ -49,11 +56,13 @@ class FakeTransport : public view::ViewTransport {
   audio::WaveIO* GetAudioIO() override { return &AudioIO; }
   void OnPlaybackEnd() override {
     ends.push_back(std::this_thread::get_id());
+    ++endCount;
     AudioIO.Close();
     if (auto next = std::exchange(PlayNext, nullptr)) next();
   }
   audio::WaveIO AudioIO;
-  std::vector<std::thread::id> ends;  // UI thread only
+  std::vector<std::thread::id> ends;  // read on the UI thread once the ends are over
+  std::atomic<int> endCount{0};
   std::function<void()> PlayNext;
 };
 
@@ -125,7 +134,7 @@ class MonitorThreadTest : public ::testing::Test {
     return Area(reference_, rect);
   }
   bool TimeIs(const std::u16string& text) {
-    return Area(*view_, kTimeArea) == Showing(kTimeArea, [&](MainView& v) { v.ShowTime(text.c_str()); });
+    return ImagesMatch(Area(*view_, kTimeArea), Showing(kTimeArea, [&](MainView& v) { v.ShowTime(text.c_str()); }));
   }
   // What the position slider reads after being set to percent.
   int SliderReading(uint32_t percent) {
@@ -151,6 +160,7 @@ class MonitorThreadTest : public ::testing::Test {
   audio::WaveFileStream recordStream_;
   FakeTransport transport_;
   MainView reference_{nullptr, nullptr};
+  std::unique_ptr<view::MonitorThread> monitor_;  // one of the test's own, when set
   std::unique_ptr<MainView> view_;
 };
 
@@ -167,7 +177,7 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackThatEndsOnceAndAPress
     last = progress;
     ASSERT_TRUE(WaitFor([&] { return TimeIs(time) && PositionShown() == SliderReading(progress); }));
     EXPECT_EQ(Position().Enabled.load(), 1);
-    EXPECT_NE(Area(*view_, kMeterArea), restingMeter);  // the tone's level is drawn
+    EXPECT_FALSE(ImagesMatch(Area(*view_, kMeterArea), restingMeter));  // the tone's level is drawn
   }
 
   int id = 0;
@@ -197,7 +207,7 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackThatEndsOnceAndAPress
   EXPECT_EQ(PositionShown(), 0);
   EXPECT_EQ(Position().Enabled.load(), 0);
   EXPECT_EQ(view_->Meter.Enabled.load(), 0);
-  EXPECT_EQ(Area(*view_, kMeterArea), restingMeter);
+  EXPECT_TRUE(ImagesMatch(Area(*view_, kMeterArea), restingMeter));
 
   // A user's stop, even after the monitor handed the end over but before the
   // UI thread ran it, ends nothing.
@@ -214,6 +224,46 @@ TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackThatEndsOnceAndAPress
   view_->Shutdown();  // the monitor is blocked in its wait
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   EXPECT_FALSE(view_->MonitorThread.joinable());
+}
+
+// The UI thread may run the end handed on before the monitor's pass is over
+// (here it runs at once, inside the hand-over). The end starts an empty file,
+// whose stop comes at once; that file is ended too.
+TEST_F(MonitorThreadTest, AnEndRunAtOnceThatStartsAFileEndingAtOnceEndsItToo) {
+  view_ = std::make_unique<MainView>(nullptr, &transport_);
+  monitor_ = std::make_unique<view::MonitorThread>(*view_, io());
+  monitor_->PostToUiThread = [](std::function<void()> call) { call(); };
+  view_->SetMonitorBody([this](MainView&) { monitor_->Run(); });
+  ASSERT_TRUE(view_->Init());
+  ASSERT_TRUE(StopHandled(false));
+  const std::u16string empty = ToneFile("empty.wav", 0);
+  transport_.PlayNext = [&] { StartPlaying(empty); };
+  StartPlaying(ToneFile("short.wav", 100));
+  StepMs(200);
+  EXPECT_TRUE(WaitFor([&] { return transport_.endCount == 2; }, false));
+  EXPECT_TRUE(WaitFor([&] { return io().Direction.load() == audio::WaveDirection::None; }, false));
+}
+
+// A file cut short while it plays: the failure is shown on the UI thread with
+// the system's text, and it is no end of playback.
+TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
+  std::vector<std::u16string> errors;  // UI thread only
+  diag::SetErrorPresenter([&](void*, const std::u16string& text) {
+    EXPECT_EQ(QThread::currentThread(), QCoreApplication::instance()->thread());
+    errors.push_back(text);
+    return 1;
+  });
+  StartView();
+  const std::u16string path = ToneFile("cut.wav", 2000);
+  StartPlaying(path);
+  StepMs(200);
+  std::filesystem::resize_file(std::filesystem::path(path), 44 + 640 * 10 + 100);
+  StepMs(1000);
+  ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
+  EXPECT_EQ(errors, std::vector<std::u16string>{u"IAudioStream::Read(): failed.\n\nInput/output error"});
+  EXPECT_EQ(transport_.endCount, 0);
+  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::Output) << "left to the owner to close";
+  diag::SetErrorPresenter(nullptr);
 }
 
 TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
@@ -233,7 +283,7 @@ TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
 
   const QImage voice = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(0); });
   const QImage silence = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(3); });
-  ASSERT_NE(voice, silence);
+  ASSERT_FALSE(ImagesMatch(voice, silence));
   // Each moment lies well inside a burst or a pause.
   const struct { int atMs; bool voice; } moments[] = {{200, true}, {600, false}, {1200, true}, {1700, false}};
   int now = 0;
@@ -244,7 +294,8 @@ TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
       StepMs(40);
       ASSERT_TRUE(WaitFor([&] { return !view_->Meter.Dirty.load(); })) << now;
     }
-    ASSERT_TRUE(WaitFor([&] { return Area(*view_, kStatusIconArea) == (m.voice ? voice : silence); })) << m.atMs;
+    ASSERT_TRUE(WaitFor([&] { return bool(ImagesMatch(Area(*view_, kStatusIconArea), m.voice ? voice : silence)); }))
+        << m.atMs;
   }
 }
 

@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QTemporaryDir>
 
+#include "support/pixel_match.h"
+
 namespace view_test {
 
 // The skin's pattern no control image uses; a solid colour per image id, except
@@ -19,12 +21,13 @@ QRgb IconPixel(int id, int index);
 using PixelFn = std::function<QRgb(int, int)>;
 inline PixelFn Solid(int id) { return [id](int, int) { return ImagePixel(id, 0, 0); }; }
 
-// Pixels in rect that differ from expected(x, y).
+// Pixels in rect that differ from expected(x, y) by more than a pixel match
+// allows (opaque images: alpha is not compared).
 inline int CountMismatches(const QImage& image, const QRect& rect, const PixelFn& expected) {
   int mismatches = 0;
   for (int y = rect.top(); y <= rect.bottom(); ++y)
     for (int x = rect.left(); x <= rect.right(); ++x)
-      if ((image.pixel(x, y) | 0xFF000000u) != (expected(x, y) | 0xFF000000u)) ++mismatches;
+      if (!testsupport::PixelsClose(image.pixel(x, y) | 0xFF000000u, expected(x, y) | 0xFF000000u)) ++mismatches;
   return mismatches;
 }
 

@@ -2,11 +2,16 @@
 // given format from any WAV file the player opens. The input is converted to
 // mono, to the format's rate (libsamplerate) and to its sample width only
 // where it differs, then written through WaveFileStream in 640-byte device
-// blocks as the recorder writes them; the last GSM block is filled with silence.
+// blocks as the recorder writes them; the last GSM block is filled with
+// silence. The input is read in chunks as it is written, so memory stays the
+// same whatever its length.
 
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "audio/format_presets.h"
+#include "block_writer.h"
 #include "cli.h"
 #include "commands.h"
 #include "diag/tracker.h"
@@ -28,17 +33,8 @@ uint32_t ParseFormatId(const std::string& text) {
   return id == audio::kFormatGsm610 || audio::PcmFormatForId(id, &pcm) ? id : 0;
 }
 
-// Every byte playback would send to the device, in order.
-std::vector<uint8_t> ReadDeviceBytes(audio::WaveFileStream& stream) {
-  std::vector<uint8_t> bytes;
-  for (;;) {
-    uint32_t size = audio::kDeviceBlockBytes;
-    uint8_t* block = stream.Read(&size, audio::kReadForward);
-    if (block == nullptr) return bytes;
-    bytes.insert(bytes.end(), block, block + size);
-    diag::TrackedDelete(block);
-  }
-}
+// Input read per call: a hundred device blocks' worth of bytes.
+constexpr uint32_t kChunkBytes = 100 * audio::kDeviceBlockBytes;
 
 }  // namespace
 
@@ -69,37 +65,35 @@ int RunEncode(const Args& args) {
   audio::WaveFileStream input;
   if (!OpenForReading(input, files[0])) return 1;
   const audio::WaveFormatEx in = *input.GetFormat();
-  const std::vector<uint8_t> inBytes = ReadDeviceBytes(input);
-  input.Close();
 
   // The device format a recording of this identifier has.
   audio::WaveFileStream output;
   output.SetFormat(formatId);
   const audio::WaveFormatEx target = *output.GetFormat();
-
-  std::vector<uint8_t> outBytes;
   const bool same = in.Channels == 1 && in.SamplesPerSec == target.SamplesPerSec &&
                     in.BitsPerSample == target.BitsPerSample && in.BlockAlign == target.BlockAlign;
-  if (same) {
-    outBytes = inBytes;
-  } else {
-    const std::vector<float> mono = MixToMono(ToFloat(inBytes, in), in.Channels);
-    std::vector<float> resampled;
-    std::string error;
-    if (!Resample(mono, in.SamplesPerSec, target.SamplesPerSec, &resampled, &error)) return Fail(files[0], error);
-    outBytes = FromFloat(resampled, target.BitsPerSample);
-  }
 
   if (!output.Open(EnginePath(files[1]), audio::kStreamWrite)) return FailWithLastError(files[1]);
-  const uint32_t align = target.BlockAlign;
-  for (size_t at = 0; at < outBytes.size(); at += audio::kDeviceBlockBytes) {
-    std::vector<uint8_t> block(outBytes.begin() + static_cast<std::ptrdiff_t>(at),
-                               outBytes.begin() + static_cast<std::ptrdiff_t>(
-                                                      std::min<size_t>(at + audio::kDeviceBlockBytes, outBytes.size())));
-    const auto frames = static_cast<uint32_t>(block.size() / align);
-    block.resize(audio::kDeviceBlockBytes, 0);
-    if (!output.Write(block.data(), frames)) return FailWithLastError(files[1]);
+  BlockWriter writer(output, target.BlockAlign);
+  SampleConverter converter(in, target);
+  std::vector<uint8_t> converted;
+  std::string error;
+  // One chunk at a time, so that the memory used does not grow with the input.
+  for (bool last = false; !last;) {
+    uint32_t size = kChunkBytes;
+    uint8_t* chunk = input.Read(&size, audio::kReadForward);
+    // Null at the end of the data, or when the file cannot be read on.
+    if (chunk == nullptr && input.GetEdgeState() != audio::kEdgeEnd) return FailWithLastError(files[0]);
+    if (chunk == nullptr) size = 0;
+    last = input.GetEdgeState() == audio::kEdgeEnd;
+    converted.clear();
+    const bool convertedOk = same || converter.Convert(chunk, size, last, &converted, &error);
+    const bool added = convertedOk && (same ? writer.Add(chunk, size) : writer.Add(converted.data(), converted.size()));
+    diag::TrackedDelete(chunk);
+    if (!convertedOk) return Fail(files[0], error);
+    if (!added) return FailWithLastError(files[1]);
   }
+  if (!writer.Finish()) return FailWithLastError(files[1]);
   output.Close();
   return 0;
 }

@@ -84,7 +84,7 @@ inline constexpr QRect kTimePanel(QPoint(25, 24), QPoint(121, 57));
 inline constexpr QRect kFormatPanel(QPoint(125, 24), QPoint(217, 57));
 inline constexpr QRect kPositionTrack(QPoint(25, 59), QPoint(217, 72));
 inline constexpr QRect kVolumeRecess(QPoint(221, 2), QPoint(234, 65));
-inline constexpr QRect kVasPlate(QPoint(3, 121), QPoint(236, 168));
+inline constexpr QRect kVasPlate(QPoint(3, 125), QPoint(236, 168));
 inline constexpr QRect kVasRecess(QPoint(52, 128), QPoint(233, 165));
 inline constexpr QRect kInfoPanel(QPoint(3, 171), QPoint(236, 266));
 
