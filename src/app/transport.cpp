@@ -9,6 +9,7 @@
 #include "audio/mul_div_round.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
+#include "platform/wave_types.h"
 #include "settings/settings_store.h"
 #include "view/display_power.h"
 #include "view/main_view.h"
@@ -45,6 +46,15 @@ bool CTransport::ButtonEnabled(int id) const {
 bool CTransport::StopEnabled() const { return ButtonEnabled(view::kStopButton); }
 
 void CTransport::ShowDeviceError() { diag::ShowError(Owner, AudioIO.GetErrorText(), 0); }
+
+void CTransport::ShowQueryFailure(const char16_t* formatText) {
+  const uint32_t error = AudioIO.LastError;
+  if (error != 0 && error != platform::kWaveBadFormat) {
+    ShowDeviceError();
+  } else {
+    diag::ShowError(Owner, formatText, 0);
+  }
+}
 
 void CTransport::ShowFormatFor(bool gsm) { View->ShowFormat(gsm ? u"GSM (WAV)" : u"PCM (WAV)"); }
 
@@ -329,7 +339,7 @@ void CTransport::UpdateVas(int act) {
     if (stream == nullptr) return;
     stream->SetFormat(Settings != nullptr ? Settings->FormatId : 0);
     if (!AudioIO.QueryInputFormat(&DeviceId, stream)) {
-      diag::ShowError(Owner, u"Format not support", 0);
+      ShowQueryFailure(u"Format not support");
       ReleaseStream(stream);
       return;
     }

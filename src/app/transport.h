@@ -127,6 +127,9 @@ class CTransport : public view::ViewTransport {
   bool OpenDevice(audio::IAudioStream* stream, audio::WaveDirection direction);
   bool StartNewRecording();
   void ShowDeviceError();
+  // A refused format query: the format text, or the device's own text when
+  // there is no device to ask at all.
+  void ShowQueryFailure(const char16_t* formatText);
   void SetVolumeLevel(int volume);
   void ShowVolumeIconFor(int volume);
   bool ButtonEnabled(int id) const;

@@ -80,7 +80,7 @@ void CTransport::Play(int act) {
     ReleaseStream(stream);
   };
   if (!AudioIO.QueryOutputFormat(&DeviceId, stream)) {
-    diag::ShowError(Owner, u"Format not support.", 0);
+    ShowQueryFailure(u"Format not support.");
     closeAfterFailure();
     return;
   }

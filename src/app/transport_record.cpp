@@ -46,7 +46,7 @@ bool CTransport::StartNewRecording() {
     return false;
   }
   if (!AudioIO.QueryInputFormat(&DeviceId, stream)) {
-    diag::ShowError(Owner, u"Format not support", 0);
+    ShowQueryFailure(u"Format not support");
     ReleaseStream(stream);
     return false;
   }

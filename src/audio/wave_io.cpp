@@ -125,14 +125,22 @@ void WaveIO::ResetState() {
   StopEvent.Set();
 }
 
+// A refusal is kept as the last error, so that the owner can tell a format
+// the device refuses from no device at all.
 bool WaveIO::QueryInputFormat(const uint32_t* deviceId, IAudioStream* stream) {
   if (deviceId == nullptr || stream == nullptr || stream->GetFormat() == nullptr) return false;
-  return platform::WaveInDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat())) == platform::kWaveOk;
+  const platform::WaveResult r = platform::WaveInDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat()));
+  if (r == platform::kWaveOk) return true;
+  errorDirection_ = WaveDirection::Input;
+  return Fail(r);
 }
 
 bool WaveIO::QueryOutputFormat(const uint32_t* deviceId, IAudioStream* stream) {
   if (deviceId == nullptr || stream == nullptr || stream->GetFormat() == nullptr) return false;
-  return platform::WaveOutDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat())) == platform::kWaveOk;
+  const platform::WaveResult r = platform::WaveOutDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat()));
+  if (r == platform::kWaveOk) return true;
+  errorDirection_ = WaveDirection::Output;
+  return Fail(r);
 }
 
 bool WaveIO::OpenOutputDevice(const WaveFormatEx& format) {

@@ -341,6 +341,7 @@ int VirtualWaveDevice::InputOpens() const {
 }
 
 WaveResult VirtualWaveDevice::CheckFormat(const WaveFormat& format) const {
+  if (failures_.noDevice != kWaveOk) return failures_.noDevice;
   if (failures_.refuseFormats) return kWaveBadFormat;
   if (failures_.refuseRate && format.samplesPerSec == failures_.refuseRate) return kWaveBadFormat;
   return CheckPcmFormat(format);

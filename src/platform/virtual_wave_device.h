@@ -72,6 +72,8 @@ struct VirtualWaveSignal {
 struct VirtualWaveFailures {
   WaveResult openOutput = kWaveOk;
   WaveResult openInput = kWaveOk;
+  // Every query and open fails with this (kWaveNoDriver: as without a sound device).
+  WaveResult noDevice = kWaveOk;
   bool refuseFormats = false;          // every query and open: kWaveBadFormat
   uint32_t refuseRate = 0;             // only this sample rate refused (0: none)
   // The buffer hand-over with this number (1 = the first after open) and every

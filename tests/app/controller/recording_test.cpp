@@ -9,6 +9,7 @@
 #include "app_fixture.h"
 #include "gsm_reference.h"
 #include "platform/registry.h"
+#include "platform/wave_types.h"
 
 namespace apptest {
 namespace {
@@ -157,6 +158,44 @@ TEST_F(RecordingTest, RecordPausesARecordingAndStartsOneWhileListening) {
     }
     EXPECT_TRUE(errors_.empty()) << errors_.front().toStdString();
     window_.reset();
+  }
+}
+
+// Each way a new recording can fail is told, and leaves nothing running.
+TEST_F(RecordingTest, EveryFailureOfANewRecordingIsToldAndLeavesNothingRunning) {
+  struct Case {
+    const char* what;
+    std::function<void(RecordingTest&)> arrange;
+    QString message;
+  };
+  const Case cases[] = {
+      {"format refused", [](RecordingTest& t) { t.device_->SetFailures({.refuseFormats = true}); },
+       "Format not support"},
+      {"no sound device", [](RecordingTest& t) { t.device_->SetFailures({.noDevice = platform::kWaveNoDriver}); },
+       "No sound device driver is present."},
+      {"device busy", [](RecordingTest& t) { t.device_->SetFailures({.openInput = platform::kWaveAllocated}); },
+       QString::fromStdU16String(platform::WaveErrorText(platform::kWaveAllocated))},
+      {"file cannot be made",
+       [](RecordingTest& t) {
+         fs::remove_all(t.DocumentsFolder());
+         testsupport::WriteHostFile(t.DocumentsFolder(), "a file where the folder goes");
+       },
+       "IAudioStream::Open(): failed\n\nNot a directory"},
+  };
+  Start();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    errors_.clear();
+    c.arrange(*this);
+    Tap(view::kRecordButton);
+    ASSERT_EQ(errors_.size(), 1u);
+    EXPECT_EQ(errors_[0], c.message);
+    EXPECT_EQ(audio::RecordingActive, 0);
+    EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
+    EXPECT_EQ(T().AudioIO.Stream.load(), nullptr);
+    EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
+    device_->SetFailures({});
+    fs::remove_all(DocumentsFolder());
   }
 }
 
