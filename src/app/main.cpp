@@ -1,6 +1,7 @@
 // quillon: the speech recorder. One copy per user; a second start brings the
 // running window to the front and ends with -1.
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 
 #include "app/controller.h"
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   QApplication::setDesktopFileName(QStringLiteral("quillon"));
+  // The program's icon, drawn at both sizes it has.
+  QIcon icon;
+  for (const char* size : {"48", "256"}) icon.addFile(QStringLiteral(":/skin/101-icon-%1.png").arg(QLatin1String(size)));
+  QApplication::setWindowIcon(icon);
 
   app::SingleInstance instance;
   if (instance.AskRunningCopy()) return -1;
