@@ -39,16 +39,6 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
     EXPECT_EQ(Captured(1 + padded), ReadForward(path));
     Finish(gsm);
   }
-
-  const std::string shorter = Recorded("short.wav", audio::kFormatPcm8k16, Numbered(640 + 200));
-  StartPlaying(stream_, shorter);  // shorter than the queue
-  EXPECT_TRUE(io_->Finished);
-  EXPECT_FALSE(io_->StopEvent.IsSet());  // what was queued is still to be heard
-  StepMs(40);
-  EXPECT_FALSE(io_->StopEvent.IsSet());
-  StepMs(12.5);
-  EXPECT_TRUE(io_->StopEvent.IsSet());
-  EXPECT_EQ(Captured(3), ReadForward(shorter));
 }
 
 // A file cut short underneath the open stream: what was read plays, then the
@@ -68,37 +58,22 @@ TEST_F(WaveIOPlaybackTest, AReadErrorStopsThePlaybackAndIsReportedNotTakenForThe
   EXPECT_TRUE(io_->ReadFailed) << "kept for the owner";
 }
 
-// 50 % of 16000 frames is frame 7999. Paused, the buffers already in the
-// device play first and nothing more is heard until the resume. Once the data
-// has run out, a seek back plays on instead of ending with the queued buffers.
-TEST_F(WaveIOPlaybackTest, SeeksWhilePlayingOrPausedContinueFromTheNewPosition) {
+// Once the data has run out, a seek back (also while paused) plays on instead
+// of ending with the buffers already queued. Where a seek lands is the
+// controller suite's.
+TEST_F(WaveIOPlaybackTest, ASeekAfterTheLastBlockWasReadPlaysOn) {
   for (bool paused : {false, true}) {
     SCOPED_TRACE(paused);
-    PlayNumbered(50);
-    StepMs(40);  // block 0 heard; blocks 1, 2, 3 in the device
-    ASSERT_TRUE(!paused || io_->Pause());
-    ASSERT_TRUE(io_->Seek(50));
-    if (paused) {
-      StepMs(200);
-      EXPECT_EQ(Captured(paused).size(), 640u);
-      ASSERT_TRUE(io_->Resume());
-    }
-    const size_t held = paused ? 4 : 1;
-    StepMs(40, static_cast<int>(held));
-    Bytes heard = Captured(paused);
-    ASSERT_EQ(heard.size(), 640u * (held + 1));
-    EXPECT_EQ(Range(heard, 0, held * 640), Blocks(0, held));
-    EXPECT_EQ(Range(heard, held * 640, heard.size()), Range(file_, 7999 * 2, 7999 * 2 + 640));
-
-    for (int i = 0; i < 100 && !io_->Finished; ++i) StepMs(40);
+    PlayNumbered(12);
+    for (int i = 0; i < 20 && !io_->Finished; ++i) StepMs(40);
     ASSERT_TRUE(io_->Finished);
     ASSERT_TRUE(!paused || io_->Pause());
     ASSERT_TRUE(io_->Seek(0));
     EXPECT_FALSE(io_->Finished);
     ASSERT_TRUE(!paused || io_->Resume());
     EXPECT_GT(StepUntilStop(40), 0);
-    heard = Captured(paused);
-    ASSERT_GE(heard.size(), file_.size() + 640 * 20);
+    const Bytes heard = Captured(paused);
+    ASSERT_GE(heard.size(), file_.size() + 640 * 8);
     EXPECT_EQ(Range(heard, heard.size() - file_.size(), heard.size()), file_);
     Finish(stream_);
   }
@@ -123,18 +98,6 @@ TEST_F(WaveIOPlaybackTest, ScansPlayAtTwiceTheRateForwardOrBackToTheStart) {
   const Bytes heard = Captured(3);
   ASSERT_EQ(heard.size(), 13u * 640);
   for (size_t b = 0; b < 13; ++b) EXPECT_EQ(Range(heard, b * 640, (b + 1) * 640), Blocks(12 - b)) << b;
-}
-
-TEST_F(WaveIOPlaybackTest, ErrorTextsFollowTheCodeAndTheDirection) {
-  io_->LastError = platform::kWaveBadFormat;
-  EXPECT_EQ(std::u16string(io_->GetErrorText()), u"Unknown WaveIO error.");
-  for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u, 999u}) {
-    io_->Direction = code % 2 ? audio::WaveDirection::Output : audio::WaveDirection::Input;
-    io_->LastError = code;
-    const char16_t* text = io_->GetErrorText();
-    EXPECT_EQ(text ? std::u16string(text) : u"-", code == 999 ? u"-" : platform::WaveErrorText(code)) << code;
-  }
-  io_->Direction = audio::WaveDirection::None;
 }
 
 // Close after a refused open has no device to close, but nothing may keep

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "audio/level_measure.h"
 #include "platform/last_error.h"
 #include "wave_io_test_fixture.h"
 
@@ -15,31 +14,10 @@ namespace {
 
 using WaveIORecordTest = WaveIOTest;
 
-// A close keeps the samples of the buffer being filled; the virtual input
-// is silent after the given bytes. GSM records amplified here.
-TEST_F(WaveIORecordTest, FilesHoldExactlyTheRecordedSamplesOrTheirCoding) {
-  Bytes input = Numbered(640 * 5 + 100);
-  device_->SetInputBytes(input);
-  StartRecordingTo(stream_, audio::kFormatPcm8k16);
-  StepMs(40, 8);
-  StepMs(10);
-  Finish(stream_);
-  input.resize(640 * 8 + 160, 0);
-  EXPECT_EQ(ReadForward(rec_), input);
-
-  input = AsBytes(SpeechLike(320 * 6));
-  device_->SetInputBytes(input);
-  settings::WriteAmplifyInput(settings_, 1);
-  StartRecordingTo(stream_, audio::kFormatGsm610);
-  StepMs(40, 6);
-  Finish(stream_);
-  audio::AmplifyBuffer(audio::GsmDeviceFormat(), input.data(), static_cast<uint32_t>(input.size()));
-  EXPECT_EQ(ReadBytes(rec_), ReadBytes(Recorded("ref.wav", audio::kFormatGsm610, input)));
-}
-
-// Pausing hands over the buffer being filled with what it holds; nothing is
-// taken in while paused, and Resume carries on where the input stopped.
-TEST_F(WaveIORecordTest, PauseKeepsThePartBufferAndResumeContinuesWithoutAGap) {
+// Pausing and closing hand over the buffer being filled with what it holds;
+// nothing is taken in while paused, and Resume carries on where the input
+// stopped. What a whole recording holds is the controller suite's.
+TEST_F(WaveIORecordTest, PauseAndCloseKeepThePartBufferAndResumeContinuesWithoutAGap) {
   const Bytes input = Numbered(640 * 8);
   device_->SetInputBytes(input);
   StartRecordingTo(stream_, audio::kFormatPcm8k16);
@@ -50,8 +28,9 @@ TEST_F(WaveIORecordTest, PauseKeepsThePartBufferAndResumeContinuesWithoutAGap) {
   EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 2 + 160));
   ASSERT_TRUE(io_->Resume());
   StepMs(40, 3);
+  StepMs(10);
   Finish(stream_);
-  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 5 + 160));
+  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 5 + 320));
 }
 
 // Speech-like bursts of 300 ms every 1800 ms after 600 ms of silence; a 40 ms
@@ -98,23 +77,21 @@ struct FillingDiskStream : audio::WaveFileStream {
   int writes = 0;
 };
 
-TEST_F(WaveIORecordTest, FailedWriteStopsTheRecordingAndTellsWhy) {
-  Bytes input = Numbered(640 * 10);
+// The message, the stopped view and the file's content are the controller
+// suite's; here the stop is signalled and nothing is written after the failure.
+TEST_F(WaveIORecordTest, AFailedWriteSignalsTheStopAndNothingIsWrittenAfterIt) {
+  const Bytes input = Numbered(640 * 10);
   device_->SetInputBytes(input);
   FillingDiskStream full;
   StartRecordingTo(full, audio::kFormatPcm8k16);
-  StepMs(40, 2);
-  EXPECT_FALSE(io_->StopEvent.IsSet());
-  StepMs(40);
-  EXPECT_TRUE(io_->WriteFailed);
-  EXPECT_EQ(io_->WriteError, ENOSPC);
+  StepMs(40, 3);
   EXPECT_TRUE(io_->StopEvent.IsSet());
+  EXPECT_EQ(io_->WriteError, ENOSPC);
   StepMs(40, 5);  // the buffers still in the device come back unwritten
-  EXPECT_EQ(full.writes, 3);
   Finish(full);
-  EXPECT_TRUE(io_->WriteFailed);  // still there for the owner's message
-  input.resize(640 * 2);
-  EXPECT_EQ(ReadForward(rec_), input);
+  EXPECT_EQ(full.writes, 3);
+  EXPECT_TRUE(io_->WriteFailed) << "kept for the owner's message";
+  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 2));
 }
 
 }  // namespace
