@@ -39,6 +39,15 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
     EXPECT_EQ(Captured(1 + padded), ReadForward(path));
     Finish(gsm);
   }
+
+  const std::string shorter = Recorded("short.wav", audio::kFormatPcm8k16, Numbered(640 + 200));
+  StartPlaying(stream_, shorter);  // shorter than the queue
+  EXPECT_TRUE(io_->Finished);
+  StepMs(40);
+  EXPECT_FALSE(io_->StopEvent.IsSet()) << "what was queued is still to be heard";
+  StepMs(12.5);
+  EXPECT_TRUE(io_->StopEvent.IsSet());
+  EXPECT_EQ(Captured(3), ReadForward(shorter));
 }
 
 // A file cut short underneath the open stream: what was read plays, then the
@@ -123,6 +132,10 @@ TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsTextAndVolumeWaitsForAD
   EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
   EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(platform::kWaveAllocated))
       << "the device's text, not the one for an error without a device";
+  for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u}) {
+    io_->LastError = code;
+    EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(code)) << code;
+  }
 
   device_->SetFailures({});
   EXPECT_EQ(device_->OutputVolume(), 0xFFFFFFFFu);
