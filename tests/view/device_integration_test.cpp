@@ -18,17 +18,9 @@
 #include "view/default_recorder.h"
 #include "view/error_box.h"
 #include "view/record_led.h"
-#include "view/time_text.h"
 #include "view/tray_led.h"
 
 namespace {
-
-TEST(TimeText, FormatsHoursMinutesSecondsWithoutLimitingHours) {
-  const struct { uint32_t seconds; std::u16string text; } cases[] = {
-      {0, u"00:00:00"}, {3661, u"01:01:01"}, {360000, u"100:00:00"}, {4294967295u, u"1193046:28:15"}};
-  for (const auto& c : cases) EXPECT_EQ(view::FormatTime(c.seconds), c.text) << c.seconds;
-  EXPECT_EQ(view::FormatTimeParen(59), u"(00:00:59)");
-}
 
 // The desktop's launcher reads this value: the program's path in double
 // quotes, or the platform's own command once switched off.
