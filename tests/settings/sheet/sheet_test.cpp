@@ -1,7 +1,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QPainter>
 #include <QPushButton>
 #include <QSlider>
 #include <QTimer>
@@ -11,7 +10,6 @@
 #include "settings/sheet/misc_page.h"
 #include "settings/sheet/settings_sheet.h"
 #include "sheet_fixture.h"
-#include "support/pixel_match.h"
 #include "view/default_recorder.h"
 
 namespace sheettest {
@@ -135,30 +133,6 @@ TEST_F(SheetTest, ArrowsHomeAndEndMoveTheFormatSlider) {
     QTest::keyClick(slider, key);
     EXPECT_EQ(slider->value(), position) << QKeySequence(key).toString().toStdString();
   }
-}
-
-// The line across at y 24 and, above it, the blue heading from x 8 on.
-TEST(PageHeading, BlackLineAtY24AndTheBlueHeadingFromX8) {
-  QImage image(240, 40, QImage::Format_RGB32);
-  image.fill(Qt::white);
-  QPainter painter(&image);
-  sheet::DrawPageHeading(painter, "Miscellaneous", 240);
-  painter.end();
-  int line = 0, solid = 0, stray = 0;
-  for (int y = 0; y < 40; ++y)
-    for (int x = 0; x < 240; ++x) {
-      const QRgb c = image.pixel(x, y);
-      if (y == 24) {
-        line += testsupport::PixelsClose(c, qRgb(0, 0, 0));
-      } else if (c != qRgb(255, 255, 255)) {
-        // anti-aliased edges lighter, but never another hue
-        stray += y > 24 || x < 8 || qBlue(c) < 156 || qRed(c) != qGreen(c);
-        solid += testsupport::PixelsClose(c, qRgb(0, 0, 156));
-      }
-    }
-  EXPECT_EQ(line, 240);
-  EXPECT_EQ(stray, 0);
-  EXPECT_GT(solid, 30);
 }
 
 }  // namespace
