@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "support/temp_roots.h"
 
@@ -45,27 +43,23 @@ class SettingsStoreTest : public ::testing::Test {
   testsupport::TempRoots roots_;
 };
 
+// The file as other copies of the program read it: each value at its offset,
+// each text followed by zeros only.
 TEST_F(SettingsStoreTest, DefaultsSitAtTheirOffsetsAndResetBindingsClearOnlyTheApplicationKeys) {
   SettingsStore store;
   EXPECT_EQ(std::u16string(store.Path), u"\\Program Files\\Quillon\\settings.dat");
   store.Record = Filled(0xAB);
   EXPECT_TRUE(store.SetDefaults());
   const std::string bytes = Bytes(store.Record);
-  auto intAt = [&bytes](size_t offset) {
-    int32_t value;
-    std::memcpy(&value, bytes.data() + offset, 4);
-    return value;
-  };
-  const std::pair<size_t, int32_t> ints[] = {{0, 100}, {4, 0},   {8, 1},   {12, 1},  {16, 1},
-                                             {20, 49}, {544, 3}, {548, 0}, {552, 0}};
-  for (const auto& [offset, value] : ints) EXPECT_EQ(intAt(offset), value) << "offset " << offset;
+  std::vector<int32_t> ints(bytes.size() / 4);
+  std::memcpy(ints.data(), bytes.data(), bytes.size() / 4 * 4);
+  for (auto [offset, value] : {std::pair{0, 100}, {4, 0}, {8, 1}, {12, 1}, {16, 1}, {20, 49}, {544, 3}, {548, 0},
+                               {552, 0}})
+    EXPECT_EQ(ints[offset / 4], value) << "offset " << offset;
   const int32_t keys[10] = {38, 40, 37, 39, 134, 193, 194, 195, 196, 197};
   const int32_t actions[10] = {4, 5, 7, 6, 2, 1, 3, 8, 9, 1};
-  for (size_t i = 0; i < 10; ++i) {
-    EXPECT_EQ(intAt(620 + 8 * i), keys[i]) << "entry " << i;
-    EXPECT_EQ(intAt(624 + 8 * i), actions[i]) << "entry " << i;
-  }
-  // Each text with its terminator, and every byte after it zero.
+  for (size_t i = 0; i < 10; ++i)
+    EXPECT_EQ(std::pair(ints[155 + 2 * i], ints[156 + 2 * i]), std::pair(keys[i], actions[i])) << "entry " << i;
   auto padded = [](std::u16string text, size_t size) {
     text.resize(size / 2);
     return std::string(reinterpret_cast<const char*>(text.data()), size);
@@ -92,9 +86,7 @@ TEST_F(SettingsStoreTest, FirstSaveCreatesTheFolderAndTheFirst700BytesOfLargeEno
   const std::optional<std::string> files[] = {record, record + "x", record.substr(0, 699), std::nullopt};
   for (const std::optional<std::string>& file : files) {
     std::filesystem::remove(SettingsFile());
-    if (file) {
-      ASSERT_TRUE(WriteHostFile(SettingsFile(), *file));
-    }
+    ASSERT_TRUE(!file || WriteHostFile(SettingsFile(), *file));
     const size_t size = file ? file->size() : 0;
     SettingsStore store;
     store.Record = Filled(0x5A);
@@ -103,6 +95,7 @@ TEST_F(SettingsStoreTest, FirstSaveCreatesTheFolderAndTheFirst700BytesOfLargeEno
   }
 }
 
+// A corrupt file must not make the program read past a text's array.
 TEST_F(SettingsStoreTest, UnterminatedTextsAreEndedInTheirLastElement) {
   SettingsRecord written = Varied();
   for (char16_t& c : written.Folder) c = u'x';
@@ -110,11 +103,9 @@ TEST_F(SettingsStoreTest, UnterminatedTextsAreEndedInTheirLastElement) {
   ASSERT_TRUE(WriteHostFile(SettingsFile(), Bytes(written)));
   SettingsStore store;
   ASSERT_TRUE(store.Load());
-  EXPECT_EQ(std::u16string(store.Record.Folder), std::u16string(259, u'x'));
-  EXPECT_EQ(std::u16string(store.Record.Storage), std::u16string(31, u'y'));
   written.Folder[259] = 0;
   written.Storage[31] = 0;
-  EXPECT_EQ(Bytes(store.Record), Bytes(written));  // nothing else changes
+  EXPECT_EQ(Bytes(store.Record), Bytes(written)) << "ended there, nothing else changed";
 }
 
 // A save that cannot be completed (a full disk) leaves the previous file whole.
@@ -123,16 +114,7 @@ TEST_F(SettingsStoreTest, FailedSaveKeepsThePreviousFile) {
   store.Record = Varied();
   ASSERT_TRUE(store.Save());
   store.Record = Filled(0x44);
-  rlimit old{};
-  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
-  rlimit small = old;
-  small.rlim_cur = 100;
-  auto* handler = std::signal(SIGXFSZ, SIG_IGN);
-  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-  const bool saved = store.Save();
-  setrlimit(RLIMIT_FSIZE, &old);
-  std::signal(SIGXFSZ, handler);
-  EXPECT_FALSE(saved);
+  EXPECT_FALSE(testsupport::UnderFileSizeLimit(100, [&] { return store.Save(); }));
   EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(Varied()));
   EXPECT_FALSE(std::filesystem::exists(SettingsFile() + ".new"));
 }
