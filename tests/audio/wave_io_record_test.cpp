@@ -1,12 +1,11 @@
-// Recording through WaveIO: the samples that reach the file, voice activation
-// and a write that fails.
+// Recording through WaveIO: pause, close and voice activation. What a whole
+// recording holds, and a write that fails (stopped, told, a valid file), are
+// the controller suite's.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cerrno>
 
-#include "platform/last_error.h"
 #include "wave_io_test_fixture.h"
 
 namespace audiotest {
@@ -16,7 +15,7 @@ using WaveIORecordTest = WaveIOTest;
 
 // Pausing and closing hand over the buffer being filled with what it holds;
 // nothing is taken in while paused, and Resume carries on where the input
-// stopped. What a whole recording holds is the controller suite's.
+// stopped.
 TEST_F(WaveIORecordTest, PauseAndCloseKeepThePartBufferAndResumeContinuesWithoutAGap) {
   const Bytes input = Numbered(640 * 8);
   device_->SetInputBytes(input);
@@ -65,33 +64,6 @@ TEST_F(WaveIORecordTest, VoiceActivationLeavesOutQuietBeyondTheHang) {
   for (auto block = data.begin(); block != data.end(); block += 640)
     heard += std::all_of(block, block + 640, [](uint8_t b) { return b == 0; }) ? '-' : 'v';
   EXPECT_EQ(heard, expected);
-}
-
-// Writes fail with "no space" after two; `writes` is read after the device settled.
-struct FillingDiskStream : audio::WaveFileStream {
-  bool Write(const void* samples, uint32_t frames) override {
-    if (++writes <= 2) return WaveFileStream::Write(samples, frames);
-    platform::SetLastError(ENOSPC);
-    return false;
-  }
-  int writes = 0;
-};
-
-// The message, the stopped view and the file's content are the controller
-// suite's; here the stop is signalled and nothing is written after the failure.
-TEST_F(WaveIORecordTest, AFailedWriteSignalsTheStopAndNothingIsWrittenAfterIt) {
-  const Bytes input = Numbered(640 * 10);
-  device_->SetInputBytes(input);
-  FillingDiskStream full;
-  StartRecordingTo(full, audio::kFormatPcm8k16);
-  StepMs(40, 3);
-  EXPECT_TRUE(io_->StopEvent.IsSet());
-  EXPECT_EQ(io_->WriteError, ENOSPC);
-  StepMs(40, 5);  // the buffers still in the device come back unwritten
-  Finish(full);
-  EXPECT_EQ(full.writes, 3);
-  EXPECT_TRUE(io_->WriteFailed) << "kept for the owner's message";
-  EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 2));
 }
 
 }  // namespace
