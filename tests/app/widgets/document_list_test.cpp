@@ -1,3 +1,6 @@
+// The document list on its own. Next/previous through the list, its refresh
+// when a recording starts and typed keys reaching the window are driven
+// through the main window in the controller suite.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,6 +23,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using Paths = std::vector<std::u16string>;
+using Log = std::vector<std::u16string>;
 
 // Runs the event loop until done() holds; false when a generous deadline
 // passes first. Only the outcome is checked, never how long it took.
@@ -78,17 +82,16 @@ class DocumentListTest : public ::testing::Test {
   testsupport::TempRoots roots;  // one card, "Storage Card"
   std::vector<std::u16string> errors;
   Notes notes;
-  std::vector<std::u16string> log;
+  Log log;
 };
 
 // Numbers in names sort by value, letter case aside; the row shows the name
 // without its extension.
 TEST_F(DocumentListTest, ListsTheWavFilesOfAFolderInNaturalOrder) {
-  for (const char* skipped : {"Quillon/notes.txt", "Quillon/.hidden.wav", "Quillon/back\\slash.wav"})
-    Doc(skipped);
+  for (const char* name : {"notes.txt", ".hidden.wav", "back\\slash.wav", "Recording100.wav", "Recording99.wav",
+                           "recording00.WAV"})
+    Doc(std::string("Quillon/") + name);
   fs::create_directories(roots.Documents() + "/Quillon/folder.wav");
-  for (const char* name : {"Quillon/Recording100.wav", "Quillon/Recording99.wav", "Quillon/recording00.WAV"})
-    Doc(name);
   app::DocumentList list(nullptr, u"Quillon");
   EXPECT_EQ(Listed(list), (Paths{Rec(u"recording00.WAV"), Rec(u"Recording99.wav"), Rec(u"Recording100.wav")}));
   EXPECT_EQ(list.findChild<QTreeWidget*>()->topLevelItem(0)->text(0), QStringLiteral("recording00"));
@@ -100,8 +103,8 @@ TEST_F(DocumentListTest, AFolderNameListsItsFoldersAndAnUnknownOneListsAllFolder
   Doc("e.wav", true);
   const std::u16string card = u"\\Storage Card\\Quillon\\d.wav";
   const Paths all = {Docs(u"a.wav"), Rec(u"b.wav"), Docs(u"Other\\c.wav"), card};
-  const struct { std::u16string asked; std::u16string listed; Paths paths; } cases[] = {
-      {u"All Folders", u"All Folders", all},     {u"quillon", u"Quillon", {Rec(u"b.wav")}},
+  const struct { std::u16string asked, listed; Paths paths; } cases[] = {
+      {u"All Folders", u"All Folders", all},         {u"quillon", u"Quillon", {Rec(u"b.wav")}},
       {u"Other", u"Other", {Docs(u"Other\\c.wav")}}, {u"Storage Card", u"Storage Card", {card}},
       {u"Records", u"All Folders", all}};
   for (const auto& c : cases) {
@@ -114,30 +117,12 @@ TEST_F(DocumentListTest, AFolderNameListsItsFoldersAndAnUnknownOneListsAllFolder
   QStringList entries;
   for (int i = 0; i < chooser->count(); ++i) entries << chooser->itemText(i);
   EXPECT_EQ(entries, (QStringList{"All Folders", "Other", "Quillon", "Storage Card"}));
-  EXPECT_EQ(chooser->currentText(), QStringLiteral("All Folders"));
-}
-
-TEST_F(DocumentListTest, SelectNextAndPreviousStopAtTheEdges) {
-  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav", "Quillon/C.wav"}) Doc(name);
-  app::DocumentList list(nullptr, u"Quillon");
-  for (const auto& [selected, path] : {std::pair{2, Rec(u"C.wav")}, {3, u""}, {-1, u""}}) {
-    list.Select(selected);
-    EXPECT_EQ(list.SelectedPath(), path) << selected;
-  }
-  const struct { int from, next, previous; } steps[] = {{-1, 0, -1}, {1, 2, 0}, {2, 2, 1}, {7, 7, 2}};
-  for (auto [from, next, previous] : steps) {
-    int n = from, p = from;
-    list.Next(&n);
-    list.Previous(&p);
-    EXPECT_EQ(std::pair(n, p), std::pair(next, previous)) << from;
-  }
 }
 
 // A fresh machine: no documents folder, so nothing to list until it appears.
 TEST_F(DocumentListTest, AMissingDocumentsFolderListsNothingUntilItAppears) {
   fs::remove_all(roots.Documents());
   app::DocumentList list(nullptr, u"Quillon");
-  EXPECT_EQ(list.Count(), 0);
   int index = 5;
   list.Next(&index);
   list.Previous(&index);
@@ -147,14 +132,14 @@ TEST_F(DocumentListTest, AMissingDocumentsFolderListsNothingUntilItAppears) {
   EXPECT_EQ(Listed(list), Paths{Rec(u"Recording00.wav")});
 }
 
+// The refresh a new recording asks for must not report the file that
+// vanished meanwhile, or the recording would stop itself at once.
 TEST_F(DocumentListTest, RefreshKeepsTheSelectedFileAndNeverReportsAChange) {
   const std::string gone = Doc("Quillon/A.wav");
   Doc("Quillon/C.wav");
   app::DocumentList list(nullptr, u"Quillon");
   Record(list);
   list.Select(1);
-  // A recording starts: the transport refreshes once its file is there;
-  // meanwhile another file went away.
   Doc("Quillon/B.wav");
   fs::remove(gone);
   list.Refresh();
@@ -168,8 +153,7 @@ TEST_F(DocumentListTest, RefreshKeepsTheSelectedFileAndNeverReportsAChange) {
 }
 
 TEST_F(DocumentListTest, DeleteAsksThenStopsTheFileBeforeDeletingAndReportsTheChange) {
-  const std::string b = Doc("Quillon/B.wav");
-  for (const char* name : {"Quillon/A.wav", "Quillon/C.wav"}) Doc(name);
+  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav", "Quillon/C.wav"}) Doc(name);
   app::DocumentList list(nullptr, u"Quillon");
   Record(list);
   std::vector<QString> asked;
@@ -181,7 +165,6 @@ TEST_F(DocumentListTest, DeleteAsksThenStopsTheFileBeforeDeletingAndReportsTheCh
   list.Select(1);
   EXPECT_FALSE(list.DeleteItem(1));
   EXPECT_FALSE(list.DeleteItem(3));
-  EXPECT_TRUE(fs::exists(b));
   EXPECT_TRUE(log.empty()) << "declined: nothing stopped, nothing reported";
 
   answer = true;
@@ -193,22 +176,22 @@ TEST_F(DocumentListTest, DeleteAsksThenStopsTheFileBeforeDeletingAndReportsTheCh
   });
   EXPECT_TRUE(list.DeleteItem(1));
   EXPECT_EQ(asked, (std::vector<QString>{"B", "B"}));
-  EXPECT_FALSE(fs::exists(b));
   EXPECT_EQ(Listed(list), (Paths{Rec(u"0.wav"), Rec(u"A.wav"), Rec(u"C.wav")}));
-  EXPECT_EQ(log, (std::vector<std::u16string>{u"before " + Rec(u"B.wav"), u"notify " + Rec(u"B.wav")}));
+  EXPECT_EQ(log, (Log{u"before " + Rec(u"B.wav"), u"notify " + Rec(u"B.wav")}));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 2, Rec(u"B.wav")}}));
   EXPECT_EQ(list.SelectedPath(), Rec(u"C.wav")) << "the selection passes to the next row";
   EXPECT_TRUE(errors.empty());
 }
 
+// Typed in place, the new name's keys are not passed on as key actions.
 TEST_F(DocumentListTest, RenameRefusesBadNamesAndRenamesOnDiskKeepingTheExtension) {
   Doc("Quillon/Recording00.wav");
   Doc("Quillon/Recording01.WAV");
   app::DocumentList list(nullptr, u"Quillon");
   Record(list);
-  const std::u16string invalid = u"A name cannot contain \\ or / or control characters.";
   const struct { const char* name; std::u16string message; } refused[] = {
-      {"  .wav ", u"Type a name for the recording."}, {"a\\b", invalid},
+      {"  .wav ", u"Type a name for the recording."},
+      {"a\\b", u"A name cannot contain \\ or / or control characters."},
       {"RECORDING00", u"A recording named \"RECORDING00\" already exists in this folder."}};
   for (const auto& c : refused) {
     errors.clear();
@@ -221,40 +204,31 @@ TEST_F(DocumentListTest, RenameRefusesBadNamesAndRenamesOnDiskKeepingTheExtensio
   list.Select(1);
   EXPECT_TRUE(list.RenameItem(1, QStringLiteral(" Interview.wav ")));
   EXPECT_TRUE(fs::exists(roots.Documents() + "/Quillon/Interview.WAV"));
-  EXPECT_FALSE(fs::exists(roots.Documents() + "/Quillon/Recording01.WAV"));
-  EXPECT_EQ(log, (std::vector<std::u16string>{u"before " + Rec(u"Recording01.WAV"),
-                                              u"notify " + Rec(u"Recording01.WAV")}));
+  EXPECT_EQ(log, (Log{u"before " + Rec(u"Recording01.WAV"), u"notify " + Rec(u"Recording01.WAV")}));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 1, Rec(u"Recording01.WAV")}}));
   EXPECT_EQ(list.SelectedPath(), Rec(u"Interview.WAV"));
   EXPECT_TRUE(list.RenameItem(0, QStringLiteral("INTERVIEW"))) << "a file may change its own letter case";
   EXPECT_EQ(list.PathAt(0), Rec(u"INTERVIEW.WAV"));
-}
 
-TEST_F(DocumentListTest, InPlaceEditingRenamesWithoutPassingTheTypedKeysOn) {
-  Doc("Quillon/Recording00.wav");
-  app::DocumentList list(nullptr, u"Quillon");
   list.show();
   int forwarded = 0;
   list.SetKeyForward([&](QKeyEvent*) { ++forwarded; });
   auto* tree = list.findChild<QTreeWidget*>();
-  tree->editItem(tree->topLevelItem(0), 0);
+  tree->editItem(tree->topLevelItem(1), 0);
   auto* editor = tree->viewport()->findChild<QLineEdit*>();
   ASSERT_NE(editor, nullptr);
   editor->selectAll();
   QTest::keyClicks(editor, QStringLiteral("Memo"));
   QTest::keyClick(editor, Qt::Key_Return);
-  ASSERT_TRUE(WaitFor([&] { return list.PathAt(0) == Rec(u"Memo.wav"); }));
-  EXPECT_TRUE(fs::exists(roots.Documents() + "/Quillon/Memo.wav"));
+  ASSERT_TRUE(WaitFor([&] { return list.PathAt(1) == Rec(u"Memo.wav"); }));
   EXPECT_EQ(forwarded, 0);
 }
 
 TEST_F(DocumentListTest, FollowsFilesThatOtherProgramsAddRemoveAndRename) {
-  const std::string a = Doc("Quillon/A.wav");
-  const std::string b = Doc("Quillon/B.wav");
+  const std::string a = Doc("Quillon/A.wav"), b = Doc("Quillon/B.wav");
   app::DocumentList list(nullptr, u"All Folders");
   Record(list);
   list.Select(1);
-
   Doc("Quillon/C.wav");
   Doc("Quillon/D.wav", true);  // the card's recording folder appears too
   ASSERT_TRUE(WaitFor([&] { return list.Count() == 4; }));
@@ -263,9 +237,7 @@ TEST_F(DocumentListTest, FollowsFilesThatOtherProgramsAddRemoveAndRename) {
   fs::remove(a);
   ASSERT_TRUE(WaitFor([&] { return !notes.empty(); }));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"A.wav")}}));
-  EXPECT_EQ(list.Count(), 3);
   EXPECT_EQ(list.SelectedPath(), Rec(u"B.wav")) << "the selection stays on its file";
-
   notes.clear();
   fs::rename(b, roots.Documents() + "/Quillon/E.wav");
   ASSERT_TRUE(WaitFor([&] { return list.PathAt(2) == Rec(u"E.wav"); }));
@@ -280,15 +252,13 @@ TEST_F(DocumentListTest, PickingAnotherFolderReportsItsName) {
   auto* chooser = list.findChild<QComboBox*>();
   QTest::keyClick(chooser, Qt::Key_Down);  // "Other"
   EXPECT_EQ(notes, (Notes{{app::kDocListFolderChanged, -1, u"Other"}}));
-  EXPECT_EQ(list.Folder(), u"Other");
   EXPECT_EQ(Listed(list), Paths{Docs(u"Other\\B.wav")});
   emit chooser->activated(chooser->currentIndex());
   EXPECT_EQ(notes.size(), 1u) << "the same folder again is no change";
 }
 
 // Return on an item only activates it (passed on as well, Play/Pause would
-// pause at once what it started); on no item it is an ordinary key. Keys
-// typed in the list reaching the window once are the controller suite's.
+// pause at once what it started); on no item it is an ordinary key.
 TEST_F(DocumentListTest, ReturnOnAnItemOnlyActivatesItAndDeleteAsksThenDeletes) {
   for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
   app::DocumentList list(nullptr, u"Quillon");
@@ -314,6 +284,8 @@ TEST_F(DocumentListTest, ReturnOnAnItemOnlyActivatesItAndDeleteAsksThenDeletes) 
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"A.wav")}}));
 }
 
+// A desktop user's double click, with or without a second press before the
+// double-click event, plays once and does not pause at once.
 TEST_F(DocumentListTest, ATapActivatesOnceAndEveryPenDownIsReported) {
   for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
   app::DocumentList list(nullptr, u"Quillon");
@@ -325,12 +297,9 @@ TEST_F(DocumentListTest, ATapActivatesOnceAndEveryPenDownIsReported) {
   QWidget* viewport = tree->viewport();
   const QPoint first = tree->visualItemRect(tree->topLevelItem(0)).center();
   const QPoint second = tree->visualItemRect(tree->topLevelItem(1)).center();
-
   QTest::mouseClick(viewport, Qt::LeftButton, {}, second);
   EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 1, Rec(u"B.wav")}}));
   EXPECT_EQ(penDowns, 1);
-  // A desktop user's double click, with or without a second press before the
-  // double-click event: it plays once and does not pause at once.
   for (const bool secondPress : {false, true}) {
     notes.clear();
     QTest::mouseClick(viewport, Qt::LeftButton, {}, first);
