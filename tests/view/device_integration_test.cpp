@@ -13,30 +13,11 @@
 #include <QWidget>
 
 #include "diag/show_error.h"
-#include "platform/registry.h"
-#include "support/temp_roots.h"
-#include "view/default_recorder.h"
 #include "view/error_box.h"
 #include "view/record_led.h"
 #include "view/tray_led.h"
 
 namespace {
-
-// The desktop's launcher reads this value: the program's path in double
-// quotes, or the platform's own command once switched off.
-TEST(DefaultRecorder, OnWritesTheQuotedProgramPathAndOffThePlatformCommand) {
-  testsupport::TempRoots roots;
-  roots.RemoveConfig();  // the key and its folder are created on the way
-  EXPECT_FALSE(view::IsDefaultRecorder());
-  ASSERT_TRUE(view::SetDefaultRecorder(true));
-  const std::u16string program = QCoreApplication::applicationFilePath().toStdU16String();
-  ASSERT_FALSE(program.empty());
-  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), u"\"" + program + u"\"");
-  EXPECT_TRUE(view::IsDefaultRecorder());
-  ASSERT_TRUE(view::SetDefaultRecorder(false));
-  EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), u"\"\\Windows\\AppButtons\\Record.lnk\" -b");
-  EXPECT_FALSE(view::IsDefaultRecorder());
-}
 
 TEST(RecordLed, OnlyAnInstalledTrayLampCountsAndItBlinksAsLastAsked) {
   EXPECT_EQ(view::LedCount(), 0);

@@ -225,8 +225,8 @@ TEST_F(MonitorThreadTest, AnEndRunAtOnceThatStartsAFileEndingAtOnceEndsItToo) {
   EXPECT_TRUE(WaitFor([&] { return io().Direction.load() == audio::WaveDirection::None; }, false));
 }
 
-// A file cut short while it plays: the failure is shown on the UI thread with
-// the system's text, and it is no end of playback.
+// A file cut short while it plays: what was read plays, then the failure is
+// shown on the UI thread with the system's text, and it is no end of playback.
 TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
   std::vector<std::u16string> errors;  // UI thread only
   diag::SetErrorPresenter([&](void*, const std::u16string& text) {
@@ -243,6 +243,8 @@ TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
   ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
   EXPECT_EQ(errors, std::vector<std::u16string>{u"IAudioStream::Read(): failed.\n\nInput/output error"});
   EXPECT_EQ(transport_.endCount, 0);
+  EXPECT_FALSE(io().Finished.load());
+  EXPECT_EQ(device_->LastCapture().bytes.size(), 640u * 10);
   EXPECT_EQ(io().Direction.load(), audio::WaveDirection::Output) << "left to the owner to close";
   diag::SetErrorPresenter(nullptr);
 }

@@ -26,22 +26,19 @@ namespace {
 using sheet::AboutPage;
 using sheet::MiscPage;
 
+// The desktop's launcher reads the entry: the program's path in double
+// quotes, or the platform's own command once switched off.
 TEST_F(SheetTest, RecorderBoxFollowsTheEntryAndEveryApplyRewritesIt) {
-  const std::u16string quoted = view::QuotedProgramPath();
-  const struct {
-    std::optional<std::u16string> entry;
-    bool ticked;
-  } cases[] = {
+  const std::u16string quoted = u"\"" + QCoreApplication::applicationFilePath().toStdU16String() + u"\"";
+  const struct { std::optional<std::u16string> entry; bool ticked; } cases[] = {
       {quoted, true},
       {QString::fromStdU16String(quoted).toUpper().toStdU16String(), false},
       {quoted.substr(1, quoted.size() - 2), false},  // without the quotes
       {std::nullopt, false},
   };
   for (const auto& c : cases) {
-    testsupport::WriteHostFile(roots_.Config() + "/registry.txt", "");
-    if (c.entry) {
-      ASSERT_TRUE(platform::Registry::WriteDefault(view::kRecordButtonKey, *c.entry));
-    }
+    roots_.RemoveConfig();  // the store and its folder are made on the way
+    ASSERT_TRUE(!c.entry || platform::Registry::WriteDefault(view::kRecordButtonKey, *c.entry));
     store_.Record.AmplifyOutput = c.ticked ? 5 : 0;
     Open(2);
     auto* misc = PageAt<MiscPage>(2);
@@ -51,7 +48,7 @@ TEST_F(SheetTest, RecorderBoxFollowsTheEntryAndEveryApplyRewritesIt) {
     ASSERT_TRUE(platform::Registry::WriteDefault(view::kRecordButtonKey, u"changed meanwhile"));
     Switch(0);
     EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey),
-              c.ticked ? quoted : std::u16string(view::kPlatformRecorderCommand));
+              c.ticked ? quoted : u"\"\\Windows\\AppButtons\\Record.lnk\" -b");
     EXPECT_EQ(store_.Record.AmplifyOutput, c.ticked ? 1 : 0);
     EXPECT_EQ(view::ApplicationKeysOwner(), sheet_.get()) << "the keys are grabbed for the page's parent";
   }
