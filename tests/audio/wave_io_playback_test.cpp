@@ -1,12 +1,9 @@
 // Playback through WaveIO: what reaches the device, the end of the data,
-// pause, seek, scans, volume, failures and their texts.
+// pause, seek, scans, volume, failures and their texts. A read failing
+// part-way is the monitor suite's, where it is also shown.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <cerrno>
-
-#include "platform/last_error.h"
 #include "wave_io_test_fixture.h"
 
 namespace audiotest {
@@ -48,23 +45,6 @@ TEST_F(WaveIOPlaybackTest, FilesReachTheDeviceExactlyAsReadAndStopAfterTheLastBu
   StepMs(12.5);
   EXPECT_TRUE(io_->StopEvent.IsSet());
   EXPECT_EQ(Captured(3), ReadForward(shorter));
-}
-
-// A file cut short underneath the open stream: what was read plays, then the
-// playback stops as a user's stop does, with the system's reason to show.
-TEST_F(WaveIOPlaybackTest, AReadErrorStopsThePlaybackAndIsReportedNotTakenForTheEnd) {
-  PlayNumbered(20);
-  StepMs(40, 3);  // blocks 3 to 5 in the device
-  ASSERT_EQ(::truncate(path_.c_str(), 44 + 640 * 8 + 100), 0);
-  EXPECT_EQ(StepUntilStop(40), 5);
-  EXPECT_FALSE(io_->Finished);
-  EXPECT_TRUE(io_->ReadFailed);
-  EXPECT_EQ(io_->ReadError, EIO);
-  ASSERT_NE(io_->GetErrorText(), nullptr);
-  EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::SystemErrorText(EIO));
-  EXPECT_EQ(Captured(), Blocks(0, 8));
-  Finish(stream_);
-  EXPECT_TRUE(io_->ReadFailed) << "kept for the owner";
 }
 
 // Once the data has run out, a seek back (also while paused) plays on instead
