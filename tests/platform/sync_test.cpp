@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "platform/last_error.h"
 
@@ -45,21 +44,6 @@ TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
     EXPECT_EQ(WaitAny(list, count, 0), kWaitFailed) << count;
     EXPECT_EQ(GetLastError(), EINVAL) << count;
   }
-}
-
-TEST(CriticalSectionTest, IsRecursiveAndExcludesOtherThreads) {
-  CriticalSection section;
-  auto tryFromOtherThread = [&section] {
-    bool got = false;
-    std::thread([&] { if ((got = section.TryEnter())) section.Leave(); }).join();
-    return got;
-  };
-  section.Enter();
-  section.Enter();
-  section.Leave();
-  EXPECT_FALSE(tryFromOtherThread());
-  section.Leave();
-  EXPECT_TRUE(tryFromOtherThread());
 }
 
 }  // namespace
