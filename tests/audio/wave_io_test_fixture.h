@@ -1,5 +1,6 @@
 #pragma once
-// WaveIO on the virtual waveform device with its clock stepped by hand.
+// WaveIO on the virtual waveform device with its clock stepped by hand, and
+// the fields its owner hands over (the audio and monitor suites share it).
 
 #include <gtest/gtest.h>
 
@@ -30,12 +31,13 @@ class WaveIOTest : public ::testing::Test {
     platform::InstallWaveBackend(nullptr);
   }
 
-  // Hands over the stream and the owner's fields; a close takes them back.
+  // Hands over the stream and the owner's fields (the meter unless a view's
+  // is attached); a close takes them back.
   void Attach(audio::IAudioStream* stream) {
     io_->Stream = stream;
     io_->DeviceId = &deviceId_;
     io_->FormatSlot = &deviceFormat_;
-    io_->LevelMeter = &meter_;
+    if (io_->LevelMeter == nullptr) io_->LevelMeter = &meter_;
     io_->Settings = &settings_;
   }
   std::string Recorded(const std::string& name, uint32_t formatId, const Bytes& bytes) {
