@@ -3,7 +3,6 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSlider>
-#include <QTimer>
 
 #include "platform/registry.h"
 #include "settings/sheet/general_page.h"
@@ -46,18 +45,6 @@ TEST_F(SheetTest, OpensAtItsStartPageWithTabOrderAndHelpOnEveryPage) {
   QStringList tabs;
   for (int i = 0; i < sheet_->TabBar()->count(); ++i) tabs << sheet_->TabBar()->tabText(i);
   EXPECT_EQ(tabs, QStringList({"General", "Buttons", "Misc", "About"}));
-
-  // "About..." runs the modal sheet at page 3.
-  QString shown;
-  QTimer::singleShot(0, [&] {
-    auto* modal = qobject_cast<SettingsSheet*>(QApplication::activeModalWidget());
-    ASSERT_TRUE(modal != nullptr && modal->parentWidget() == &owner_);
-    shown = modal->ShownPage()->Heading();
-    modal->OkButton()->click();
-  });
-  store_.StartPage = 3;
-  EXPECT_EQ(sheet::RunSettingsSheet(&owner_, &store_), QDialog::Accepted);
-  EXPECT_EQ(shown, "About");
 }
 
 // Records what the record holds when a page shows.
@@ -84,29 +71,20 @@ TEST_F(SheetTest, LeavingAPageWritesItsValuesBeforeTheNextPageShows) {
 }
 
 TEST_F(SheetTest, EveryWayOfClosingAppliesTheShownPage) {
-  const struct {
-    const char* how;
-    std::function<void(SettingsSheet&)> close;
-    int result;
-  } ways[] = {
+  const struct { const char* how; std::function<void(SettingsSheet&)> close; int result; } ways[] = {
       {"OK", [](SettingsSheet& s) { s.OkButton()->click(); }, QDialog::Accepted},
-      {"Return", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Return); },
-       QDialog::Accepted},
-      {"Escape", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Escape); },
-       QDialog::Rejected},
+      {"Return", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Return); }, QDialog::Accepted},
+      {"Escape", [](SettingsSheet& s) { QTest::keyClick(s.focusWidget(), Qt::Key_Escape); }, QDialog::Rejected},
       {"window closed", [](SettingsSheet& s) { s.close(); }, QDialog::Rejected},
   };
   for (const auto& way : ways) {
     store_.Record.LedBlink = 1;
-    ASSERT_TRUE(platform::Registry::WriteDefault(view::kRecordButtonKey, u"untouched"));
     SettingsSheet& sheet = Open(2);
     PageAt<sheet::MiscPage>(2)->LedBlinkBox()->setChecked(false);
     way.close(sheet);
     EXPECT_FALSE(sheet.isVisible()) << way.how;
     EXPECT_EQ(sheet.result(), way.result) << way.how;
     EXPECT_EQ(store_.Record.LedBlink, 0) << way.how;
-    EXPECT_EQ(platform::Registry::ReadDefault(view::kRecordButtonKey), view::kPlatformRecorderCommand)
-        << way.how;
   }
 }
 
