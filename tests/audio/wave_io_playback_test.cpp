@@ -68,27 +68,6 @@ TEST_F(WaveIOPlaybackTest, ASeekAfterTheLastBlockWasReadPlaysOn) {
   }
 }
 
-TEST_F(WaveIOPlaybackTest, ScansPlayAtTwiceTheRateForwardOrBackToTheStart) {
-  PlayNumbered(30);
-  EXPECT_FALSE(io_->StopScan()) << "no scan to stop";
-  EXPECT_EQ(io_->GetErrorText(), nullptr);
-  StepMs(40);  // block 0 heard, blocks 1 to 3 read
-  ASSERT_TRUE(io_->StartScan(audio::ScanForward));
-  EXPECT_EQ(device_->LastCapture().format.samplesPerSec, 16000u);
-  StepMs(20, 2);
-  EXPECT_EQ(Captured(1), Blocks(4, 2));  // 640 bytes every 20 ms
-  ASSERT_TRUE(io_->StopScan());
-  StepMs(40);
-  EXPECT_EQ(Captured(2), Blocks(9));  // blocks 6 to 8 were taken back by the reset
-
-  ASSERT_TRUE(io_->StartScan(audio::ScanBackward));  // the stream stands after block 12
-  EXPECT_GT(StepUntilStop(20), 0);
-  EXPECT_FALSE(io_->Finished);  // the start, not the end of the data
-  const Bytes heard = Captured(3);
-  ASSERT_EQ(heard.size(), 13u * 640);
-  for (size_t b = 0; b < 13; ++b) EXPECT_EQ(Range(heard, b * 640, (b + 1) * 640), Blocks(12 - b)) << b;
-}
-
 // Close after a refused open has no device to close, but nothing may keep
 // pointing into the stream its owner deletes next; the failure stays readable.
 // The volume reaches only an open device.
@@ -112,10 +91,6 @@ TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsTextAndVolumeWaitsForAD
   EXPECT_EQ(io_->LastError, platform::kWaveAllocated);
   EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(platform::kWaveAllocated))
       << "the device's text, not the one for an error without a device";
-  for (uint32_t code : {1u, 2u, 4u, 5u, 6u, 7u, 11u, 12u, 32u, 33u, 34u}) {
-    io_->LastError = code;
-    EXPECT_EQ(std::u16string(io_->GetErrorText()), platform::WaveErrorText(code)) << code;
-  }
 
   device_->SetFailures({});
   EXPECT_EQ(device_->OutputVolume(), 0xFFFFFFFFu);
@@ -127,9 +102,12 @@ TEST_F(WaveIOPlaybackTest, RefusedOpenLeavesTheCodeAndItsTextAndVolumeWaitsForAD
 }
 
 // A scan switched while paused reopens the device: it stays paused, with
-// the blocks that follow queued in order for Resume.
+// the blocks that follow queued in order for Resume. Scans at double rate
+// both ways are the controller suite's.
 TEST_F(WaveIOPlaybackTest, ScansSwitchedWhilePausedStayPausedUntilResume) {
   PlayNumbered(40);
+  EXPECT_FALSE(io_->StopScan()) << "no scan to stop";
+  EXPECT_EQ(io_->GetErrorText(), nullptr);
   StepMs(40);  // block 0 heard
   ASSERT_TRUE(io_->Pause());
   ASSERT_TRUE(io_->StartScan(audio::ScanForward));  // blocks 1 to 3 taken back; 4 to 6 queued
