@@ -16,7 +16,6 @@ namespace platform {
 namespace {
 
 namespace fs = std::filesystem;
-using testsupport::ReadHostFile;
 using testsupport::WriteHostFile;
 
 TEST(DevicePathsTest, MapsEachRootAndNothingOutsideThem) {
@@ -50,31 +49,7 @@ class FileTest : public ::testing::Test {
   }
   std::string Docs(const char* name) const { return roots_.Documents() + "/" + name; }
   testsupport::TempRoots roots_;
-  uint32_t done_ = 0;
 };
-
-TEST_F(FileTest, OpenModes) {
-  ASSERT_TRUE(WriteHostFile(Docs("x.txt"), "old content"));
-  File file;
-  ASSERT_TRUE(file.Open(u"\\My Documents\\x.txt", FileAccess::Write));  // truncates
-  EXPECT_EQ(ReadHostFile(Docs("x.txt")), "");
-  ExpectError(file.Open(u"\\My Documents\\x.txt", FileAccess::CreateNew), EEXIST);
-  EXPECT_TRUE(file.Open(u"\\My Documents\\y.txt", FileAccess::CreateNew));
-  ExpectError(file.Open(u"\\My Documents\\missing.txt", FileAccess::ReadWrite), ENOENT);
-  ExpectError(file.Open(u"\\My Documents", FileAccess::Read), EISDIR);
-
-  ASSERT_TRUE(WriteHostFile(Docs("x.txt"), "abc"));
-  ASSERT_TRUE(file.Open(u"\\My Documents\\x.txt", FileAccess::ReadWrite));
-  ASSERT_TRUE(file.Seek(0, SeekOrigin::End));
-  ASSERT_TRUE(file.Write("d", 1, &done_));
-  ExpectError(file.Seek(-1, SeekOrigin::Begin), EINVAL);
-  File moved(std::move(file));  // the moved-from file no longer owns the descriptor
-  EXPECT_FALSE(file.IsValid());
-  moved.Close();
-  EXPECT_EQ(ReadHostFile(Docs("x.txt")), "abcd");
-  ASSERT_TRUE(file.Open(u"\\My Documents\\x.txt", FileAccess::Read));
-  ExpectError(file.Write("e", 1, &done_), EBADF);
-}
 
 TEST_F(FileTest, AttributesFoldersAndFreeSpaceAndAMissingDocumentsFolderIsMade) {
   EXPECT_EQ(GetFileAttributes(u"\\My Documents\\Quillon"), kInvalidAttributes);

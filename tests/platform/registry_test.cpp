@@ -41,14 +41,5 @@ TEST_F(RegistryTest, ValuesRoundTripThroughAPlainTextStore) {
   EXPECT_EQ(GetLastError(), ENOENT);
 }
 
-TEST_F(RegistryTest, FirstWriteCreatesTheConfigurationFolder) {
-  roots_.RemoveConfig();
-  EXPECT_EQ(Registry::ReadDefault(kRecordKey), std::nullopt);
-  ASSERT_TRUE(Registry::WriteDefault(kRecordKey, u"x"));
-  // Only the store is left behind, no temporary file.
-  EXPECT_EQ(std::distance(fs::directory_iterator(roots_.Config()), fs::directory_iterator()), 1);
-  EXPECT_TRUE(fs::is_regular_file(roots_.Config() + "/registry.txt"));
-}
-
 }  // namespace
 }  // namespace platform
