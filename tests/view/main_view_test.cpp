@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
 #include <tuple>
 #include <utility>
 #include <vector>
@@ -199,30 +198,6 @@ TEST_F(InitialisedView, MeterColumnsAndVasBarFollowTheLevelAndADisabledMeterEras
   EXPECT_FALSE(meter.AboveThreshold);
   EXPECT_EQ(shown(0, 0, 0), 0);
   audio::VasEnabled = 0;
-}
-
-TEST_F(InitialisedView, TextAndIconsDrawInsideTheirAreasAndReplaceWhatWasThere) {
-  view.ShowTime(u"88:88:88");
-  const QRect area(33, 33, 115 - 33, 52 - 33);
-  EXPECT_GT(Mismatches(area, SkinPixel), 40) << "drawn";
-  const QImage shown = view.Snapshot();
-  const auto inside = [&](int x, int y) { return area.contains(x, y) ? shown.pixel(x, y) : SkinPixel(x, y); };
-  EXPECT_EQ(CountMismatches(shown, shown.rect(), inside), 0) << "ink only inside its area";
-  view.ShowTime(u"1");
-  EXPECT_EQ(Mismatches(QRect(60, 33, 56, 20), SkinPixel), 0) << "old digits gone";
-  view.ShowTime(nullptr);
-  std::thread([&] {
-    ASSERT_TRUE(view.TextLock.TryEnter()) << "a null text leaves the lock free";
-    view.TextLock.Leave();
-  }).join();
-
-  const auto icon = [](int id, int index) { return [=](int, int) { return IconPixel(id, index); }; };
-  view.ShowStatusIcon(1);
-  EXPECT_EQ(Mismatches(QRect(29, 7, 1, 1), SkinPixel), 0) << "magenta shows the skin";
-  EXPECT_EQ(Mismatches(QRect(30, 7, 9, 10), icon(160, 1)), 0);
-  view.ShowVolumeIcon(3);
-  view.ShowVolumeIcon(7);  // no such icon: ignored
-  EXPECT_EQ(Mismatches(QRect(221, 66, 17, 18), icon(159, 3)), 0);
 }
 
 }  // namespace
