@@ -119,19 +119,6 @@ TEST_F(DocumentListTest, AFolderNameListsItsFoldersAndAnUnknownOneListsAllFolder
   EXPECT_EQ(entries, (QStringList{"All Folders", "Other", "Quillon", "Storage Card"}));
 }
 
-// A fresh machine: no documents folder, so nothing to list until it appears.
-TEST_F(DocumentListTest, AMissingDocumentsFolderListsNothingUntilItAppears) {
-  fs::remove_all(roots.Documents());
-  app::DocumentList list(nullptr, u"Quillon");
-  int index = 5;
-  list.Next(&index);
-  list.Previous(&index);
-  EXPECT_EQ(index, 5) << "an empty list leaves the index alone";
-  Doc("Quillon/Recording00.wav");
-  list.Refresh();
-  EXPECT_EQ(Listed(list), Paths{Rec(u"Recording00.wav")});
-}
-
 // The refresh a new recording asks for must not report the file that
 // vanished meanwhile, or the recording would stop itself at once.
 TEST_F(DocumentListTest, RefreshKeepsTheSelectedFileAndNeverReportsAChange) {
@@ -282,36 +269,6 @@ TEST_F(DocumentListTest, ReturnOnAnItemOnlyActivatesItAndDeleteAsksThenDeletes) 
   QTest::keyClick(tree, Qt::Key_Delete);
   ASSERT_TRUE(WaitFor([&] { return list.Count() == 1; }));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"A.wav")}}));
-}
-
-// A desktop user's double click, with or without a second press before the
-// double-click event, plays once and does not pause at once.
-TEST_F(DocumentListTest, ATapActivatesOnceAndEveryPenDownIsReported) {
-  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
-  app::DocumentList list(nullptr, u"Quillon");
-  list.show();
-  Record(list);
-  int penDowns = 0;
-  list.SetPenDownHook([&] { ++penDowns; });
-  auto* tree = list.findChild<QTreeWidget*>();
-  QWidget* viewport = tree->viewport();
-  const QPoint first = tree->visualItemRect(tree->topLevelItem(0)).center();
-  const QPoint second = tree->visualItemRect(tree->topLevelItem(1)).center();
-  QTest::mouseClick(viewport, Qt::LeftButton, {}, second);
-  EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 1, Rec(u"B.wav")}}));
-  EXPECT_EQ(penDowns, 1);
-  for (const bool secondPress : {false, true}) {
-    notes.clear();
-    QTest::mouseClick(viewport, Qt::LeftButton, {}, first);
-    if (secondPress) QTest::mousePress(viewport, Qt::LeftButton, {}, first);
-    QTest::mouseDClick(viewport, Qt::LeftButton, {}, first);
-    QTest::mouseRelease(viewport, Qt::LeftButton, {}, first);
-    EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 0, Rec(u"A.wav")}})) << secondPress;
-  }
-  notes.clear();
-  QTest::mousePress(viewport, Qt::LeftButton, {}, first);
-  QTest::mouseRelease(viewport, Qt::LeftButton, {}, second);
-  EXPECT_TRUE(notes.empty()) << "sliding off the item activates nothing";
 }
 
 }  // namespace
