@@ -1,5 +1,5 @@
-// The document list on its own. Next/previous through the list, its refresh
-// when a recording starts and typed keys reaching the window are driven
+// The document list on its own. Next/previous through the list, deleting
+// the file being recorded and typed keys reaching the window are driven
 // through the main window in the controller suite.
 #include <gtest/gtest.h>
 
@@ -97,7 +97,7 @@ TEST_F(DocumentListTest, ListsTheWavFilesOfAFolderInNaturalOrder) {
   EXPECT_EQ(list.findChild<QTreeWidget*>()->topLevelItem(0)->text(0), QStringLiteral("recording00"));
 }
 
-TEST_F(DocumentListTest, AFolderNameListsItsFoldersAndAnUnknownOneListsAllFolders) {
+TEST_F(DocumentListTest, AFolderNameListsItsFoldersAnUnknownOneAllFoldersAndAPickIsReported) {
   for (const char* name : {"a.wav", "Quillon/b.wav", "Other/c.wav", "Other/Deep/f.wav"}) Doc(name);
   Doc("Quillon/d.wav", true);
   Doc("e.wav", true);
@@ -113,10 +113,17 @@ TEST_F(DocumentListTest, AFolderNameListsItsFoldersAndAnUnknownOneListsAllFolder
     EXPECT_EQ(Listed(list), c.paths) << QString::fromStdU16String(c.asked).toStdString();
   }
   app::DocumentList list(nullptr, u"All Folders");
-  const auto* chooser = list.findChild<QComboBox*>();
+  Record(list);
+  auto* chooser = list.findChild<QComboBox*>();
   QStringList entries;
   for (int i = 0; i < chooser->count(); ++i) entries << chooser->itemText(i);
   EXPECT_EQ(entries, (QStringList{"All Folders", "Other", "Quillon", "Storage Card"}));
+  // Another folder picked is listed and reported; the same one again is no change.
+  QTest::keyClick(chooser, Qt::Key_Down);
+  EXPECT_EQ(notes, (Notes{{app::kDocListFolderChanged, -1, u"Other"}}));
+  EXPECT_EQ(Listed(list), Paths{Docs(u"Other\\c.wav")});
+  emit chooser->activated(chooser->currentIndex());
+  EXPECT_EQ(notes.size(), 1u);
 }
 
 // The refresh a new recording asks for must not report the file that
@@ -229,19 +236,6 @@ TEST_F(DocumentListTest, FollowsFilesThatOtherProgramsAddRemoveAndRename) {
   fs::rename(b, roots.Documents() + "/Quillon/E.wav");
   ASSERT_TRUE(WaitFor([&] { return list.PathAt(2) == Rec(u"E.wav"); }));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"B.wav")}}));
-}
-
-TEST_F(DocumentListTest, PickingAnotherFolderReportsItsName) {
-  Doc("Quillon/A.wav");
-  Doc("Other/B.wav");
-  app::DocumentList list(nullptr, u"All Folders");
-  Record(list);
-  auto* chooser = list.findChild<QComboBox*>();
-  QTest::keyClick(chooser, Qt::Key_Down);  // "Other"
-  EXPECT_EQ(notes, (Notes{{app::kDocListFolderChanged, -1, u"Other"}}));
-  EXPECT_EQ(Listed(list), Paths{Docs(u"Other\\B.wav")});
-  emit chooser->activated(chooser->currentIndex());
-  EXPECT_EQ(notes.size(), 1u) << "the same folder again is no change";
 }
 
 // Return on an item only activates it (passed on as well, Play/Pause would
