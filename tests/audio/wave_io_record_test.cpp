@@ -32,6 +32,23 @@ TEST_F(WaveIORecordTest, PauseAndCloseKeepThePartBufferAndResumeContinuesWithout
   EXPECT_EQ(ReadForward(rec_), Range(input, 0, 640 * 5 + 320));
 }
 
+// The input's amplification is read for each buffer: switched off during a
+// recording (as the settings sheet does), the next buffer is as recorded.
+TEST_F(WaveIORecordTest, AmplificationSwitchedOffReachesTheNextBuffer) {
+  const Bytes input = AsBytes(std::vector<int16_t>(8 * 320, 900));
+  device_->SetInputBytes(input);
+  settings::WriteAmplifyInput(settings_, 1);
+  StartRecordingTo(stream_, audio::kFormatPcm8k16);
+  StepMs(40, 4);
+  settings::WriteAmplifyInput(settings_, 0);
+  StepMs(40, 4);
+  Finish(stream_);
+  const Bytes data = ReadForward(rec_);
+  ASSERT_EQ(data.size(), input.size());
+  EXPECT_EQ(Range(data, 0, 640 * 4), AsBytes(std::vector<int16_t>(4 * 320, 2637))) << "amplified";
+  EXPECT_EQ(Range(data, 640 * 4, 640 * 8), Range(input, 640 * 4, 640 * 8));
+}
+
 // Speech-like bursts of 300 ms every 1800 ms after 600 ms of silence; a 40 ms
 // block is voice when any of its samples lies in a burst. Kept: voice, and
 // quiet blocks that end within the hang after a voiced one.
