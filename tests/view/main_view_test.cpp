@@ -41,6 +41,7 @@ TEST(MainViewInit, ReportsTheStepThatFailedOrShowsTheBareSkin) {
     EXPECT_EQ(shown.size(), QSize(240, 269));
     EXPECT_EQ(CountMismatches(shown, shown.rect(), SkinPixel), 0);
   }
+  // A missing thumb fails too: a slider without one could not be used.
   const struct { int id; std::u16string message; } cases[] = {
       {104, u"Failed to create compatible DC."},  {162, u"Failed to initialize buttons."},
       {157, u"Failed to initialize sliders."},    {163, u"Failed to initialize audio monitor."},
@@ -49,11 +50,8 @@ TEST(MainViewInit, ReportsTheStepThatFailedOrShowsTheBareSkin) {
     SyntheticSkin own;
     own.Remove(c.id);
     errors.clear();
-    view::MainView view(nullptr, nullptr);
-    EXPECT_FALSE(view.Init()) << c.id;
-    ASSERT_EQ(errors.size(), 1u) << c.id;
-    EXPECT_EQ(errors[0].substr(0, c.message.size()), c.message) << c.id;
-    EXPECT_NE(errors[0].find(u"No such file or directory"), std::u16string::npos) << c.id;
+    EXPECT_FALSE(view::MainView(nullptr, nullptr).Init()) << c.id;
+    EXPECT_EQ(errors, std::vector<std::u16string>{c.message + u"\n\nNo such file or directory"}) << c.id;
   }
   diag::SetErrorPresenter(nullptr);
 }

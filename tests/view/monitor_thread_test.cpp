@@ -193,29 +193,4 @@ TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
   diag::SetErrorPresenter(nullptr);
 }
 
-TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
-  StartView();
-  view_->SetVasThreshold(20);
-  audio::VasEnabled = 1;
-  // Speech for 300 ms, silence for 700 ms, from the first input frame.
-  platform::VirtualWaveSignal speech;
-  speech.kind = platform::VirtualWaveSignal::Kind::Speech;
-  speech.level = 0.5;
-  device_->SetInputSignal(speech);
-  StartRecordingTo(stream_, audio::kFormatPcm8k16);
-  // Each moment lies well inside a burst or a pause: the recording icon (0)
-  // or the paused one (3).
-  const struct { int atMs, icon; } moments[] = {{200, 0}, {600, 3}, {1200, 0}, {1700, 3}};
-  int now = 0;
-  for (const auto& m : moments) {
-    // Buffer by buffer, as at real time: a buffer measured while the meter
-    // still holds an undrawn level is skipped.
-    for (; now < m.atMs; now += 40) {
-      StepMs(40);
-      ASSERT_TRUE(WaitFor([&] { return !view_->Meter.Dirty.load(); })) << now;
-    }
-    EXPECT_TRUE(WaitFor([&] { return view_->ShownStatusIcon() == m.icon; })) << m.atMs;
-  }
-}
-
 }  // namespace
