@@ -238,31 +238,4 @@ TEST_F(DocumentListTest, FollowsFilesThatOtherProgramsAddRemoveAndRename) {
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"B.wav")}}));
 }
 
-// Return on an item only activates it (passed on as well, Play/Pause would
-// pause at once what it started); on no item it is an ordinary key.
-TEST_F(DocumentListTest, ReturnOnAnItemOnlyActivatesItAndDeleteAsksThenDeletes) {
-  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
-  app::DocumentList list(nullptr, u"Quillon");
-  Record(list);
-  std::vector<int> forwarded;
-  list.SetKeyForward([&](QKeyEvent* event) {
-    if (event->type() == QEvent::KeyPress) forwarded.push_back(event->key());
-  });
-  auto* tree = list.findChild<QTreeWidget*>();
-  QTest::keyClick(list.findChild<QComboBox*>(), Qt::Key_F3);
-  list.Select(1);
-  QTest::keyClick(tree, Qt::Key_Enter, Qt::KeypadModifier);
-  EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 1, Rec(u"B.wav")}}));
-  list.Select(-1);
-  QTest::keyClick(tree, Qt::Key_Return);
-  EXPECT_EQ(forwarded, (std::vector<int>{Qt::Key_F3, Qt::Key_Return}));
-
-  notes.clear();
-  list.SetDeleteConfirmation([](const QString& name) { return name == QStringLiteral("A"); });
-  list.Select(0);
-  QTest::keyClick(tree, Qt::Key_Delete);
-  ASSERT_TRUE(WaitFor([&] { return list.Count() == 1; }));
-  EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"A.wav")}}));
-}
-
 }  // namespace
