@@ -24,21 +24,6 @@ TEST(TextTest, RoundTripsEveryPlaneAndReplacesWhatIsMalformed) {
   EXPECT_EQ(FromUtf8("\x80x\xFF"), u"\xFFFD" u"x\xFFFD");
 }
 
-TEST(LastErrorTest, IsPerThread) {
-  SetLastError(EEXIST);
-  int seen = -1;
-  std::thread([&] {
-    seen = GetLastError();
-    errno = ENOSPC;
-    SetLastErrorFromErrno();
-  }).join();
-  EXPECT_EQ(seen, 0);
-  EXPECT_EQ(GetLastError(), EEXIST);
-  errno = EACCES;
-  EXPECT_EQ(SetLastErrorFromErrno(), EACCES);
-  EXPECT_EQ(GetLastError(), EACCES);
-}
-
 // The monitor's wait: data (auto), stop (manual), quit (manual), in that order.
 TEST(WaitAnyTest, LowestSignalledIndexWinsAndOnlyItIsConsumed) {
   Event data(false, true), stop(true, true), quit(true, true);
