@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -39,8 +38,7 @@ class QuillonWavTest : public ::testing::Test {
   TempDir dir_;
 };
 
-// Encoded as a recording codes and writes it, decoded as a playback reads it;
-// 2 s of a 440 Hz stereo sine at 44100 Hz keep their pitch in 8000 Hz mono.
+// Encoded as a recording codes and writes it, decoded as a playback reads it.
 TEST_F(QuillonWavTest, EncodeCodesAsARecordingDoesAndDecodeGivesTheDeviceBytes) {
   ASSERT_TRUE(Record(dir_.File("s.wav"), kFormatPcm8k16, AsBytes(SpeechLike(5000))));
   ASSERT_TRUE(Record(dir_.File("recorded.wav"), kFormatGsm610, AsBytes(SpeechLike(5000))));
@@ -54,17 +52,6 @@ TEST_F(QuillonWavTest, EncodeCodesAsARecordingDoesAndDecodeGivesTheDeviceBytes) 
   ASSERT_TRUE(g.Open(HostPath(dir_.File("g.wav")), kStreamRead));
   EXPECT_EQ(ReadBytes(dir_.File("f.raw")), ReadAll(g, kReadForward));
   EXPECT_EQ(ReadBytes(dir_.File("b.raw")), ReadAll(g, kReadBackward));
-
-  std::vector<int16_t> sine;
-  for (int i = 0; i < 44100 * 2 * 2; ++i) sine.push_back(static_cast<int16_t>(12000 * std::sin(M_PI * 440 * i / 44100)));
-  WriteBytes(dir_.File("cd.wav"), Riff({{"fmt ", PcmFmt(2, 44100, 16)}, {"data", AsBytes(sine)}}));
-  ASSERT_EQ(Run("quillon-wav encode --format 8192 cd.wav t.wav").Exit, 0);
-  const Bytes t = ReadBytes(dir_.File("t.wav"));
-  int crossings = 0;  // rising zero crossings
-  for (size_t i = 46; i + 1 < t.size(); i += 2)
-    crossings += static_cast<int16_t>(t[i - 2] | t[i - 1] << 8) < 0 && static_cast<int16_t>(t[i] | t[i + 1] << 8) >= 0;
-  EXPECT_NEAR(crossings / 2.0, 440, 15);
-  EXPECT_NEAR(t.size(), 44 + 8000 * 2 * 2, 4) << "2 s";
 }
 
 // The input is converted and written as it is read: under an address-space
