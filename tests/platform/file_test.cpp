@@ -1,4 +1,5 @@
-// Device paths and the files, folders and free space behind them.
+// Device paths, the files, folders and free space behind them, and the
+// registry store kept in one of them.
 #include "platform/file.h"
 
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 
 #include "platform/device_paths.h"
 #include "platform/last_error.h"
+#include "platform/registry.h"
 #include "platform/text.h"
 #include "support/temp_roots.h"
 
@@ -73,6 +75,29 @@ TEST_F(FileTest, AttributesFoldersAndFreeSpaceAndAMissingDocumentsFolderIsMade) 
   EXPECT_TRUE(CreateDirectory(u"\\My Documents\\Quillon"));
   ExpectError(CreateDirectory(u"\\Storage Card\\Quillon"), ENOENT);
   EXPECT_FALSE(fs::exists(roots_.Card(u"Storage Card")));
+}
+
+// The launch entry of the Record button lives in the registry store.
+TEST_F(FileTest, RegistryValuesRoundTripThroughAPlainTextStore) {
+  constexpr char16_t kRecordKey[] = u"SOFTWARE\\Microsoft\\Shell\\Keys\\40C5";
+  ASSERT_TRUE(Registry::CreateKey(kRecordKey));
+  EXPECT_EQ(Registry::ReadDefault(kRecordKey), std::nullopt);  // no value until written
+  const std::u16string other = u"a=b %41 line\nnext \u00c4 \U0001F600";
+  ASSERT_TRUE(Registry::WriteDefault(kRecordKey, u"\"\\Program Files\\Quillon\\Quillon.exe\""));
+  ASSERT_TRUE(Registry::WriteDefault(u"Other", other));
+  ASSERT_TRUE(Registry::WriteDefault(kRecordKey, u"\"\\Windows\\AppButtons\\Record.lnk\" -b"));
+  ASSERT_TRUE(Registry::CreateKey(kRecordKey));  // keeps the value
+  EXPECT_EQ(Registry::ReadDefault(u"software\\microsoft\\shell\\keys\\40c5"),
+            u"\"\\Windows\\AppButtons\\Record.lnk\" -b");
+  EXPECT_EQ(Registry::ReadDefault(u"Other"), other);
+  const std::string store = testsupport::ReadHostFile(roots_.Config() + "/registry.txt");
+  EXPECT_NE(store.find("Other=a%3Db %2541 line%0Anext \xC3\x84"), std::string::npos);
+
+  // As written by hand: a line without a value is a key without one.
+  ASSERT_TRUE(testsupport::WriteHostFile(roots_.Config() + "/registry.txt", "Empty\r\n\r\nKey=va%3dlue\r\n"));
+  EXPECT_EQ(Registry::ReadDefault(u"Key"), u"va=lue");
+  EXPECT_EQ(Registry::ReadDefault(u"Empty"), std::nullopt);
+  EXPECT_EQ(GetLastError(), ENOENT);
 }
 
 }  // namespace
