@@ -1,9 +1,9 @@
 // The skinned view and its desktop glue: the tray lamp and the error box.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <cerrno>
 #include <functional>
+#include <future>
 #include <thread>
 #include <tuple>
 #include <utility>
@@ -250,15 +250,11 @@ TEST(ErrorBox, ShowsTheComposedTextWithAStopIconOwnedByTheWindowOnTheUiThread) {
     box->button(QMessageBox::Ok)->click();
   };
   QTimer::singleShot(0, poll);
-  std::atomic<int> result{0};
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    result = diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM);
-    done = true;
-  });
-  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  worker.join();
-  EXPECT_EQ(result.load(), QMessageBox::Ok);
+  auto result = std::async(std::launch::async,
+                           [] { return diag::ShowError(nullptr, u"CreateThread(): failed.", ENOMEM); });
+  while (result.wait_for(std::chrono::seconds(0)) != std::future_status::ready)
+    QApplication::processEvents(QEventLoop::AllEvents, 10);
+  EXPECT_EQ(result.get(), QMessageBox::Ok);
   EXPECT_EQ(text, QStringLiteral("CreateThread(): failed.\n\nCannot allocate memory"));
   view::ErrorBox::Uninstall();
 }
