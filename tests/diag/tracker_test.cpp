@@ -85,19 +85,4 @@ TEST_F(TrackerTest, ReportDumpsLeakedBlocksOldestFirst) {
   diag::TrackedDelete(large);
 }
 
-struct Probe : diag::Tracked {
-  static inline int constructed = 0;
-  Probe() { ++constructed; }
-  ~Probe() { --constructed; }
-  char payload[24] = {};
-};
-
-TEST_F(TrackerTest, FailedAllocationYieldsNullWithoutConstructing) {
-  diag::SetAllocationFailureCountdown(1);
-  EXPECT_EQ(new Probe, nullptr);
-  EXPECT_EQ(Probe::constructed, 0);
-  delete new (u"main", 85) Probe;
-  EXPECT_EQ(std::pair(Probe::constructed, diag::CurrentBytes()), std::pair(0, 0u));
-}
-
 }  // namespace

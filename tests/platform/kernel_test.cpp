@@ -1,8 +1,7 @@
-// The platform kernel: text conversion, the per-thread last error, waits.
+// The platform kernel: text conversion and waits.
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <thread>
 
 #include "platform/last_error.h"
 #include "platform/sync.h"

@@ -29,12 +29,11 @@ TEST(MenuBar, MenuAndToolButtonsSendTheirCommandsLeaveTheCheckToTheControllerAnd
   bar.show();
   std::vector<int> commands;
   QObject::connect(&bar, &app::MenuBar::Command, [&](int id) { commands.push_back(id); });
-  int left = bar.ToolsRect().right();
+  int left = bar.ToolsRect().right();  // the tool buttons follow Tools, left to right
   for (size_t i = 0; i < std::size(kTools); ++i) {
     const int id = kTools[i];
     QToolButton* button = ButtonAt(bar, id);
-    ASSERT_NE(button, nullptr);
-    EXPECT_TRUE(bar.rect().contains(button->geometry()) && button->x() > left) << "left to right in the bar";
+    ASSERT_TRUE(button != nullptr && bar.rect().contains(button->geometry()) && button->x() > left) << id;
     left = button->geometry().right();
     EXPECT_EQ(bar.ButtonImage(id), static_cast<int>(i));
     // File Explorer and VAS take a check, from the controller only.
