@@ -1,6 +1,6 @@
-// Playback through WaveIO: what reaches the device, the end of the data,
-// pause, seek, scans, volume, failures and their texts. A read failing
-// part-way is the monitor suite's, where it is also shown.
+// Playback through WaveIO: what reaches the device and when the end is told,
+// a seek after the end, scans switched while paused, a refused open, and the
+// device run freely. A read failing part-way is the monitor suite's.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
-// Recording through WaveIO: pause, close and voice activation. What a whole
-// recording holds, and a write that fails (stopped, told, a valid file), are
-// the controller suite's.
+// Recording through WaveIO: pause, close, amplification and voice
+// activation. What a whole recording holds, and a write that fails (stopped,
+// told, a valid file), are the controller suite's.
 
 #include <gtest/gtest.h>
 
