@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -33,41 +32,25 @@ class QuillonWavTest : public ::testing::Test {
                                        .c_str());
     return Result{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text("out"), Text("err")};
   }
-  std::string Text(const std::string& name) {
-    const Bytes b = ReadBytes(dir_.File(name));
-    return std::string(b.begin(), b.end());
-  }
+  std::string Text(const std::string& name) { return testsupport::ReadHostFile(dir_.File(name)); }
+  // A PCM file's RIFF and data sizes agree with its length.
+  static bool SizesMatch(const Bytes& f) { return Le32(f, 4) == f.size() - 8 && Le32(f, 40) == f.size() - 44; }
   TempDir dir_;
 };
 
-// 2 s of a 440 Hz stereo sine at 44100 Hz to GSM: mono, 8000 Hz, in the sizes of a recording.
-TEST_F(QuillonWavTest, EncodeConvertsOnlyWhatIsNeededInfoDescribesAndDecodeGivesTheDeviceBytes) {
-  std::vector<int16_t> sine;
-  for (int i = 0; i < 44100 * 2 * 2; ++i)
-    sine.push_back(static_cast<int16_t>(12000 * std::sin(M_PI * 440 * i / 44100)));
-  WriteBytes(dir_.File("cd.wav"), Riff({{"fmt ", PcmFmt(2, 44100, 16)}, {"data", AsBytes(sine)}}));
-  const Result r = Run("quillon-wav encode --format 49 cd.wav g.wav && quillon-wav info g.wav");
-  ASSERT_EQ(r.Exit, 0) << r.Err;
-  EXPECT_EQ(r.Out,
-            "File: g.wav\nFormat: GSM (WAV)\nSample rate: 8000 Hz\nBits per sample: 16\nChannels: 1\n"
-            "Pairs: 50\nLength: 2 s (00:00:02)\n");
-  WaveFileStream g;
-  ASSERT_TRUE(g.Open(HostPath(dir_.File("g.wav")), kStreamRead));
-  const Bytes decoded = ReadAll(g, kReadForward);
-  int crossings = 0;  // rising zero crossings: the tone keeps its pitch
-  for (size_t i = 2; i + 1 < decoded.size(); i += 2)
-    crossings += static_cast<int16_t>(decoded[i - 2] | decoded[i - 1] << 8) < 0 &&
-                 static_cast<int16_t>(decoded[i] | decoded[i + 1] << 8) >= 0;
-  EXPECT_NEAR(crossings / 2.0, 440, 15);
-
+// Encoded as a recording codes and writes it, decoded as a playback reads it.
+TEST_F(QuillonWavTest, EncodeCodesAsARecordingDoesAndDecodeGivesTheDeviceBytes) {
   ASSERT_TRUE(Record(dir_.File("s.wav"), kFormatPcm8k16, AsBytes(SpeechLike(5000))));
-  ASSERT_EQ(Run("quillon-wav encode --format=8192 s.wav same.wav && quillon-wav encode --format 49 s.wav gs.wav").Exit,
+  ASSERT_TRUE(Record(dir_.File("recorded.wav"), kFormatGsm610, AsBytes(SpeechLike(5000))));
+  ASSERT_EQ(Run("quillon-wav encode --format=8192 s.wav same.wav && quillon-wav encode --format 49 s.wav g.wav && "
+                "quillon-wav decode g.wav f.raw && quillon-wav decode --backward g.wav b.raw")
+                .Exit,
             0);
   EXPECT_EQ(ReadBytes(dir_.File("same.wav")), ReadBytes(dir_.File("s.wav")));
-  ASSERT_TRUE(Record(dir_.File("recorded.wav"), kFormatGsm610, AsBytes(SpeechLike(5000))));
-  EXPECT_EQ(ReadBytes(dir_.File("gs.wav")), ReadBytes(dir_.File("recorded.wav"))) << "coded and written as recorded";
-  ASSERT_EQ(Run("quillon-wav decode g.wav f.raw && quillon-wav decode --backward g.wav b.raw").Exit, 0);
-  EXPECT_EQ(ReadBytes(dir_.File("f.raw")), decoded);
+  EXPECT_EQ(ReadBytes(dir_.File("g.wav")), ReadBytes(dir_.File("recorded.wav")));
+  WaveFileStream g;
+  ASSERT_TRUE(g.Open(HostPath(dir_.File("g.wav")), kStreamRead));
+  EXPECT_EQ(ReadBytes(dir_.File("f.raw")), ReadAll(g, kReadForward));
   EXPECT_EQ(ReadBytes(dir_.File("b.raw")), ReadAll(g, kReadBackward));
 }
 
@@ -90,21 +73,14 @@ TEST_F(QuillonWavTest, EncodeWorksInMemoryThatDoesNotGrowWithTheInput) {
 }
 
 // Ctrl-C ends a recording with a complete file.
-TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEnd) {
+TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEndOfAnOddGsmFile) {
   Result r =
       Run("quillon-wav record --format 8192 --seconds 60 long.wav & "
           "while [ \"$(stat -c %s long.wav 2>/dev/null || echo 0)\" -le 2000 ]; do sleep 0.005; done; "
           "kill -INT $! && wait $!");
   ASSERT_EQ(r.Exit, 0) << r.Err;
   const Bytes file = ReadBytes(dir_.File("long.wav"));
-  EXPECT_EQ(Le32(file, 4), file.size() - 8);
-  EXPECT_EQ(Le32(file, 40), file.size() - 44);
-
-  ASSERT_TRUE(Record(dir_.File("two.wav"), kFormatPcm8k8, Bytes(8000 * 2 + 400, 128)));
-  r = Run("quillon-wav play two.wav");
-  ASSERT_EQ(r.Exit, 0) << r.Err;
-  ASSERT_GE(r.Out.size(), 36u) << r.Out;  // a line a second, and the end
-  EXPECT_EQ(r.Out.substr(r.Out.size() - 18), "00:00:02/00:00:02\n") << r.Out;
+  EXPECT_TRUE(SizesMatch(file));
 
   // Three pairs and the pad byte other writers count: played to the end.
   ASSERT_TRUE(Record(dir_.File("odd.wav"), kFormatGsm610, AsBytes(SpeechLike(320 * 3))));
@@ -114,38 +90,38 @@ TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEnd) {
 }
 
 TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
-  Result r = Run("quillon-wav info missing.wav");
-  EXPECT_EQ(r.Exit, 1);
-  EXPECT_EQ(r.Err, "quillon-wav: missing.wav: No such file or directory\n");
+  using Said = std::pair<int, std::string>;
+  const auto said = [this](const std::string& script) {
+    const Result r = Run(script);
+    return Said(r.Exit, r.Err);
+  };
+  EXPECT_EQ(said("quillon-wav info missing.wav"), Said(1, "quillon-wav: missing.wav: No such file or directory\n"));
   WriteBytes(dir_.File("text.wav"), {'h', 'e', 'l', 'l', 'o'});
-  r = Run("quillon-wav decode text.wav o.raw");
-  EXPECT_EQ(r.Exit, 1);
-  EXPECT_EQ(r.Err, "quillon-wav: text.wav: Wrong file format.\n");
+  EXPECT_EQ(said("quillon-wav decode text.wav o.raw"), Said(1, "quillon-wav: text.wav: Wrong file format.\n"));
   EXPECT_EQ(Run("quillon-wav record --format 8192 --vas 101 x.wav").Exit, 2);
 
   // A write that fails half-way (the file size limit here): the system's
   // text, and the blocks before it as a valid file.
   ASSERT_TRUE(Record(dir_.File("in.wav"), kFormatPcm8k16, Bytes(640 * 300, 1)));
-  r = Run("trap '' XFSZ; ulimit -f 128 && quillon-wav encode --format 8192 in.wav cut.wav");
-  EXPECT_EQ(r.Exit, 1);
-  EXPECT_EQ(r.Err, "quillon-wav: cut.wav: File too large\n");
+  EXPECT_EQ(said("trap '' XFSZ; ulimit -f 128 && quillon-wav encode --format 8192 in.wav cut.wav"),
+            Said(1, "quillon-wav: cut.wav: File too large\n"));
   const Bytes cut = ReadBytes(dir_.File("cut.wav"));
   ASSERT_GT(cut.size(), 44u + 640);
   EXPECT_EQ((cut.size() - 44) % 640, 0u);
-  EXPECT_EQ(Le32(cut, 4), cut.size() - 8);
-  EXPECT_EQ(Le32(cut, 40), cut.size() - 44);
+  EXPECT_TRUE(SizesMatch(cut));
 
   // No sound device (ALSA's default names a card that is not there): the
   // device layer's text, and no file left behind.
   std::filesystem::create_directories(dir_.File("config/alsa"));
-  const std::string rc = "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n";
-  WriteBytes(dir_.File("config/alsa/asoundrc"), Bytes(rc.begin(), rc.end()));
-  r = Run("unset QUILLON_WAVE_BACKEND; HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
-          "quillon-wav record --format 8192 --seconds 1 none.wav");
-  EXPECT_EQ(r.Exit, 1);
-  EXPECT_TRUE(r.Err == "quillon-wav: none.wav: No sound device driver is present.\n" ||
-              r.Err == "quillon-wav: none.wav: The sound device identifier is out of range; no such device is present.\n")
-      << r.Err;
+  testsupport::WriteHostFile(dir_.File("config/alsa/asoundrc"),
+                             "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
+  const Said none = said("unset QUILLON_WAVE_BACKEND; HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
+                         "quillon-wav record --format 8192 --seconds 1 none.wav");
+  EXPECT_EQ(none.first, 1);
+  EXPECT_TRUE(none.second == "quillon-wav: none.wav: No sound device driver is present.\n" ||
+              none.second ==
+                  "quillon-wav: none.wav: The sound device identifier is out of range; no such device is present.\n")
+      << none.second;
   EXPECT_FALSE(std::filesystem::exists(dir_.File("none.wav")));
 }
 

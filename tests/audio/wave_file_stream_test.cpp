@@ -2,7 +2,6 @@
 
 #include "audio/wave_file_stream.h"
 
-#include <gsm.h>
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -43,31 +42,6 @@ TEST_F(WaveStreamTest, PcmReadsForwardToAShortBlockAndBackInReverseBlockOrder) {
   EXPECT_EQ(ReadBlocks(s, kReadForward),
             (Blocks{Range(data, 0, 639), Range(data, 639, 1278), Range(data, 1278, 1500)}));
   EXPECT_EQ(ReadBlocks(s, kReadBackward).back(), Range(data, 0, 222));
-}
-
-// Pairs 0..5, then 5..0, each decoded by plain libgsm in WAV49 mode.
-TEST_F(WaveStreamTest, GsmReadsBothWaysPairByPairAsAPlainDecoderDecodes) {
-  TestStream s;
-  OpenRecording(s, kFormatGsm610, AsBytes(SpeechLike(320 * 6)));
-  uint32_t size = 320;
-  EXPECT_EQ(s.Read(&size, kReadForward), nullptr) << "a pair needs a whole device block";
-  Blocks blocks = ReadBlocks(s, kReadForward), back = ReadBlocks(s, kReadBackward);
-  blocks.insert(blocks.end(), back.begin(), back.end());
-
-  const Bytes file = ReadBytes(dir_.File("r.wav"));
-  gsm codec = gsm_create();
-  int one = 1;
-  gsm_option(codec, GSM_OPT_WAV49, &one);
-  Blocks expected;
-  for (size_t k : {0, 1, 2, 3, 4, 5, 5, 4, 3, 2, 1, 0}) {
-    Bytes pair = Range(file, 60 + 65 * k, 60 + 65 * (k + 1));
-    std::vector<int16_t> samples(320);
-    gsm_decode(codec, pair.data(), samples.data());
-    gsm_decode(codec, pair.data() + 33, samples.data() + 160);
-    expected.push_back(AsBytes(samples));
-  }
-  gsm_destroy(codec);
-  EXPECT_EQ(blocks, expected);
 }
 
 // Seeks after the last block was read: 100 % lands one block before the

@@ -1,5 +1,6 @@
 #pragma once
-// WaveIO on the virtual waveform device with its clock stepped by hand.
+// WaveIO on the virtual waveform device with its clock stepped by hand, and
+// the fields its owner hands over (the audio and monitor suites share it).
 
 #include <gtest/gtest.h>
 
@@ -29,13 +30,13 @@ class WaveIOTest : public ::testing::Test {
     audio::RecordingActive = 0;
     platform::InstallWaveBackend(nullptr);
   }
-
-  // Hands over the stream and the owner's fields; a close takes them back.
+  // Hands over the stream and the owner's fields (the meter unless a view's
+  // is attached); a close takes them back.
   void Attach(audio::IAudioStream* stream) {
     io_->Stream = stream;
     io_->DeviceId = &deviceId_;
     io_->FormatSlot = &deviceFormat_;
-    io_->LevelMeter = &meter_;
+    if (io_->LevelMeter == nullptr) io_->LevelMeter = &meter_;
     io_->Settings = &settings_;
   }
   std::string Recorded(const std::string& name, uint32_t formatId, const Bytes& bytes) {
@@ -69,9 +70,8 @@ class WaveIOTest : public ::testing::Test {
   }
   // The steps taken until StopEvent, or -1.
   int StepUntilStop(double stepMs) {
-    for (int i = 1; i <= 2000 && device_->StepMs(stepMs); ++i) {
+    for (int i = 1; i <= 2000 && device_->StepMs(stepMs); ++i)
       if (io_->StopEvent.IsSet()) return i;
-    }
     return -1;
   }
   Bytes Captured(size_t index = 0) const {
@@ -92,8 +92,7 @@ class WaveIOTest : public ::testing::Test {
   // Plays a PCM file of `blocks` numbered 640-byte blocks (40 ms each).
   void PlayNumbered(size_t blocks) {
     file_ = Numbered(640 * blocks);
-    path_ = Recorded("numbered.wav", audio::kFormatPcm8k16, file_);
-    StartPlaying(stream_, path_);
+    StartPlaying(stream_, Recorded("numbered.wav", audio::kFormatPcm8k16, file_));
   }
   Bytes Blocks(size_t first, size_t count = 1) const { return Range(file_, first * 640, (first + count) * 640); }
 
@@ -107,7 +106,6 @@ class WaveIOTest : public ::testing::Test {
   audio::WaveFileStream stream_;  // outlives the device layer
   std::unique_ptr<audio::WaveIO> io_;
   Bytes file_;
-  std::string path_;
 };
 
 }  // namespace audiotest

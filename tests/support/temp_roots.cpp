@@ -1,5 +1,8 @@
 #include "support/temp_roots.h"
 
+#include <sys/resource.h>
+
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -46,6 +49,19 @@ std::string ReadHostFile(const std::string& hostPath) {
 bool WriteHostFile(const std::string& hostPath, const std::string& content) {
   std::ofstream out(hostPath, std::ios::binary | std::ios::trunc);
   return static_cast<bool>(out << content << std::flush);
+}
+
+bool UnderFileSizeLimit(uint64_t bytes, const std::function<bool()>& body) {
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  rlimit small = old;
+  small.rlim_cur = bytes;
+  auto* handler = std::signal(SIGXFSZ, SIG_IGN);
+  setrlimit(RLIMIT_FSIZE, &small);
+  const bool result = body();
+  setrlimit(RLIMIT_FSIZE, &old);
+  std::signal(SIGXFSZ, handler);
+  return result;
 }
 
 }  // namespace testsupport

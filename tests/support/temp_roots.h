@@ -3,6 +3,8 @@
 // card, with every device root pointed at it. The roots go back to their
 // defaults and the folder is removed when the fixture ends.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,5 +31,8 @@ class TempRoots {
 std::string ReadHostFile(const std::string& hostPath);
 // Writes a host file, creating or truncating it; false when it cannot.
 bool WriteHostFile(const std::string& hostPath, const std::string& content);
+// What `body` returns when run with files limited to `bytes` (a full disk
+// alike: a write past it fails with EFBIG); the limit goes afterwards.
+bool UnderFileSizeLimit(uint64_t bytes, const std::function<bool()>& body);
 
 }  // namespace testsupport

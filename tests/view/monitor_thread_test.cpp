@@ -1,40 +1,30 @@
-// The monitor thread against WaveIO on the virtual device, its clock stepped by hand.
+// The monitor thread against WaveIO on the virtual device. That time and
+// position follow a playback, and that each end applies the play mode, is
+// driven through the main window in the controller suite.
 
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QImage>
-#include <QTemporaryDir>
 #include <QThread>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <functional>
-#include <memory>
 #include <thread>
 #include <utility>
 #include <vector>
 
-#include "audio/app_flags.h"
-#include "audio/format_presets.h"
-#include "audio/wave_file_stream.h"
-#include "audio/wave_io.h"
+#include "audio/wave_io_test_fixture.h"
 #include "diag/show_error.h"
-#include "platform/virtual_wave_device.h"
-#include "settings/settings_record.h"
+#include "support/pixel_match.h"
 #include "view/main_view.h"
 #include "view/monitor_thread.h"
-#include "view/time_text.h"
 #include "view/view_transport.h"
-#include "support/pixel_match.h"
 
 namespace {
 
 using namespace std::chrono_literals;
-using testsupport::ImagesMatch;
 using view::MainView;
-
-const QRect kTimeArea(33, 33, 83, 20), kStatusIconArea(29, 7, 10, 10), kMeterArea(4, 3, 11, 75);
 
 // Polls cond, running the UI thread's queued calls if asked, for up to 10 s.
 bool WaitFor(const std::function<bool()>& cond, bool runUiCalls = true) {
@@ -51,6 +41,7 @@ bool WaitFor(const std::function<bool()>& cond, bool runUiCalls = true) {
 // whatever comes next.
 class FakeTransport : public view::ViewTransport {
  public:
+  explicit FakeTransport(audio::WaveIO& io) : AudioIO(io) {}
   void AttachView(MainView*) override {}
   void AttachLevelMeter(audio::MeterState* meter) override { AudioIO.LevelMeter = meter; }
   audio::WaveIO* GetAudioIO() override { return &AudioIO; }
@@ -60,192 +51,122 @@ class FakeTransport : public view::ViewTransport {
     AudioIO.Close();
     if (auto next = std::exchange(PlayNext, nullptr)) next();
   }
-  audio::WaveIO AudioIO;
+  audio::WaveIO& AudioIO;
   std::vector<std::thread::id> ends;  // read on the UI thread once the ends are over
   std::atomic<int> endCount{0};
   std::function<void()> PlayNext;
 };
 
-class MonitorThreadTest : public ::testing::Test {
+class MonitorThreadTest : public audiotest::WaveIOTest {
  protected:
   void SetUp() override {
-    device_ = platform::VirtualWaveDevice::Install();
-    device_->Clock().RunManually();
-    io().TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
-    ASSERT_TRUE(reference_.Init());
+    WaveIOTest::SetUp();
+    transport_ = std::make_unique<FakeTransport>(*io_);
   }
-
   void TearDown() override {
     // The view goes first and must take its meter back from the device
     // layer, whose Close writes into it.
     view_.reset();
-    EXPECT_EQ(io().LevelMeter, nullptr);
-    io().Close();
-    audio::VasEnabled = 0;
-    audio::RecordingActive = 0;
-    platform::InstallWaveBackend(nullptr);
+    EXPECT_EQ(io_->LevelMeter, nullptr);
+    WaveIOTest::TearDown();
   }
-
-  audio::WaveIO& io() { return transport_.AudioIO; }
-
   // As the program makes it (Init starts the monitor), once its first stop is handled.
   void StartView() {
-    view_ = std::make_unique<MainView>(nullptr, &transport_);
-    view_->Meter.Settings = &settings_;
+    view_ = std::make_unique<MainView>(nullptr, transport_.get());
     ASSERT_TRUE(view_->Init());
     ASSERT_TRUE(StopHandled());
   }
-
-  // A loud sound of `ms` milliseconds at 8000 Hz, 16 bits; 0 gives the header alone.
-  std::u16string ToneFile(const QString& name, int ms) {
-    const std::u16string path = dir_.filePath(name).toStdU16String();
-    audio::WaveFileStream out;
-    out.SetFormat(audio::kFormatPcm8k16);
-    EXPECT_TRUE(out.Open(path, audio::kStreamWrite));
-    const std::vector<int16_t> samples(8 * ms, 12000);
-    EXPECT_TRUE(ms == 0 || out.Write(samples.data(), static_cast<uint32_t>(samples.size())));
-    EXPECT_TRUE(out.Close());
-    return path;
+  // A loud file of `ms` milliseconds at 8000 Hz, 16 bits (0: the header alone).
+  std::string Tone(const std::string& name, int ms) {
+    return Recorded(name, audio::kFormatPcm8k16, Numbered(16 * ms));
   }
-
-  // Close forgets the device settings: each open gives them again.
-  void Open(audio::IAudioStream* stream, audio::WaveDirection direction) {
-    io().Stream = stream;
-    io().DeviceId = &deviceId_;
-    io().FormatSlot = &deviceFormat_;
-    io().Settings = &settings_;
-    ASSERT_TRUE(io().Open(direction));
+  void Play(const std::string& path) {
+    stream_.Close();  // the previous playback's
+    StartPlaying(stream_, path);
   }
-
-  void StartPlaying(const std::u16string& path) {
-    playStream_.Close();  // the previous playback's
-    ASSERT_TRUE(playStream_.Open(path, audio::kStreamRead));
-    Open(&playStream_, audio::WaveDirection::Output);
-    ASSERT_TRUE(io().StartPlayback());
-  }
-
-  void StepMs(double ms) { ASSERT_TRUE(device_->StepMs(ms)); }
-
-  QImage Area(MainView& view, const QRect& rect) { return view.Snapshot().copy(rect); }
-  // An area after `show` on a view of our own, drawn under the view's lock as all text is.
-  QImage Showing(const QRect& rect, const std::function<void(MainView&)>& show) {
-    std::lock_guard lock(view_->TextLock);
-    show(reference_);
-    return Area(reference_, rect);
-  }
-  bool TimeIs(const std::u16string& text) {
-    return ImagesMatch(Area(*view_, kTimeArea), Showing(kTimeArea, [&](MainView& v) { v.ShowTime(text.c_str()); }));
-  }
-  // What the position slider reads after being set to percent.
-  int SliderReading(uint32_t percent) {
-    reference_.SetSliderPercent(view::kPositionSlider, static_cast<int>(percent));
-    return reference_.SliderPercent(view::kPositionSlider);
-  }
+  QImage Meter() { return view_->Snapshot().copy(QRect(4, 3, 11, 75)); }
   int PositionShown() { return view_->SliderPercent(view::kPositionSlider); }
-  view::SkinSlider& Position() { return view_->Sliders[view::kPositionSlider - view::kFirstSlider]; }
-
   // Until the monitor has handled the stop now signalled (and, when running
   // UI calls, any end of playback it handed over).
   bool StopHandled(bool runUiCalls = true) {
-    return WaitFor([this] { return !io().StopEvent.IsSet(); }, runUiCalls);
+    return WaitFor([this] { return !io_->StopEvent.IsSet(); }, runUiCalls);
   }
 
-  QTemporaryDir dir_;
-  std::shared_ptr<platform::VirtualWaveDevice> device_;
-  settings::SettingsRecord settings_{};
-  uint32_t deviceId_ = platform::kWaveMapper;
-  const audio::WaveFormatEx* deviceFormat_ = nullptr;
-  // Streams outlive the device that uses them.
-  audio::WaveFileStream playStream_;
-  audio::WaveFileStream recordStream_;
-  FakeTransport transport_;
-  MainView reference_{nullptr, nullptr};
+  std::unique_ptr<FakeTransport> transport_;
   std::unique_ptr<view::MonitorThread> monitor_;  // one of the test's own, when set
   std::unique_ptr<MainView> view_;
 };
 
-TEST_F(MonitorThreadTest, MeterSliderAndTimeFollowAPlaybackThatEndsOnceAndAPressedSliderStays) {
+TEST_F(MonitorThreadTest, MeterFollowsAPlaybackThatEndsOnceAndAPressedSliderStays) {
   StartView();
-  EXPECT_TRUE(transport_.ends.empty()) << "the start-up stop ends nothing";
-  const QImage restingMeter = Area(*view_, kMeterArea);
-  StartPlaying(ToneFile("tone.wav", 4000));
-  uint32_t last = 0;
-  for (const char16_t* time : {u"00:00:01", u"00:00:02"}) {
-    StepMs(1000);
-    const uint32_t progress = io().GetProgressPercent();
-    ASSERT_GT(progress, last);
-    last = progress;
-    ASSERT_TRUE(WaitFor([&] { return TimeIs(time) && PositionShown() == SliderReading(progress); }));
-    EXPECT_EQ(Position().Enabled.load(), 1);
-    EXPECT_FALSE(ImagesMatch(Area(*view_, kMeterArea), restingMeter));  // the tone's level is drawn
-  }
-
+  EXPECT_TRUE(transport_->ends.empty()) << "the start-up stop ends nothing";
+  const QImage restingMeter = Meter();
+  Play(Tone("tone.wav", 4000));
+  StepMs(1000);
+  ASSERT_TRUE(WaitFor([&] { return PositionShown() > 20; }));
+  EXPECT_FALSE(testsupport::ImagesMatch(Meter(), restingMeter)) << "the tone's level is drawn";
   int id = 0;
   ASSERT_TRUE(view_->PointerDown(190, 65, &id));  // held near the far end
   ASSERT_EQ(id, view::kPositionSlider);
   const int held = PositionShown();
-  ASSERT_GT(held, 80);
   StepMs(1000);
-  ASSERT_TRUE(WaitFor([&] { return TimeIs(u"00:00:03"); }));
+  ASSERT_TRUE(WaitFor([&] { return view_->ShownText(MainView::TextArea::Time) == u"00:00:02"; }));
   EXPECT_EQ(PositionShown(), held);
   ASSERT_TRUE(view_->PointerUp(190, 200, &id));
 
   // The end reaches the transport once, on the UI thread. It starts an empty
   // file, whose stop comes while that end is still running; it ends too.
-  const std::u16string empty = ToneFile("empty.wav", 0), shortTone = ToneFile("short.wav", 100);
-  transport_.PlayNext = [&] {
-    StartPlaying(empty);
+  const std::string empty = Tone("empty.wav", 0), shortTone = Tone("short.wav", 100);
+  transport_->PlayNext = [&] {
+    Play(empty);
     ASSERT_TRUE(StopHandled(false));  // the monitor sees the empty file's stop now
   };
-  StepMs(1500);
-  ASSERT_TRUE(WaitFor([&] { return transport_.ends.size() == 2; }));
+  StepMs(2500);
+  ASSERT_TRUE(WaitFor([&] { return transport_->ends.size() == 2; }));
   ASSERT_TRUE(StopHandled());  // the stop of the transport's close
   QCoreApplication::processEvents();
   const std::thread::id ui = std::this_thread::get_id();
-  EXPECT_EQ(transport_.ends, (std::vector<std::thread::id>{ui, ui}));
-  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::None);
+  EXPECT_EQ(transport_->ends, (std::vector<std::thread::id>{ui, ui}));
   EXPECT_EQ(PositionShown(), 0);
-  EXPECT_EQ(Position().Enabled.load(), 0);
-  EXPECT_EQ(view_->Meter.Enabled.load(), 0);
-  EXPECT_TRUE(ImagesMatch(Area(*view_, kMeterArea), restingMeter));
+  EXPECT_TRUE(testsupport::ImagesMatch(Meter(), restingMeter));
 
   // A user's stop, even after the monitor handed the end over but before the
   // UI thread ran it, ends nothing.
-  StartPlaying(shortTone);
+  Play(shortTone);
   StepMs(1000);
   ASSERT_TRUE(StopHandled(false));
-  ASSERT_EQ(io().Finished.load(), 1);
-  ASSERT_TRUE(io().Close());
+  ASSERT_EQ(io_->Finished.load(), 1);
+  ASSERT_TRUE(io_->Close());
   ASSERT_TRUE(StopHandled());
   QCoreApplication::processEvents();
-  EXPECT_EQ(transport_.ends.size(), 2u);
+  EXPECT_EQ(transport_->ends.size(), 2u);
 
   const auto start = std::chrono::steady_clock::now();
   view_->Shutdown();  // the monitor is blocked in its wait
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
-  EXPECT_FALSE(view_->MonitorThread.joinable());
 }
 
 // The UI thread may run the end handed on before the monitor's pass is over
 // (here it runs at once, inside the hand-over). The end starts an empty file,
-// whose stop comes at once; that file is ended too.
+// whose stop comes at once: the monitor reset its stop before the hand-on, so
+// that file is ended too.
 TEST_F(MonitorThreadTest, AnEndRunAtOnceThatStartsAFileEndingAtOnceEndsItToo) {
-  view_ = std::make_unique<MainView>(nullptr, &transport_);
-  monitor_ = std::make_unique<view::MonitorThread>(*view_, io());
+  view_ = std::make_unique<MainView>(nullptr, transport_.get());
+  monitor_ = std::make_unique<view::MonitorThread>(*view_, *io_);
   monitor_->PostToUiThread = [](std::function<void()> call) { call(); };
   view_->SetMonitorBody([this](MainView&) { monitor_->Run(); });
   ASSERT_TRUE(view_->Init());
   ASSERT_TRUE(StopHandled(false));
-  const std::u16string empty = ToneFile("empty.wav", 0);
-  transport_.PlayNext = [&] { StartPlaying(empty); };
-  StartPlaying(ToneFile("short.wav", 100));
+  const std::string empty = Tone("empty.wav", 0);
+  transport_->PlayNext = [&] { Play(empty); };
+  Play(Tone("short.wav", 100));
   StepMs(200);
-  EXPECT_TRUE(WaitFor([&] { return transport_.endCount == 2; }, false));
-  EXPECT_TRUE(WaitFor([&] { return io().Direction.load() == audio::WaveDirection::None; }, false));
+  EXPECT_TRUE(WaitFor([&] { return transport_->endCount == 2; }, false));
+  EXPECT_TRUE(WaitFor([&] { return io_->Direction.load() == audio::WaveDirection::None; }, false));
 }
 
-// A file cut short while it plays: the failure is shown on the UI thread with
-// the system's text, and it is no end of playback.
+// A file cut short while it plays: what was read plays, then the failure is
+// shown on the UI thread with the system's text, and it is no end of playback.
 TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
   std::vector<std::u16string> errors;  // UI thread only
   diag::SetErrorPresenter([&](void*, const std::u16string& text) {
@@ -254,49 +175,18 @@ TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
     return 1;
   });
   StartView();
-  const std::u16string path = ToneFile("cut.wav", 2000);
-  StartPlaying(path);
+  const std::string path = Tone("cut.wav", 2000);
+  Play(path);
   StepMs(200);
-  std::filesystem::resize_file(std::filesystem::path(path), 44 + 640 * 10 + 100);
+  std::filesystem::resize_file(path, 44 + 640 * 10 + 100);
   StepMs(1000);
   ASSERT_TRUE(WaitFor([&] { return !errors.empty(); }));
   EXPECT_EQ(errors, std::vector<std::u16string>{u"IAudioStream::Read(): failed.\n\nInput/output error"});
-  EXPECT_EQ(transport_.endCount, 0);
-  EXPECT_EQ(io().Direction.load(), audio::WaveDirection::Output) << "left to the owner to close";
+  EXPECT_EQ(transport_->endCount, 0);
+  EXPECT_FALSE(io_->Finished.load());
+  EXPECT_EQ(Captured().size(), 640u * 10);
+  EXPECT_EQ(io_->Direction.load(), audio::WaveDirection::Output) << "left to the owner to close";
   diag::SetErrorPresenter(nullptr);
-}
-
-TEST_F(MonitorThreadTest, StatusIconFollowsTheVoiceInAVoiceActivatedRecording) {
-  StartView();
-  view_->SetVasThreshold(20);
-  audio::VasEnabled = 1;
-  // Speech for 300 ms, silence for 700 ms, from the first input frame.
-  platform::VirtualWaveSignal speech;
-  speech.kind = platform::VirtualWaveSignal::Kind::Speech;
-  speech.level = 0.5;
-  device_->SetInputSignal(speech);
-  audio::RecordingActive = 1;
-  recordStream_.SetFormat(audio::kFormatPcm8k16);
-  ASSERT_TRUE(recordStream_.Open(dir_.filePath("vas.wav").toStdU16String(), audio::kStreamWrite));
-  Open(&recordStream_, audio::WaveDirection::Input);
-  ASSERT_TRUE(io().StartRecording(nullptr));
-
-  const QImage voice = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(0); });
-  const QImage silence = Showing(kStatusIconArea, [](MainView& v) { v.ShowStatusIcon(3); });
-  ASSERT_FALSE(ImagesMatch(voice, silence));
-  // Each moment lies well inside a burst or a pause.
-  const struct { int atMs; bool voice; } moments[] = {{200, true}, {600, false}, {1200, true}, {1700, false}};
-  int now = 0;
-  for (const auto& m : moments) {
-    // Buffer by buffer, as at real time: a buffer measured while the meter
-    // still holds an undrawn level is skipped.
-    for (; now < m.atMs; now += 40) {
-      StepMs(40);
-      ASSERT_TRUE(WaitFor([&] { return !view_->Meter.Dirty.load(); })) << now;
-    }
-    ASSERT_TRUE(WaitFor([&] { return bool(ImagesMatch(Area(*view_, kStatusIconArea), m.voice ? voice : silence)); }))
-        << m.atMs;
-  }
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
-// The output device on the virtual backend, its clock stepped by hand. What
-// WaveIO's tests drive end to end (bytes in order, reset, pause, seek,
-// recording, refused opens and buffers, error texts) is not repeated here.
+// The output level as the device layer applies it, on the virtual backend.
+// What WaveIO's tests drive end to end is not repeated here.
 
 #include <gtest/gtest.h>
 
@@ -28,24 +27,17 @@ class VirtualWaveDeviceTest : public ::testing::Test {
   std::vector<char> Play(const WaveFormat& format, std::vector<char> bytes) {
     EXPECT_EQ(WaveOutDevice::Open(out_, kWaveMapper, format, nullptr, 0), kWaveOk);
     WaveHeader h{bytes.data(), static_cast<uint32_t>(bytes.size())};
-    EXPECT_EQ(out_->Prepare(&h), kWaveOk);
-    EXPECT_EQ(out_->Write(&h), kWaveOk);
-    EXPECT_TRUE(device_->StepMs(10));
+    EXPECT_TRUE(out_->Prepare(&h) == kWaveOk && out_->Write(&h) == kWaveOk && device_->StepMs(10));
     EXPECT_EQ(out_->Close(), kWaveOk);
     const auto capture = device_->LastCapture();
-    EXPECT_EQ(capture.buffers.at(0).completedMicros - start_,
-              int64_t{1000000} * bytes.size() / WaveBytesPerSecond(format));
-    start_ += 10000;
     return {capture.bytes.begin(), capture.bytes.end()};
   }
   std::shared_ptr<VirtualWaveDevice> device_;
   std::unique_ptr<WaveOutDevice> out_;
-  int64_t start_ = 0;
 };
 
 // The level applies per channel, around the midpoint for 8 bits, and belongs
-// to the output rather than to one opening of it. A buffer completes when its
-// last sample has played.
+// to the output rather than to one opening of it.
 TEST_F(VirtualWaveDeviceTest, VolumeScalesEachChannelAndOutlivesTheDevice) {
   ASSERT_EQ(WaveOutDevice::Open(out_, kWaveMapper, MakePcmFormat(8000, 16, 2), nullptr, 0), kWaveOk);
   const uint32_t volume = 0x4000u << 16 | 0x8000u;  // right a quarter, left a half
