@@ -92,6 +92,7 @@ struct Started {
 Started Start(Desktop& desktop, const bench::ProgramHome& home) {
   Started s;
   const auto env = home.Environment(desktop.server.Name());
+  desktop.watch.ForgetEvents();
   const auto start = Clock::now();
   s.pid = bench::Spawn({QUILLON_EXE}, env, home.Log());
   if (s.pid < 0) {

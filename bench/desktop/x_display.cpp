@@ -83,6 +83,8 @@ bool WindowWatch::HasTitle(unsigned long window, const std::string& title) {
   return false;
 }
 
+void WindowWatch::ForgetEvents() { XSync(display_, True); }
+
 unsigned long WindowWatch::WaitMapped(const std::string& title, Clock::time_point deadline, Clock::time_point* mapped) {
   while (Clock::now() < deadline) {
     while (XPending(display_) > 0) {

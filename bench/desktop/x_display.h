@@ -49,6 +49,9 @@ class WindowWatch {
   // Connects and starts listening for maps of top-level windows.
   bool Open(const std::string& display);
 
+  // Drops the events seen so far: maps from before a start are not its window's.
+  void ForgetEvents();
+
   // Waits until a top-level window whose title is `title` is mapped; its id,
   // or 0 at the deadline. `mapped` is when the map was seen.
   unsigned long WaitMapped(const std::string& title, Clock::time_point deadline, Clock::time_point* mapped);
