@@ -44,8 +44,11 @@ test-tsan: deps
 	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
+# Every program in build/bench/, each under its name; fails if any of them failed.
 bench: build
-	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+	@status=0; for b in build/bench/bench_*; do \
+		[ -x "$$b" ] || continue; echo "== $$b"; "$$b" || status=1; echo; \
+	done; exit $$status
 
 fuzz:
 	@scripts/install-deps fuzz
