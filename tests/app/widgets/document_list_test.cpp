@@ -232,4 +232,34 @@ TEST_F(DocumentListTest, FollowsFilesThatOtherProgramsAddRemoveAndRename) {
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 0, Rec(u"B.wav")}}));
 }
 
+// A tap plays an item; a desktop double click must not play it and pause it
+// at once, with or without a second press before the double-click event.
+TEST_F(DocumentListTest, ATapActivatesOnceAndADoubleClickToo) {
+  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
+  app::DocumentList list(nullptr, u"Quillon");
+  list.show();
+  Record(list);
+  int penDowns = 0;
+  list.SetPenDownHook([&] { ++penDowns; });
+  auto* tree = list.findChild<QTreeWidget*>();
+  QWidget* viewport = tree->viewport();
+  const QPoint a = tree->visualItemRect(tree->topLevelItem(0)).center();
+  const QPoint b = tree->visualItemRect(tree->topLevelItem(1)).center();
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, b);
+  EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 1, Rec(u"B.wav")}}));
+  EXPECT_EQ(penDowns, 1);
+  for (const bool secondPress : {false, true}) {
+    notes.clear();
+    QTest::mouseClick(viewport, Qt::LeftButton, {}, a);
+    if (secondPress) QTest::mousePress(viewport, Qt::LeftButton, {}, a);
+    QTest::mouseDClick(viewport, Qt::LeftButton, {}, a);
+    QTest::mouseRelease(viewport, Qt::LeftButton, {}, a);
+    EXPECT_EQ(notes, (Notes{{app::kDocListActivated, 0, Rec(u"A.wav")}})) << secondPress;
+  }
+  notes.clear();
+  QTest::mousePress(viewport, Qt::LeftButton, {}, a);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, b);
+  EXPECT_TRUE(notes.empty()) << "sliding off the item activates nothing";
+}
+
 }  // namespace
