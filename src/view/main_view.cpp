@@ -313,7 +313,11 @@ void MainView::DrawAreaText(TextArea area, const char16_t* text, int left, int t
   if (!text) return;
   const int points = area == TextArea::Time ? 15 : 10;
   std::lock_guard lock(TextLock);
-  shownText_[static_cast<int>(area)] = text;
+  // The monitor shows the time with every buffer while it changes once a
+  // second; nothing else draws over a text area, so the same text is kept.
+  std::u16string& shown = shownText_[static_cast<int>(area)];
+  if (!initialised_ || shown == text) return;
+  shown = text;
   DrawSkinText(text, left, top, right, bottom, points, kTextWeight);
 }
 
