@@ -57,6 +57,8 @@ EOF
 
 e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
+  # A folder a script mounted something on (E2E_MOUNT) is let go first.
+  if [ -n "${E2E_MOUNT:-}" ]; then umount "$E2E_MOUNT" 2>/dev/null; fi
   if [ -n "${E2E_DRAIN_PID:-}" ]; then
     # The loop first, then its reader, which may sit waiting for a writer.
     kill "$E2E_DRAIN_PID" 2>/dev/null
@@ -122,3 +124,16 @@ E2E_RECORD="19 98"
 E2E_PLAY="54 98"
 E2E_STOP="89 98"
 E2E_NEXT="221 98"
+
+# e2e_input_position: how far the running program's device has read the
+# microphone's file (ALSA's file plugin reads it as it captures).
+e2e_input_position() {
+  local fd
+  for fd in /proc/"$QUILLON_PID"/fd/*; do
+    if [ "$(readlink "$fd")" = "$E2E_IN" ]; then
+      awk '/^pos:/ {print $2}' /proc/"$QUILLON_PID"/fdinfo/"${fd##*/}"
+      return 0
+    fi
+  done
+  return 1
+}
