@@ -4,14 +4,17 @@
 #   make test-asan  the tests under AddressSanitizer + UBSan (build-asan/)
 #   make test-tsan  the tests under ThreadSanitizer (build-tsan/)
 #   make bench      build and run the benchmarks
-#   make fuzz       build the libFuzzer targets with clang (build-fuzz/)
+#   make soak       a day of GSM and of PCM recording on the virtual device's fast clock
+#   make fuzz       build the libFuzzer targets with clang (build-fuzz/) and run each
+#                   for FUZZ_SECONDS (default 60); fails on a finding
 #   make install    install into $(DESTDIR)$(PREFIX) (PREFIX defaults to /usr/local)
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
+FUZZ_SECONDS ?= 60
 
-.PHONY: all deps build run install test test-asan test-tsan bench fuzz clean
+.PHONY: all deps build run install test test-asan test-tsan bench soak fuzz clean
 
 all: build
 
@@ -47,11 +50,15 @@ test-tsan: deps
 bench: build
 	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
 
+# One at a time: each day of recording keeps both cores busy.
+soak: build
+	cd build && QT_QPA_PLATFORM=offscreen QUILLON_SOAK=1 ctest --output-on-failure -V -R '^(SoakTest\.|e2e_soak$$)' --timeout 1500
+
 fuzz:
 	@scripts/install-deps fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read
-	@echo "Run: mkdir -p build-fuzz/corpus && build-fuzz/fuzz/fuzz_wave_read -max_total_time=60 build-fuzz/corpus tests/data/wav"
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read fuzz_settings_load
+	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-asan build-tsan build-fuzz
