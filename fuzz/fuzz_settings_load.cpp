@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "audio/format_presets.h"
@@ -24,15 +25,20 @@
 namespace {
 
 // The program's folder for the whole run: a private folder, in memory when
-// the machine has /dev/shm.
+// the machine has /dev/shm, removed at exit.
+std::string g_folder;
+
+void RemoveFolder() { std::filesystem::remove_all(g_folder); }
+
 const std::string& ConfigFolder() {
-  static const std::string folder = [] {
+  if (g_folder.empty()) {
     std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz-settings.XXXXXX" : "/tmp/fuzz-settings.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    platform::DevicePaths::SetConfigRoot(pattern);
-    return pattern;
-  }();
-  return folder;
+    g_folder = pattern;
+    std::atexit(RemoveFolder);
+    platform::DevicePaths::SetConfigRoot(g_folder);
+  }
+  return g_folder;
 }
 
 void Check(bool holds, const char* what) {
