@@ -39,12 +39,14 @@ test-asan: deps
 	cmake -S . -B build-asan -DQUILLON_ASAN=ON -DQUILLON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build-asan -j $(JOBS)
 	cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+		LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp E2E_TIME_SCALE=3 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
 test-tsan: deps
 	cmake -S . -B build-tsan -DQUILLON_TSAN=ON -DQUILLON_BENCH=OFF -DCMAKE_BUILD_TYPE=Debug
 	cmake --build build-tsan -j $(JOBS)
 	cd build-tsan && QT_QPA_PLATFORM=offscreen TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1 suppressions=$(CURDIR)/tests/tsan.supp" \
+		E2E_TIME_SCALE=6 \
 		ctest --output-on-failure -j $(JOBS) --timeout 600
 
 bench: build

@@ -11,6 +11,13 @@
 
 set -u
 
+# A sanitizer build of the program runs several times slower than a plain
+# one: E2E_TIME_SCALE (default 1) stretches every wait the scripts make with
+# sleep by that factor.
+if [ "${E2E_TIME_SCALE:-1}" != 1 ]; then
+  sleep() { command sleep "$(awk -v t="$1" -v k="$E2E_TIME_SCALE" 'BEGIN { print t * k }')"; }
+fi
+
 e2e_fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -68,10 +75,13 @@ e2e_cleanup() {
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept $E2E_DIR"; else rm -rf "$E2E_DIR"; fi
 }
 
-# e2e_input SECONDS: a voice-like microphone signal (16-bit 8000 Hz mono).
+# e2e_input SECONDS: a voice-like microphone signal (16-bit 8000 Hz mono),
+# stretched as the waits are (E2E_TIME_SCALE), so that it outlasts them.
 e2e_input() {
+  local seconds
+  seconds=$(awk -v t="$1" -v k="${E2E_TIME_SCALE:-1}" 'BEGIN { print t * k }')
   sox -n -r 8000 -c 1 -b 16 -e signed-integer -t raw "$E2E_IN" \
-    synth "$1" sine 300-900 tremolo 3 80 vol 0.6 2>/dev/null || e2e_fail "sox cannot make the input"
+    synth "$seconds" sine 300-900 tremolo 3 80 vol 0.6 2>/dev/null || e2e_fail "sox cannot make the input"
 }
 
 # e2e_start PROGRAM [ARGS...]: starts it and waits for its window.
