@@ -32,7 +32,8 @@ void RemoveFolder() { std::filesystem::remove_all(g_folder); }
 
 const std::string& ConfigFolder() {
   if (g_folder.empty()) {
-    std::string pattern = access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz-settings.XXXXXX" : "/tmp/fuzz-settings.XXXXXX";
+    std::string pattern =
+        access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz-settings.XXXXXX" : "/tmp/fuzz-settings.XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
     g_folder = pattern;
     std::atexit(RemoveFolder);
@@ -86,16 +87,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto* bytes = reinterpret_cast<const uint8_t*>(&r);
   Check(std::memcmp(bytes, data, offsetof(settings::SettingsRecord, Folder)) == 0, "fields before Folder");
   const size_t afterFolder = offsetof(settings::SettingsRecord, PlayMode);
-  Check(std::memcmp(bytes + afterFolder, data + afterFolder, offsetof(settings::SettingsRecord, Storage) - afterFolder) == 0,
+  Check(std::memcmp(bytes + afterFolder, data + afterFolder,
+                    offsetof(settings::SettingsRecord, Storage) - afterFolder) == 0,
         "fields between Folder and Storage");
   const size_t buttons = offsetof(settings::SettingsRecord, Buttons);
-  Check(std::memcmp(bytes + buttons, data + buttons, settings::kRecordSize - buttons) == 0, "the key bindings");
+  Check(std::memcmp(bytes + buttons, data + buttons, settings::kRecordSize - buttons) == 0,
+        "the key bindings");
 
   // Saved and loaded again, the record is the same.
   const settings::SettingsRecord first = r;
   Check(store.Save(), "the record could not be saved");
   settings::SettingsStore again;
-  Check(again.Load() && std::memcmp(&again.Record, &first, sizeof first) == 0, "the saved record loads back changed");
+  Check(again.Load() && std::memcmp(&again.Record, &first, sizeof first) == 0,
+        "the saved record loads back changed");
 
   // Whatever format identifier the file holds is handled where it is used.
   const auto formatId = static_cast<uint32_t>(r.FormatId);

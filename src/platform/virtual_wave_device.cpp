@@ -227,7 +227,9 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
 
   WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
     VirtualWaveClock& clock = owner_.clock_;
-    if (limit_ != 0) bytes = static_cast<size_t>(std::min<uint64_t>(bytes, limit_ - std::min(limit_, position_)));
+    if (limit_ != 0) {
+      bytes = static_cast<size_t>(std::min<uint64_t>(bytes, limit_ - std::min(limit_, position_)));
+    }
     // Past its limit the input waits for a time that never comes, until interrupted.
     int64_t target = bytes == 0 ? std::numeric_limits<int64_t>::max()
                                 : segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);

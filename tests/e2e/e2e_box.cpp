@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   if (argc != 2) return 2;
-  view::ErrorBox::Show(nullptr, QString::fromUtf8(argv[1]).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
+  view::ErrorBox::Show(nullptr,
+                       QString::fromUtf8(argv[1]).replace(QStringLiteral("\\n"), QStringLiteral("\n")));
   return 0;
 }

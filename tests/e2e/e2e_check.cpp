@@ -294,6 +294,7 @@ int main(int argc, char** argv) {
   if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
   if (command == "holds" && argc == 5) return Holds(argv[2], std::atol(argv[3]), argv[4]);
   if (command == "header" && argc == 3) return Header(argv[2]);
-  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played|holds|header ...\n", stderr);
+  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played|holds|header ...\n",
+             stderr);
   return 2;
 }

@@ -33,7 +33,8 @@ TEST_F(SoakTest, ADayOfRecordingHasItsLengthSizeAndHeaderAndLeavesNothingAllocat
     uint32_t headerBytes;
   };
   // GSM: 25 device buffers a second, one 65-byte pair each.
-  for (const Case& c : {Case{49, uint64_t{kDaySeconds} * 25 * 65, 60}, Case{8192, uint64_t{kDaySeconds} * 16000, 44}}) {
+  for (const Case& c :
+       {Case{49, uint64_t{kDaySeconds} * 25 * 65, 60}, Case{8192, uint64_t{kDaySeconds} * 16000, 44}}) {
     SCOPED_TRACE(c.formatId);
     std::filesystem::remove_all(DocumentsFolder());
     WriteSettings([&](settings::SettingsRecord& r) { r.FormatId = static_cast<int32_t>(c.formatId); });
@@ -52,8 +53,10 @@ TEST_F(SoakTest, ADayOfRecordingHasItsLengthSizeAndHeaderAndLeavesNothingAllocat
       QCoreApplication::processEvents();
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
-    std::printf("format %u: a day recorded in %lld s of wall time\n", c.formatId, static_cast<long long>(seconds.count()));
+    const auto seconds =
+        std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - started);
+    std::printf("format %u: a day recorded in %lld s of wall time\n", c.formatId,
+                static_cast<long long>(seconds.count()));
     // The input has ended: the device waits for time that never comes.
     ASSERT_TRUE(device_->WaitUntilSettled());
     ASSERT_TRUE(WaitFor([&] { return Shown(Area::Length) == u"(24:00:00)"; }))

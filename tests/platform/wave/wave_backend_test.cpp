@@ -1,6 +1,8 @@
 // QUILLON_WAVE_BACKEND's values: which backend they make, how fast its clock
 // runs and how much input each opening delivers.
 
+#include "platform/wave_backend.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,7 +11,6 @@
 #include <vector>
 
 #include "platform/virtual_wave_device.h"
-#include "platform/wave_backend.h"
 
 namespace platform {
 namespace {
@@ -49,9 +50,14 @@ TEST(WaveBackendTest, TheVariableNamesTheVirtualDeviceItsSpeedAndItsInputLength)
     size_t inputBytes;    // ... at 8000 Hz 16-bit
   };
   const Case cases[] = {
-      {nullptr, false, 0, 0, 0},          {"portaudio", false, 0, 0, 0},        {"virtually", false, 0, 0, 0},
-      {"virtual", true, 1, 0, 0},         {"virtual:2000", true, 2000, 0, 0},   {"virtual:x", true, 1, 0, 0},
-      {"virtual:5000:0.5", true, 5000, 500000, 8000}, {"virtual:-3:0.04", true, 1, 40000, 640},
+      {nullptr, false, 0, 0, 0},
+      {"portaudio", false, 0, 0, 0},
+      {"virtually", false, 0, 0, 0},
+      {"virtual", true, 1, 0, 0},
+      {"virtual:2000", true, 2000, 0, 0},
+      {"virtual:x", true, 1, 0, 0},
+      {"virtual:5000:0.5", true, 5000, 500000, 8000},
+      {"virtual:-3:0.04", true, 1, 40000, 640},
   };
   const WaveFormat format = MakePcmFormat(8000, 16, 1);
   for (const Case& c : cases) {
