@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <limits>
 #include <numbers>
 #include <thread>
 
@@ -67,8 +68,9 @@ bool VirtualWaveClock::WaitUntil(Waiter& waiter, int64_t deadline) {
     if (manual_) {
       cv_.wait(lock);
     } else {
-      auto real = std::chrono::microseconds(static_cast<int64_t>(std::ceil(static_cast<double>(deadline - now) / factor_)));
-      cv_.wait_for(lock, std::max(real, std::chrono::microseconds(1)));
+      // At most a second at a time, so that a deadline far off cannot overflow the wait.
+      const double real = std::min(std::ceil(static_cast<double>(deadline - now) / factor_), 1e6);
+      cv_.wait_for(lock, std::chrono::microseconds(std::max(static_cast<int64_t>(real), int64_t{1})));
     }
   }
   waiter.waiting = false;
@@ -201,7 +203,8 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
 
 class VirtualWaveDevice::InStream final : public WaveInStream {
  public:
-  InStream(VirtualWaveDevice& owner, const WaveFormat& format) : owner_(owner), format_(format) {}
+  InStream(VirtualWaveDevice& owner, const WaveFormat& format, int64_t limitMicros)
+      : owner_(owner), format_(format), limit_(limitMicros > 0 ? BytesIn(format, limitMicros) : 0) {}
 
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
@@ -224,7 +227,12 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
 
   WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
     VirtualWaveClock& clock = owner_.clock_;
-    int64_t target = segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);
+    if (limit_ != 0) {
+      bytes = static_cast<size_t>(std::min<uint64_t>(bytes, limit_ - std::min(limit_, position_)));
+    }
+    // Past its limit the input waits for a time that never comes, until interrupted.
+    int64_t target = bytes == 0 ? std::numeric_limits<int64_t>::max()
+                                : segmentStart_ + DurationMicros(format_, segmentBytes_ + bytes);
     size_t n = bytes;
     if (!clock.WaitUntil(waiter_, target)) {
       size_t captured = BytesIn(format_, clock.NowMicros() - segmentStart_);
@@ -245,6 +253,7 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
   int64_t segmentStart_ = 0;
   uint64_t segmentBytes_ = 0;
   uint64_t position_ = 0;      // bytes produced since open
+  const uint64_t limit_;       // bytes this opening delivers; 0 for no end
 };
 
 // --- VirtualWaveDevice -----------------------------------------------------
@@ -277,6 +286,11 @@ int64_t VirtualWaveDevice::DurationMicros(const WaveFormat& format, size_t bytes
 void VirtualWaveDevice::SetInputBytes(std::vector<uint8_t> bytes) {
   std::lock_guard<std::mutex> lock(mutex_);
   inputBytes_ = std::move(bytes);
+}
+
+void VirtualWaveDevice::SetInputLimitMicros(int64_t micros) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inputLimitMicros_ = std::max<int64_t>(micros, 0);
 }
 
 void VirtualWaveDevice::SetInputSignal(const VirtualWaveSignal& signal) {
@@ -373,7 +387,7 @@ WaveResult VirtualWaveDevice::OpenInput(uint32_t, const WaveFormat& format,
   std::lock_guard<std::mutex> lock(mutex_);
   if (failures_.openInput != kWaveOk) return failures_.openInput;
   if (WaveResult r = CheckFormat(format)) return r;
-  stream = std::make_unique<InStream>(*this, format);
+  stream = std::make_unique<InStream>(*this, format, inputLimitMicros_);
   ++inputOpens_;
   return kWaveOk;
 }

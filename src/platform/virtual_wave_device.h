@@ -116,6 +116,10 @@ class VirtualWaveDevice : public WaveBackend {
   // Input: these bytes first (in the device format), then the signal.
   void SetInputBytes(std::vector<uint8_t> bytes);
   void SetInputSignal(const VirtualWaveSignal& signal);
+  // Each input opened from now on delivers this much virtual time of input
+  // and then nothing more, as if time stood still for it (0: no end). Lets a
+  // simulation record exactly that long at any speed.
+  void SetInputLimitMicros(int64_t micros);
   // Whether the speech signal is sounding at this time from input start.
   static bool SpeechOnAt(const VirtualWaveSignal& signal, double seconds);
 
@@ -149,6 +153,7 @@ class VirtualWaveDevice : public WaveBackend {
   VirtualWaveFailures failures_;
   std::vector<uint8_t> inputBytes_;
   VirtualWaveSignal signal_;
+  int64_t inputLimitMicros_ = 0;
   std::vector<Capture> captures_;
   int outputOpens_ = 0;
   int inputOpens_ = 0;

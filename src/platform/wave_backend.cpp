@@ -1,5 +1,8 @@
 #include "platform/wave_backend.h"
 
+#include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -21,21 +24,42 @@ std::shared_ptr<WaveBackend>& Backend() {
   return backend;
 }
 
-std::shared_ptr<WaveBackend> MakeDefaultBackend() {
-  const char* choice = std::getenv("QUILLON_WAVE_BACKEND");
-  if (choice && std::strcmp(choice, "virtual") == 0) {
-    auto device = std::make_shared<VirtualWaveDevice>();
-    device->Clock().RunAtSpeed(1.0);
-    return device;
-  }
-  return std::make_shared<PortAudioWaveDevice>();
+// A positive number at `text` (whatever the locale), or 0 when there is none;
+// `end` is left after it.
+double PositiveNumber(const char* text, const char** end) {
+  double value = 0;
+  const auto [stop, error] = std::from_chars(text, text + std::strlen(text), value);
+  *end = stop;
+  return error == std::errc() && std::isfinite(value) && value > 0 ? value : 0;
 }
 
 }  // namespace
 
+std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice) {
+  constexpr char kVirtual[] = "virtual";
+  constexpr size_t kLength = sizeof kVirtual - 1;
+  if (choice == nullptr || std::strncmp(choice, kVirtual, kLength) != 0 ||
+      (choice[kLength] != '\0' && choice[kLength] != ':')) {
+    return std::make_shared<PortAudioWaveDevice>();
+  }
+  auto device = std::make_shared<VirtualWaveDevice>();
+  const char* rest = choice + kLength;
+  double speed = 1.0;
+  if (*rest == ':') {
+    const double given = PositiveNumber(rest + 1, &rest);
+    if (given > 0) speed = given;
+    if (*rest == ':') {
+      const double seconds = PositiveNumber(rest + 1, &rest);
+      device->SetInputLimitMicros(static_cast<int64_t>(std::min(seconds, 1e12) * 1e6 + 0.5));
+    }
+  }
+  device->Clock().RunAtSpeed(speed);
+  return device;
+}
+
 std::shared_ptr<WaveBackend> CurrentWaveBackend() {
   std::lock_guard<std::mutex> lock(BackendMutex());
-  if (!Backend()) Backend() = MakeDefaultBackend();
+  if (!Backend()) Backend() = MakeWaveBackend(std::getenv("QUILLON_WAVE_BACKEND"));
   return Backend();
 }
 

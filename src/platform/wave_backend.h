@@ -78,9 +78,18 @@ class WaveBackend {
 };
 
 // The backend new devices open on. The first call picks the default:
-// PortAudio, or the virtual device at real time when the environment variable
-// QUILLON_WAVE_BACKEND is "virtual".
+// PortAudio, or what the environment variable QUILLON_WAVE_BACKEND names
+// (see MakeWaveBackend).
 std::shared_ptr<WaveBackend> CurrentWaveBackend();
+// The backend a QUILLON_WAVE_BACKEND value names; a testing and simulation aid:
+//   "virtual"                  the virtual device at real time (silent input)
+//   "virtual:SPEED"            its clock at SPEED times real time
+//   "virtual:SPEED:SECONDS"    and each input opening delivers SECONDS of
+//                              virtual time, then nothing more, so that a
+//                              recording at any speed holds exactly that much
+// Anything else (or null) is PortAudio; a SPEED that is not a positive number
+// means real time.
+std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice);
 // Replaces the backend for devices opened from now on (tests install the
 // virtual device). Devices already open keep theirs.
 void InstallWaveBackend(std::shared_ptr<WaveBackend> backend);

@@ -10,6 +10,15 @@
 //   quillon-e2e-check format FILE.wav         prints "rate bits channels" as libsndfile reads it
 //   quillon-e2e-check played OUT.raw FILE.wav...
 //       OUT holds each file's decoded samples, one after the other
+//   quillon-e2e-check holds INPUT.raw CAPTURED FILE.wav
+//       the program ended abruptly while recording FILE, when the device had
+//       captured the first CAPTURED bytes of the input. FILE's header
+//       sizes lie within the file, its data is the input (PCM) or its GSM
+//       coding from the first sample, libsndfile reads all of it, and it
+//       holds all that was captured but at most the last device buffer (640 bytes);
+//       prints "held N of M captured device bytes"
+//   quillon-e2e-check header FILE.wav      prints the header's RIFF size, data size and
+//                                          (GSM) fact sample count, and the file's size
 // Exit status 0 when the check holds, 1 with a line on stderr when not.
 #include <gsm.h>
 #include <sndfile.h>
@@ -41,6 +50,7 @@ uint32_t Le32(const Bytes& b, size_t o) {
 struct Wave {
   uint16_t tag = 0;
   Bytes data;
+  size_t dataAt = 0;  // offset of the data in the file
 };
 
 bool ParseWave(const Bytes& file, Wave* wave) {
@@ -52,6 +62,7 @@ bool ParseWave(const Bytes& file, Wave* wave) {
     if (std::memcmp(file.data() + o, "data", 4) == 0) {
       const size_t end = std::min<size_t>(file.size(), o + 8 + size);
       wave->data.assign(file.begin() + static_cast<long>(o) + 8, file.begin() + static_cast<long>(end));
+      wave->dataAt = o + 8;
       return true;
     }
     o += 8 + size + (size & 1);
@@ -201,6 +212,76 @@ int Played(const char* out, int count, char** paths) {
   return 0;
 }
 
+// How many frames libsndfile reads from the file, or -1 when it can't open it.
+long SndfileFrames(const char* path) {
+  SF_INFO info{};
+  SNDFILE* file = sf_open(path, SFM_READ, &info);
+  if (file == nullptr) return -1;
+  std::vector<short> samples(4096 * std::max(info.channels, 1));
+  long frames = 0;
+  for (sf_count_t n; (n = sf_readf_short(file, samples.data(), 4096)) > 0;) frames += n;
+  sf_close(file);
+  return frames;
+}
+
+constexpr size_t kDeviceBuffer = 640;
+
+int Holds(const char* input, long captured, const char* path) {
+  const Bytes file = ReadAll(path);
+  Wave wave;
+  if (!ParseWave(file, &wave)) return Fail(std::string(path) + ": not a WAV file");
+  if (Le32(file, 4) + 8 > file.size()) return Fail("the RIFF size reaches past the end of the file");
+  const bool gsm = wave.tag == 0x31;
+  const Bytes in = ReadAll(input);
+  if (captured < 0 || static_cast<size_t>(captured) > in.size()) return Fail("captured more than the input");
+  const size_t heard = static_cast<size_t>(captured);
+  // The header's data size, which ParseWave cuts to the file.
+  const size_t dataSize = Le32(file, wave.dataAt - 4);
+  const size_t frameBytes = gsm ? 65 : 1;
+  if (wave.dataAt + dataSize > file.size() || dataSize % frameBytes != 0)
+    return Fail("the data size " + std::to_string(dataSize) + " is not whole blocks within the file");
+  const size_t held = gsm ? wave.data.size() / 65 * kDeviceBuffer : wave.data.size();
+  // The data goes in before the header counts it: ended in between, the file
+  // has one more block after the counted data, the input's next one.
+  const size_t blockBytes = gsm ? 65 : kDeviceBuffer;
+  const size_t beyond = file.size() - (wave.dataAt + dataSize);
+  if (beyond != 0 && beyond != blockBytes)
+    return Fail(std::to_string(beyond) + " bytes after the data, neither none nor one block");
+  if (held + (beyond != 0 ? kDeviceBuffer : 0) > heard)
+    return Fail("holds " + std::to_string(held) + " device bytes, more than the device captured");
+  if (held + kDeviceBuffer < heard)
+    return Fail("holds " + std::to_string(held) + " of " + std::to_string(heard) +
+                " captured device bytes: more than the last buffer is missing");
+  const Bytes expected = gsm ? GsmEncode(in) : in;
+  if (file.size() - wave.dataAt > expected.size() ||
+      !std::equal(file.begin() + static_cast<long>(wave.dataAt), file.end(), expected.begin()))
+    return Fail("the data is not the input's from its first sample");
+  // libsndfile may take the uncounted block too, and it reads GSM in twos of
+  // pairs, the last one made up with silence.
+  const long frames = SndfileFrames(path);
+  const auto readable = [gsm](size_t bytes, long n) {
+    const long samples = static_cast<long>(bytes / 2);
+    return n == samples || (gsm && n == (samples / 320 + 1) / 2 * 640);
+  };
+  if (!readable(held, frames) && (beyond == 0 || !readable(held + kDeviceBuffer, frames)))
+    return Fail("libsndfile reads " + std::to_string(frames) + " frames, not " + std::to_string(held / 2));
+  std::printf("held %zu of %zu captured device bytes%s\n", held, heard,
+              beyond != 0 ? " (and the next block, not yet counted)" : "");
+  return 0;
+}
+
+int Header(const char* path) {
+  const Bytes file = ReadAll(path);
+  Wave wave;
+  if (!ParseWave(file, &wave)) return Fail(std::string(path) + ": not a WAV file");
+  const size_t dataAt = wave.dataAt;
+  // GSM files this program writes carry the fact chunk at 40.
+  const bool fact = wave.tag == 0x31 && file.size() >= 52 && std::memcmp(file.data() + 40, "fact", 4) == 0;
+  std::printf("riff %u data %u fact %ld file %zu\n", Le32(file, 4), Le32(file, dataAt - 4),
+              fact ? static_cast<long>(Le32(file, 48)) : -1L, file.size());
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,6 +292,9 @@ int main(int argc, char** argv) {
   if (command == "formatid" && argc == 3) return FormatIdOf(argv[2]);
   if (command == "format" && argc == 3) return Format(argv[2]);
   if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
-  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played ...\n", stderr);
+  if (command == "holds" && argc == 5) return Holds(argv[2], std::atol(argv[3]), argv[4]);
+  if (command == "header" && argc == 3) return Header(argv[2]);
+  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played|holds|header ...\n",
+             stderr);
   return 2;
 }

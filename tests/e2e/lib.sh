@@ -11,6 +11,13 @@
 
 set -u
 
+# A sanitizer build of the program runs several times slower than a plain
+# one: E2E_TIME_SCALE (default 1) stretches every wait the scripts make with
+# sleep by that factor.
+if [ "${E2E_TIME_SCALE:-1}" != 1 ]; then
+  sleep() { command sleep "$(awk -v t="$1" -v k="$E2E_TIME_SCALE" 'BEGIN { print t * k }')"; }
+fi
+
 e2e_fail() {
   echo "FAIL: $*" >&2
   exit 1
@@ -57,6 +64,8 @@ EOF
 
 e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
+  # A folder a script mounted something on (E2E_MOUNT) is let go first.
+  if [ -n "${E2E_MOUNT:-}" ]; then umount "$E2E_MOUNT" 2>/dev/null; fi
   if [ -n "${E2E_DRAIN_PID:-}" ]; then
     # The loop first, then its reader, which may sit waiting for a writer.
     kill "$E2E_DRAIN_PID" 2>/dev/null
@@ -66,10 +75,13 @@ e2e_cleanup() {
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept $E2E_DIR"; else rm -rf "$E2E_DIR"; fi
 }
 
-# e2e_input SECONDS: a voice-like microphone signal (16-bit 8000 Hz mono).
+# e2e_input SECONDS: a voice-like microphone signal (16-bit 8000 Hz mono),
+# stretched as the waits are (E2E_TIME_SCALE), so that it outlasts them.
 e2e_input() {
+  local seconds
+  seconds=$(awk -v t="$1" -v k="${E2E_TIME_SCALE:-1}" 'BEGIN { print t * k }')
   sox -n -r 8000 -c 1 -b 16 -e signed-integer -t raw "$E2E_IN" \
-    synth "$1" sine 300-900 tremolo 3 80 vol 0.6 2>/dev/null || e2e_fail "sox cannot make the input"
+    synth "$seconds" sine 300-900 tremolo 3 80 vol 0.6 2>/dev/null || e2e_fail "sox cannot make the input"
 }
 
 # e2e_start PROGRAM [ARGS...]: starts it and waits for its window.
@@ -122,3 +134,16 @@ E2E_RECORD="19 98"
 E2E_PLAY="54 98"
 E2E_STOP="89 98"
 E2E_NEXT="221 98"
+
+# e2e_input_position: how far the running program's device has read the
+# microphone's file (ALSA's file plugin reads it as it captures).
+e2e_input_position() {
+  local fd
+  for fd in /proc/"$QUILLON_PID"/fd/*; do
+    if [ "$(readlink "$fd")" = "$E2E_IN" ]; then
+      awk '/^pos:/ {print $2}' /proc/"$QUILLON_PID"/fdinfo/"${fd##*/}"
+      return 0
+    fi
+  done
+  return 1
+}
