@@ -42,7 +42,8 @@ e2e_setup() {
   # Playback goes through a pipe that one reader drains into E2E_OUT, so
   # that every opening of the device appends instead of starting the file anew.
   mkfifo "$E2E_DIR/out.fifo"
-  ( while :; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) < /dev/null > /dev/null 2>&1 &
+  ( while [ ! -e "$E2E_DIR/drained" ]; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) \
+    < /dev/null > /dev/null 2>&1 &
   E2E_DRAIN_PID=$!
   cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
 pcm.!default {
@@ -67,9 +68,10 @@ e2e_cleanup() {
   # A folder a script mounted something on (E2E_MOUNT) is let go first.
   if [ -n "${E2E_MOUNT:-}" ]; then umount "$E2E_MOUNT" 2>/dev/null; fi
   if [ -n "${E2E_DRAIN_PID:-}" ]; then
-    # The loop first, then its reader, which may sit waiting for a writer.
-    kill "$E2E_DRAIN_PID" 2>/dev/null
-    pkill -P "$E2E_DRAIN_PID" 2>/dev/null
+    # The loop stops after its reader's next end of file; a writer that
+    # opens and closes the pipe gives the reader, waiting in its open, one.
+    touch "$E2E_DIR/drained"
+    timeout 2 sh -c ': > "$1"' sh "$E2E_DIR/out.fifo" 2>/dev/null
     wait "$E2E_DRAIN_PID" 2>/dev/null
   fi
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept $E2E_DIR"; else rm -rf "$E2E_DIR"; fi
