@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# A person records: taps Record, waits, taps Stop, sees the recording in the
-# list, and the desktop session ends the program with SIGTERM. The file holds
+# A person records: starts the program (a second start only brings it
+# forward), taps Record, waits, taps Stop, sees the recording in the list,
+# and the desktop session ends the program with SIGTERM. The file holds
 # the GSM coding of the microphone's input from its first sample, and
 # settings.dat holds the defaults.
 #   record_test.sh QUILLON CHECKER [SCREENSHOT_OUT]
@@ -13,6 +14,11 @@ SHOT_OUT=${3:-}
 e2e_setup record
 e2e_input 6
 e2e_start "$QUILLON"
+# A second start brings this window forward and ends with -1.
+status=0
+timeout 20 "$QUILLON" > /dev/null 2>&1 || status=$?
+[ "$status" -eq 255 ] || e2e_fail "a second start ended with $status, not -1"
+[ "$(xdotool search --onlyvisible --name '^Quillon$' | wc -l)" -eq 1 ] || e2e_fail "a second window opened"
 e2e_shot "$E2E_DIR/before.png"
 
 e2e_tap $E2E_RECORD
