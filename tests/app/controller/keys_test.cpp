@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -128,6 +129,27 @@ TEST_F(KeysTest, KeysTypedInTheListActAsOnTheWindow) {
   Click(Qt::Key_Return, list);  // the list's activation: plays the selected file once
   EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Output);
   EXPECT_EQ(T().AudioIO.Paused, 0);
+}
+
+// Another window taking over gets the application buttons; coming back
+// takes them back and gives the focus to the control that had it.
+TEST_F(KeysTest, ActivationHandsTheButtonsOverAndBringsTheFocusBack) {
+  StartWithFiles();
+  auto* list = List().findChild<QAbstractItemView*>();
+  ASSERT_NE(list, nullptr);
+  window_->activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return window_->isActiveWindow(); }));
+  EXPECT_EQ(view::ApplicationKeysOwner(), window_.get());
+  list->setFocus();
+  QWidget other;
+  other.show();
+  other.activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return other.isActiveWindow(); }));
+  EXPECT_EQ(view::ApplicationKeysOwner(), &other);
+  window_->activateWindow();
+  ASSERT_TRUE(WaitFor([&] { return window_->isActiveWindow(); }));
+  EXPECT_EQ(view::ApplicationKeysOwner(), window_.get());
+  EXPECT_EQ(QApplication::focusWidget(), list);
 }
 
 TEST(SingleInstanceTest, ASecondCopyBringsTheFirstForward) {
