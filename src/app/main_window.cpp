@@ -6,7 +6,6 @@
 
 #include "app/controller.h"
 #include "app/document_list.h"
-#include "app/skin_area.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
@@ -14,6 +13,7 @@
 #include "view/help_request.h"
 #include "view/record_led.h"
 #include "view/screen_blanker.h"
+#include "view/skin_view_widget.h"
 
 namespace app {
 
@@ -26,7 +26,7 @@ MainWindow::MainWindow() {
   QPalette background = palette();
   background.setColor(QPalette::Window, Qt::white);
   setPalette(background);
-  skin_ = new SkinArea(this);
+  skin_ = new view::SkinViewWidget(this);
   skin_->move(0, 0);
 }
 
@@ -44,7 +44,7 @@ bool MainWindow::Create() {
     diag::ShowError(this, u"CController::CController(): failed.", platform::GetLastError());
     return false;
   }
-  skin_->SetController(controller_);
+  AttachSkin(controller_);
   if (DocumentList* list = controller_->DocList) {
     list->SetKeyForward([this](QKeyEvent* event) {
       if (controller_ != nullptr) controller_->KeyOrigin = 1;
@@ -56,6 +56,23 @@ bool MainWindow::Create() {
   blanker_->Install();
   skin_->setFocus();
   return true;
+}
+
+// The skin shows the controller's view, and the pen goes to its transport.
+void MainWindow::AttachSkin(CController* controller) {
+  skin_->SetView(controller != nullptr ? &controller->View : nullptr);
+  if (controller == nullptr) {
+    skin_->SetPenHandler(nullptr);
+    return;
+  }
+  CTransport& transport = controller->Transport;
+  skin_->SetPenHandler([&transport](view::SkinViewWidget::Pen pen, int x, int y) {
+    switch (pen) {
+      case view::SkinViewWidget::Pen::Down: transport.OnLButtonDown(x, y); break;
+      case view::SkinViewWidget::Pen::Move: transport.OnMouseMove(x, y); break;
+      case view::SkinViewWidget::Pen::Up: transport.OnLButtonUp(x, y); break;
+    }
+  });
 }
 
 void MainWindow::BringToFront() {
@@ -134,7 +151,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
   if (CController* controller = controller_) {
     controller->Transport.SaveState();
     controller_ = nullptr;
-    skin_->SetController(nullptr);
+    AttachSkin(nullptr);
     controller->Destroy();
     delete controller;
   }

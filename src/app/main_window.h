@@ -14,12 +14,12 @@ class QKeyEvent;
 
 namespace view {
 class ScreenBlanker;
+class SkinViewWidget;
 }
 
 namespace app {
 
 class CController;
-class SkinArea;
 
 class MainWindow : public QWidget {
   Q_OBJECT
@@ -35,7 +35,7 @@ class MainWindow : public QWidget {
   // allocated: the user has been told and the window is to be closed.
   bool Create();
   CController* Controller() const { return controller_; }
-  SkinArea* Skin() const { return skin_; }
+  view::SkinViewWidget* Skin() const { return skin_; }
   // Brings the window to the front (a second copy of the program asked).
   void BringToFront();
   // A key going down or up, from the window or forwarded by the list.
@@ -52,7 +52,9 @@ class MainWindow : public QWidget {
   void HandleHotKey(uint32_t code, bool keyUp);
   void Activated(bool active);
 
-  SkinArea* skin_ = nullptr;
+  void AttachSkin(CController* controller);
+
+  view::SkinViewWidget* skin_ = nullptr;
   view::ScreenBlanker* blanker_ = nullptr;
   CController* controller_ = nullptr;
   // A hot-key press has been seen and its release not yet.

@@ -126,6 +126,8 @@ class CTransport : public view::ViewTransport {
   // Hands the stream to the device and opens it in `direction`.
   bool OpenDevice(audio::IAudioStream* stream, audio::WaveDirection direction);
   bool StartNewRecording();
+  // Moves to the following or preceding item of the list and plays it.
+  void MoveTrack(bool forward);
   void ShowDeviceError();
   // A refused format query: the format text, or the device's own text when
   // there is no device to ask at all.

@@ -153,35 +153,28 @@ void CTransport::OnPlaybackEnd() {
 }
 
 void CTransport::NextTrack(int act) {
-  if (act == 0 || View == nullptr || Settings == nullptr) return;
-  TrackJump = 1;
-  if (DocList == nullptr) return;
-  int index = ListIndex;
-  DocList->Next(&index);
-  const int count = DocList->Count();
-  if (ListIndex >= count - 1) {
-    if (Settings->WrapAround == 0) return;
-    index = 0;
-  }
-  DocList->Select(index);
-  ListIndex = index;
-  SetFilePath(DocList->SelectedPath());
-  if (FilePath[0] != u'\0') {
-    Play(1);
-  } else {
-    View->ShowFileName(DisplayName(FilePath).c_str());
-  }
+  if (act != 0) MoveTrack(true);
 }
 
 void CTransport::PrevTrack(int act) {
-  if (act == 0 || View == nullptr || Settings == nullptr) return;
+  if (act != 0) MoveTrack(false);
+}
+
+void CTransport::MoveTrack(bool forward) {
+  if (View == nullptr || Settings == nullptr) return;
   TrackJump = 1;
   if (DocList == nullptr) return;
   int index = ListIndex;
-  DocList->Previous(&index);
-  if (ListIndex == 0) {
+  if (forward) {
+    DocList->Next(&index);
+  } else {
+    DocList->Previous(&index);
+  }
+  // The end of the list is judged on the index before the move.
+  const int count = DocList->Count();
+  if (forward ? ListIndex >= count - 1 : ListIndex == 0) {
     if (Settings->WrapAround == 0) return;
-    index = DocList->Count() - 1;
+    index = forward ? 0 : count - 1;
   }
   DocList->Select(index);
   ListIndex = index;

@@ -108,16 +108,21 @@ bool File::Read(void* data, uint32_t size, uint32_t* done) {
   return true;
 }
 
-bool File::Write(const void* data, uint32_t size, uint32_t* done) {
+namespace {
+
+// Writes all of data, retrying interrupted calls; `once` writes what it can
+// of the bytes from `total` on and returns what the system call returned.
+template <typename Once>
+bool WriteFully(int fd, const void* data, uint32_t size, uint32_t* done, Once once) {
   if (done != nullptr) *done = 0;
-  if (fd_ < 0) {
+  if (fd < 0) {
     SetLastError(EBADF);
     return false;
   }
   const auto* bytes = static_cast<const unsigned char*>(data);
   uint32_t total = 0;
   while (total < size) {
-    const ssize_t n = ::write(fd_, bytes + total, size - total);
+    const ssize_t n = once(bytes + total, size - total, total);
     if (n < 0) {
       if (errno == EINTR) continue;
       SetLastErrorFromErrno();
@@ -130,26 +135,17 @@ bool File::Write(const void* data, uint32_t size, uint32_t* done) {
   return true;
 }
 
+}  // namespace
+
+bool File::Write(const void* data, uint32_t size, uint32_t* done) {
+  return WriteFully(fd_, data, size, done,
+                    [fd = fd_](const unsigned char* at, uint32_t left, uint32_t) { return ::write(fd, at, left); });
+}
+
 bool File::WriteAt(int64_t offset, const void* data, uint32_t size, uint32_t* done) {
-  if (done != nullptr) *done = 0;
-  if (fd_ < 0) {
-    SetLastError(EBADF);
-    return false;
-  }
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  uint32_t total = 0;
-  while (total < size) {
-    const ssize_t n = ::pwrite(fd_, bytes + total, size - total, static_cast<off_t>(offset + total));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      SetLastErrorFromErrno();
-      if (done != nullptr) *done = total;
-      return false;
-    }
-    total += static_cast<uint32_t>(n);
-  }
-  if (done != nullptr) *done = total;
-  return true;
+  return WriteFully(fd_, data, size, done, [fd = fd_, offset](const unsigned char* at, uint32_t left, uint32_t total) {
+    return ::pwrite(fd, at, left, static_cast<off_t>(offset + total));
+  });
 }
 
 bool File::Seek(int64_t offset, SeekOrigin origin, int64_t* newPos) {

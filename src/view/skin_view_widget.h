@@ -3,6 +3,8 @@
 // mouse) to the view's hit tests. Qt's implicit mouse grab gives the capture
 // the pen needs: moves and the release arrive here even outside the widget.
 
+#include <functional>
+
 #include <QWidget>
 
 namespace view {
@@ -19,6 +21,13 @@ class SkinViewWidget : public QWidget {
   explicit SkinViewWidget(QWidget* parent = nullptr);
   void SetView(MainView* view) { view_ = view; }
 
+  // With a handler the pen's positions go to it instead of the view's hit
+  // tests: the program's transport runs the hit tests itself. Positions are
+  // skin coordinates also on a scaled desktop.
+  enum class Pen { Down, Move, Up };
+  using PenHandler = std::function<void(Pen pen, int x, int y)>;
+  void SetPenHandler(PenHandler handler) { penHandler_ = std::move(handler); }
+
  signals:
   // The result of the view's hit test and the control id it returned.
   void PenDown(bool handled, int id);
@@ -33,6 +42,7 @@ class SkinViewWidget : public QWidget {
 
  private:
   MainView* view_ = nullptr;
+  PenHandler penHandler_;
   bool penDown_ = false;
 };
 
