@@ -5,6 +5,7 @@
 
 #include "app/document_list.h"
 #include "app/recording_place.h"
+#include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "audio/mul_div_round.h"
 #include "diag/show_error.h"
@@ -32,9 +33,7 @@ std::u16string CTransport::DisplayName(const std::u16string& path) {
 }
 
 void CTransport::SetFilePath(const std::u16string& path) {
-  const size_t length = std::min<size_t>(path.size(), kPathChars - 1);
-  std::copy_n(path.begin(), length, FilePath);
-  FilePath[length] = u'\0';
+  CopyText(FilePath, path);
 }
 
 bool CTransport::ButtonEnabled(int id) const {
@@ -354,12 +353,6 @@ void CTransport::UpdateVas(int act) {
     audio::IAudioStream* stream = AudioIO.Stream;
     if (!AudioIO.Close()) ShowDeviceError();
     ReleaseStream(stream);
-    if (audio::RecordingActive) {
-      // Switching voice activation off on a running recording (only the
-      // toggle's release can, and it is disabled then) would end it.
-      audio::RecordingActive = 0;
-      if (DocList != nullptr) DocList->Refresh();
-    }
   }
 }
 

@@ -19,7 +19,10 @@
 #include "audio/wave_io.h"
 #include "diag/tracker.h"
 #include "platform/sync.h"
+#include "platform/wave_types.h"
 #include "settings/settings_record.h"
+#include "settings/settings_store.h"
+#include "view/control_ids.h"
 #include "view/view_transport.h"
 
 class QWidget;
@@ -27,22 +30,16 @@ class QWidget;
 namespace view {
 class MainView;
 }
-namespace settings {
-class SettingsStore;
-}
 
 namespace app {
 
 class DocumentList;
 
-inline constexpr int kPathChars = 260;
-inline constexpr uint32_t kWaveMapper = 0xFFFFFFFFu;
-
-// Status icons and their meaning.
-inline constexpr int kStatusRecording = 0;
-inline constexpr int kStatusPlaying = 1;
-inline constexpr int kStatusStopped = 2;
-inline constexpr int kStatusPaused = 3;
+using settings::kPathChars;
+using view::kStatusPaused;
+using view::kStatusPlaying;
+using view::kStatusRecording;
+using view::kStatusStopped;
 
 class CTransport : public view::ViewTransport {
  public:
@@ -100,7 +97,7 @@ class CTransport : public view::ViewTransport {
   static std::u16string DisplayName(const std::u16string& path);
 
   QWidget* Owner;
-  uint32_t DeviceId = kWaveMapper;
+  uint32_t DeviceId = platform::kWaveMapper;
   const audio::WaveFormatEx* DeviceFormat = nullptr;
   audio::WaveIO AudioIO;
   view::MainView* View = nullptr;

@@ -20,6 +20,14 @@ enum ControlId : uint16_t {
   kLevelMeterId = 50,
 };
 
+// The status icon's images (strip 160).
+enum StatusIcon : int {
+  kStatusRecording = 0,
+  kStatusPlaying = 1,
+  kStatusStopped = 2,
+  kStatusPaused = 3,
+};
+
 inline constexpr int kFirstButton = kRecordButton;
 inline constexpr int kButtonCount = 8;
 inline constexpr int kFirstSlider = kVolumeSlider;

@@ -22,8 +22,6 @@
 namespace view {
 namespace {
 
-constexpr int kStatusRecording = 0;
-constexpr int kStatusPaused = 3;
 constexpr int kWaitFailedExitCode = -1;
 
 }  // namespace
