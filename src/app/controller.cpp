@@ -8,6 +8,7 @@
 #include "app/document_list.h"
 #include "app/help.h"
 #include "app/menu_bar.h"
+#include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
@@ -79,8 +80,7 @@ void CController::CreateDocumentList() {
                    });
   DocList->Refresh();
   DocList->Select(0);
-  std::copy_n(Settings.Record.Folder, kPathChars, Transport.FolderPath);
-  Transport.FolderPath[kPathChars - 1] = u'\0';
+  CopyText(Transport.FolderPath, Settings.Record.Folder);
   Transport.SetFilePath(DocList->SelectedPath());
   Transport.DocList = DocList;
   // Recordings listed at start can be played at once.
@@ -203,12 +203,8 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
       break;
     }
     case kDocListFolderChanged: {
-      const std::u16string folder = path.empty() ? std::u16string(kEmptyFolder) : path;
-      const size_t length = std::min<size_t>(folder.size(), settings::kFolderChars - 1);
-      std::copy_n(path.begin(), std::min<size_t>(path.size(), kPathChars - 1), Transport.FolderPath);
-      Transport.FolderPath[std::min<size_t>(path.size(), kPathChars - 1)] = u'\0';
-      std::copy_n(folder.begin(), length, Settings.Record.Folder);
-      Settings.Record.Folder[length] = u'\0';
+      CopyText(Transport.FolderPath, path);
+      CopyText(Settings.Record.Folder, path.empty() ? std::u16string_view(kEmptyFolder) : path);
       break;
     }
     default:
