@@ -13,7 +13,7 @@
 #include "diag/show_error.h"
 #include "platform/last_error.h"
 #include "view/display_power.h"
-#include "settings/sheet/settings_sheet.h"
+#include "sheet/settings_sheet.h"
 
 namespace app {
 namespace {

@@ -19,9 +19,9 @@
 #include "platform/device_paths.h"
 #include "platform/virtual_wave_device.h"
 #include "settings/settings_store.h"
-#include "settings/sheet/settings_page.h"
-#include "settings/sheet/sheet_dialog.h"
-#include "settings/sheet/storage_list.h"
+#include "sheet/settings_page.h"
+#include "sheet/sheet_dialog.h"
+#include "sheet/storage_list.h"
 
 namespace {
 

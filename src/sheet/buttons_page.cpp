@@ -1,4 +1,4 @@
-#include "settings/sheet/buttons_page.h"
+#include "sheet/buttons_page.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -8,7 +8,7 @@
 #include <QTreeWidget>
 
 #include "settings/settings_store.h"
-#include "settings/sheet/page_layout.h"
+#include "sheet/page_layout.h"
 #include "view/hardware_buttons.h"
 #include "view/skin_font.h"
 #include "view/skin_images.h"

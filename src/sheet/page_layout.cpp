@@ -1,4 +1,4 @@
-#include "settings/sheet/page_layout.h"
+#include "sheet/page_layout.h"
 
 #include <algorithm>
 

@@ -2,8 +2,8 @@
 #include <QLabel>
 #include <QSlider>
 
-#include "settings/sheet/general_page.h"
-#include "settings/sheet/input_formats.h"
+#include "sheet/general_page.h"
+#include "sheet/input_formats.h"
 #include "sheet_fixture.h"
 
 namespace sheettest {

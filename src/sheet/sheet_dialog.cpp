@@ -1,4 +1,4 @@
-#include "settings/sheet/sheet_dialog.h"
+#include "sheet/sheet_dialog.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -8,11 +8,11 @@
 #include "diag/show_error.h"
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
-#include "settings/sheet/about_page.h"
-#include "settings/sheet/buttons_page.h"
-#include "settings/sheet/general_page.h"
-#include "settings/sheet/misc_page.h"
-#include "settings/sheet/page_layout.h"
+#include "sheet/about_page.h"
+#include "sheet/buttons_page.h"
+#include "sheet/general_page.h"
+#include "sheet/misc_page.h"
+#include "sheet/page_layout.h"
 #include "view/help_request.h"
 
 namespace sheet {

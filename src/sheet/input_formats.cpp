@@ -1,4 +1,4 @@
-#include "settings/sheet/input_formats.h"
+#include "sheet/input_formats.h"
 
 #include "platform/wave_caps.h"
 #include "platform/wave_device.h"

@@ -1,4 +1,4 @@
-#include "settings/sheet/misc_page.h"
+#include "sheet/misc_page.h"
 
 #include <atomic>
 
@@ -6,7 +6,7 @@
 #include <QGroupBox>
 
 #include "settings/settings_store.h"
-#include "settings/sheet/page_layout.h"
+#include "sheet/page_layout.h"
 #include "view/default_recorder.h"
 #include "view/hardware_buttons.h"
 

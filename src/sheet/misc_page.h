@@ -4,7 +4,7 @@
 // button starts this program. Applying it writes the three flags and, every
 // time, the default-recorder entry.
 
-#include "settings/sheet/settings_page.h"
+#include "sheet/settings_page.h"
 
 class QCheckBox;
 

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
-#include "settings/sheet/buttons_page.h"
+#include "sheet/buttons_page.h"
 #include "sheet_fixture.h"
 #include "view/hardware_buttons.h"
 

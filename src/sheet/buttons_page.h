@@ -5,7 +5,7 @@
 // force for the next key press; applying the page writes nothing.
 
 #include "settings/settings_record.h"
-#include "settings/sheet/settings_page.h"
+#include "sheet/settings_page.h"
 
 class QComboBox;
 class QLabel;

@@ -1,6 +1,6 @@
-#include "settings/sheet/settings_sheet.h"
+#include "sheet/settings_sheet.h"
 
-#include "settings/sheet/sheet_dialog.h"
+#include "sheet/sheet_dialog.h"
 
 namespace sheet {
 

@@ -1,4 +1,4 @@
-#include "settings/sheet/settings_page.h"
+#include "sheet/settings_page.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

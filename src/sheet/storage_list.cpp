@@ -1,4 +1,4 @@
-#include "settings/sheet/storage_list.h"
+#include "sheet/storage_list.h"
 
 #include <algorithm>
 #include <limits>

@@ -4,8 +4,8 @@
 #include <QUrlQuery>
 
 #include "platform/registry.h"
-#include "settings/sheet/about_page.h"
-#include "settings/sheet/misc_page.h"
+#include "sheet/about_page.h"
+#include "sheet/misc_page.h"
 #include "sheet_fixture.h"
 #include "view/default_recorder.h"
 #include "view/hardware_buttons.h"

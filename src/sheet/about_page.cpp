@@ -1,4 +1,4 @@
-#include "settings/sheet/about_page.h"
+#include "sheet/about_page.h"
 
 #include <algorithm>
 
@@ -6,8 +6,8 @@
 #include <QTextEdit>
 #include <QTextOption>
 
-#include "settings/sheet/link_label.h"
-#include "settings/sheet/page_layout.h"
+#include "sheet/link_label.h"
+#include "sheet/page_layout.h"
 #include "view/image_list.h"
 
 namespace sheet {

@@ -5,7 +5,7 @@
 
 #include <QImage>
 
-#include "settings/sheet/settings_page.h"
+#include "sheet/settings_page.h"
 
 class QTextEdit;
 

@@ -1,4 +1,4 @@
-#include "settings/sheet/general_page.h"
+#include "sheet/general_page.h"
 
 #include <algorithm>
 
@@ -10,10 +10,10 @@
 #include "diag/show_error.h"
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
-#include "settings/sheet/format_table.h"
-#include "settings/sheet/input_formats.h"
-#include "settings/sheet/page_layout.h"
-#include "settings/sheet/storage_list.h"
+#include "sheet/format_table.h"
+#include "sheet/input_formats.h"
+#include "sheet/page_layout.h"
+#include "sheet/storage_list.h"
 
 namespace sheet {
 

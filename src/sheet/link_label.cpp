@@ -1,4 +1,4 @@
-#include "settings/sheet/link_label.h"
+#include "sheet/link_label.h"
 
 #include <QDesktopServices>
 #include <QKeyEvent>

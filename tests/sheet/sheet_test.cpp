@@ -5,9 +5,9 @@
 #include <QSlider>
 
 #include "platform/registry.h"
-#include "settings/sheet/general_page.h"
-#include "settings/sheet/misc_page.h"
-#include "settings/sheet/settings_sheet.h"
+#include "sheet/general_page.h"
+#include "sheet/misc_page.h"
+#include "sheet/settings_sheet.h"
 #include "sheet_fixture.h"
 #include "view/default_recorder.h"
 

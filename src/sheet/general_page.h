@@ -4,7 +4,7 @@
 // still record in it, and a warning for the three highest rates. The record
 // changes only when the page is applied.
 
-#include "settings/sheet/settings_page.h"
+#include "sheet/settings_page.h"
 
 class QComboBox;
 class QLabel;

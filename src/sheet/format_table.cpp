@@ -1,4 +1,4 @@
-#include "settings/sheet/format_table.h"
+#include "sheet/format_table.h"
 
 #include "audio/format_presets.h"
 
