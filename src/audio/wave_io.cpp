@@ -7,55 +7,12 @@
 
 #include "audio/app_flags.h"
 #include "audio/level_measure.h"
-#include "audio/wave_file_stream.h"
-#include "diag/tracker.h"
+#include "audio/wave_io_internal.h"
 #include "platform/last_error.h"
 
 namespace audio {
 
-namespace {
-
-using platform::WaveHeader;
-
-int32_t NextIndex(int32_t index) { return index >= kWaveBufferCount - 1 || index < 0 ? 0 : index + 1; }
-int32_t PreviousIndex(int32_t index) { return index <= 0 ? kWaveBufferCount - 1 : index - 1; }
-
-// The header's position among the three, or -1 when it is not one of them.
-int32_t IndexOf(const WaveHeader* headers, const WaveHeader* header) {
-  for (int32_t i = 0; i < kWaveBufferCount; ++i) {
-    if (headers + i == header) return i;
-  }
-  return -1;
-}
-
-void ClearHeader(WaveHeader& header) {
-  if (header.data != nullptr) diag::TrackedDelete(header.data);
-  header = WaveHeader{};
-}
-
-const WaveFileStream* AsGsmStream(const IAudioStream* stream) {
-  const auto* file = dynamic_cast<const WaveFileStream*>(stream);
-  return file != nullptr && file->IsGsm() ? file : nullptr;
-}
-
-// Reading forward has delivered the last whole block. For GSM that is the
-// last whole pair: other writers count the pad byte of an odd pair count
-// in the data size (65 x n + 1 bytes).
-bool ForwardDataExhausted(IAudioStream* stream) {
-  if (const WaveFileStream* gsm = AsGsmStream(stream)) {
-    return gsm->GetPairsRead() >= gsm->GetDataBytes() / kGsmPairBytes;
-  }
-  return stream->GetPositionFrames() >= stream->GetLengthFrames();
-}
-
-// (part / whole) x 100, the division in single precision, 0.5 added in double.
-uint32_t Percent(float part, float whole) {
-  if (whole <= 0.0f) return 0;
-  const float ratio = part / whole;
-  return static_cast<uint32_t>(static_cast<double>(ratio * 100.0f) + 0.5);
-}
-
-}  // namespace
+using namespace wave_io_detail;
 
 WaveIO::WaveIO() { ResetState(); }
 
@@ -143,12 +100,6 @@ bool WaveIO::QueryOutputFormat(const uint32_t* deviceId, IAudioStream* stream) {
   return Fail(r);
 }
 
-bool WaveIO::OpenOutputDevice(const WaveFormatEx& format) {
-  const platform::WaveResult r = platform::WaveOutDevice::Open(OutputHandle, *DeviceId, ToDeviceFormat(format),
-                                                               &WaveIO::OnOutputDone, reinterpret_cast<uintptr_t>(this));
-  return r == platform::kWaveOk || Fail(r);
-}
-
 bool WaveIO::Open(WaveDirection direction) {
   IAudioStream* stream = Stream;
   if (stream == nullptr || DeviceId == nullptr || LevelMeter == nullptr || FormatSlot == nullptr) return false;
@@ -167,127 +118,6 @@ bool WaveIO::Open(WaveDirection direction) {
   const platform::WaveResult r = platform::WaveInDevice::Open(InputHandle, *DeviceId, ToDeviceFormat(*format),
                                                               &WaveIO::OnInputData, reinterpret_cast<uintptr_t>(this));
   return r == platform::kWaveOk || Fail(r);
-}
-
-bool WaveIO::QueueOutputBuffer(platform::WaveOutDevice* device) {
-  const int32_t index = NextIndex(OutputIndex);
-  OutputIndex = index;
-  WaveHeader& header = OutputHeaders[index];
-  IAudioStream* stream = Stream;
-  uint32_t size = kWaveBufferBytes;
-  uint8_t* block = stream != nullptr ? stream->Read(&size, ScanMode) : nullptr;
-  PublishProgress();
-  if (block == nullptr) {
-    // End of the data, or a read error when data was left: that one is
-    // reported, not taken for the end. The index goes back to the last
-    // buffer handed over, so IsPlaying stays true while the tail sounds.
-    if (stream != nullptr && !AtEdgeOfData(stream)) {
-      const int error = platform::GetLastError();
-      ReadError = error != 0 ? error : EIO;
-      ReadFailed = 1;
-      LastError = platform::kWaveError;
-    }
-    OutputIndex = PreviousIndex(index);
-    return false;
-  }
-  header = WaveHeader{};
-  header.data = reinterpret_cast<char*>(block);
-  header.bufferLength = size;
-  header.user = reinterpret_cast<uintptr_t>(this);
-  if (FormatSlot != nullptr && Settings != nullptr && settings::ReadAmplifyOutput(*Settings)) {
-    AmplifyBuffer(*FormatSlot, block, size);
-  }
-  if (LevelMeter != nullptr) MeasureLevel(LevelMeter, block, size);
-  DataEvent.Set();
-
-  platform::WaveResult r = device->Prepare(&header);
-  if (r == platform::kWaveOk) {
-    // Marked before the hand-over: the device may return the buffer at once.
-    outputQueued_[index] = true;
-    r = device->Write(&header);
-    if (r == platform::kWaveOk) return true;
-    outputQueued_[index] = false;
-    device->Unprepare(&header);
-  }
-  ClearHeader(header);
-  OutputIndex = PreviousIndex(index);
-  return Fail(r);
-}
-
-bool WaveIO::QueueInputBuffer(platform::WaveInDevice* device) {
-  const int32_t index = NextIndex(InputIndex);
-  InputIndex = index;
-  WaveHeader& header = InputHeaders[index];
-  if (header.data == nullptr) {
-    header.data = static_cast<char*>(diag::TrackedNew(kWaveBufferBytes, u"wave_io.cpp", __LINE__));
-    if (header.data == nullptr) return Fail(platform::kWaveNoMemory);
-  }
-  std::memset(header.data, 0, kWaveBufferBytes);
-  header.bufferLength = kWaveBufferBytes;
-  header.bytesRecorded = 0;
-  header.flags = 0;
-  header.user = reinterpret_cast<uintptr_t>(this);
-  platform::WaveResult r = device->Prepare(&header);
-  if (r != platform::kWaveOk) return Fail(r);
-  inputQueued_[index] = true;
-  r = device->AddBuffer(&header);
-  if (r == platform::kWaveOk) return true;
-  inputQueued_[index] = false;
-  return Fail(r);
-}
-
-bool WaveIO::StartPlayback() {
-  platform::WaveOutDevice* device = OutputHandle.get();
-  if (device == nullptr) return false;
-  Stopping = 0;
-  // A new start (after a seek or a scan switch) plays on from where the
-  // stream now is, even if the data had run out before.
-  Finished = 0;
-  ReadFailed = 0;
-  ReadError = 0;
-  StopEvent.Reset();
-  // The device holds still while the three buffers go in, so that no
-  // completion can requeue from the device's thread meanwhile (the stream,
-  // the index and the headers belong to one thread at a time). A device
-  // reopened for a scan while paused stays paused until Resume.
-  device->Pause();
-  bool full = true;
-  for (int i = 0; i < kWaveBufferCount && full; ++i) full = QueueOutputBuffer(device);
-  if (!full) {
-    // Short of data: what was queued still plays, and the last buffer to
-    // come back signals the stop; with nothing queued the stop is now. A
-    // failed read is no end of the data.
-    if (!ReadFailed) Finished = 1;
-    if (!AnyQueued(outputQueued_)) {
-      Stopping = 1;
-      StopEvent.Set();
-    }
-  }
-  if (!Paused) device->Restart();
-  return true;
-}
-
-bool WaveIO::StartRecording(void* /*unused*/) {
-  platform::WaveInDevice* device = InputHandle.get();
-  if (device == nullptr) return false;
-  Stopping = 0;
-  LastVoiceTick = Now();
-  voiceHeard_ = false;
-  WriteFailed = 0;
-  WriteError = 0;
-  StopEvent.Reset();
-  for (int i = 0; i < kWaveBufferCount; ++i) {
-    if (!QueueInputBuffer(device)) {
-      Stopping = 1;
-      StopEvent.Set();
-      return false;
-    }
-  }
-  const platform::WaveResult r = device->Start();
-  if (r == platform::kWaveOk) return true;
-  Stopping = 1;
-  StopEvent.Set();
-  return Fail(r);
 }
 
 bool WaveIO::Pause() {
@@ -381,52 +211,6 @@ bool WaveIO::Close() {
   return closed;
 }
 
-bool WaveIO::Seek(int32_t percent) {
-  IAudioStream* stream = Stream;
-  // Only playback moves: a seek in a file being written would overwrite it.
-  if (stream == nullptr || Direction != WaveDirection::Output) return false;
-  if (Paused) {
-    // The buffers already in the paused device play first on Resume.
-    HoldRequeue = 1;
-    const bool moved = stream->SeekPercent(percent);
-    if (moved) Finished = 0;  // there is data again after the held buffers
-    PublishProgress();
-    return moved;
-  }
-  if (!Reset()) return false;
-  if (!stream->SeekPercent(percent)) return false;
-  PublishProgress();
-  return StartPlayback();
-}
-
-bool WaveIO::StartScan(uint32_t mode) {
-  if (ScanMode != ScanNone) return true;
-  if (mode != ScanBackward && mode != ScanForward) return false;
-  IAudioStream* stream = Stream;
-  if (stream == nullptr || Direction != WaveDirection::Output || !OutputHandle) return false;
-  if (!Reset()) return false;
-  if (const platform::WaveResult r = OutputHandle->Close()) return Fail(r);
-  OutputHandle.reset();
-  // Twice the rate, every other field as it is: twice the speed.
-  WaveFormatEx doubled = *stream->GetFormat();
-  doubled.SamplesPerSec *= 2;
-  if (!OpenOutputDevice(doubled)) return false;
-  ScanMode = mode;
-  return StartPlayback();
-}
-
-bool WaveIO::StopScan() {
-  if (ScanMode == ScanNone) return false;
-  IAudioStream* stream = Stream;
-  if (stream == nullptr || !OutputHandle) return false;
-  if (!Reset()) return false;
-  if (const platform::WaveResult r = OutputHandle->Close()) return Fail(r);
-  OutputHandle.reset();
-  if (!OpenOutputDevice(*stream->GetFormat())) return false;
-  ScanMode = ScanNone;
-  return StartPlayback();
-}
-
 bool WaveIO::SetVolume(uint32_t volume) {
   if (!OutputHandle) return true;
   const platform::WaveResult r = OutputHandle->SetVolume(volume);
@@ -467,128 +251,6 @@ const char16_t* WaveIO::GetErrorText() {
   std::memcpy(errorText_, text.data(), length * sizeof(char16_t));
   errorText_[length] = u'\0';
   return errorText_;
-}
-
-bool WaveIO::IsFinished() {
-  if (Direction != WaveDirection::Output) return Stopping != 0;
-  IAudioStream* stream = Stream;
-  if (stream != nullptr) {
-    if (ForwardDataExhausted(stream)) {
-      Finished = 1;
-      return true;
-    }
-  }
-  return Stopping != 0;
-}
-
-bool WaveIO::AtEdgeOfData(IAudioStream* stream) const {
-  if (ScanMode != ScanBackward) return ForwardDataExhausted(stream);
-  const WaveFileStream* gsm = AsGsmStream(stream);
-  return (gsm != nullptr ? gsm->GetPairsRead() : stream->GetPositionFrames()) == 0;
-}
-
-bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
-  IAudioStream* stream = Stream;
-  if (stream == nullptr) return false;
-  const uint32_t blockAlign = stream->GetBlockAlign();
-  const uint32_t frames = blockAlign == 0 ? 0 : header->bytesRecorded / blockAlign;
-  return stream->Write(header->data, frames);
-}
-
-void WaveIO::OnOutputDone(platform::WaveOutDevice* device, uint32_t message, uintptr_t /*instance*/,
-                          WaveHeader* header) {
-  if (message != platform::kWaveOutDone || header == nullptr || device == nullptr || header->user == 0) return;
-  auto* self = reinterpret_cast<WaveIO*>(header->user);
-  const int32_t index = IndexOf(self->OutputHeaders, header);
-  if (index < 0) return;
-  self->outputQueued_[index] = false;
-
-  if (header->flags & platform::kWaveHeaderDone) {
-    header->flags = 0;
-    if (!self->Stopping) {
-      if (const platform::WaveResult r = device->Unprepare(header)) {
-        self->LastError = r;
-        self->StopEvent.Set();  // the queue stops here; let the owner see it
-        return;
-      }
-    }
-    diag::TrackedDelete(header->data);
-    header->data = nullptr;
-  }
-
-  const bool ended = self->IsFinished() || self->Finished || self->HoldRequeue || self->ReadFailed ||
-                     !self->QueueOutputBuffer(device);
-  if (!ended) return;
-  // A reset signals with every buffer it returns. At the end of the data only
-  // the last buffer to come back does, so the owner that closes the device on
-  // the stop does not cut off the buffers still sounding.
-  if (self->Stopping || self->HoldRequeue || !self->AnyQueued(self->outputQueued_)) self->StopEvent.Set();
-}
-
-void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintptr_t /*instance*/,
-                         WaveHeader* header) {
-  if (message != platform::kWaveInData || header == nullptr || device == nullptr || header->user == 0) return;
-  auto* self = reinterpret_cast<WaveIO*>(header->user);
-  const int32_t index = IndexOf(self->InputHeaders, header);
-  if (index < 0) return;
-  self->inputQueued_[index] = false;
-
-  if (header->flags & platform::kWaveHeaderDone) {
-    header->flags = 0;
-    if (!self->Stopping) {
-      if (const platform::WaveResult r = device->Unprepare(header)) {
-        self->LastError = r;
-        self->StopEvent.Set();
-        return;
-      }
-    }
-  }
-
-  const uint32_t bytes = header->bytesRecorded;
-  if (self->FormatSlot != nullptr && self->Settings != nullptr && settings::ReadAmplifyInput(*self->Settings)) {
-    AmplifyBuffer(*self->FormatSlot, header->data, bytes);
-  }
-  if (self->LevelMeter != nullptr) MeasureLevel(self->LevelMeter, header->data, bytes);
-  self->DataEvent.Set();
-
-  if (bytes > 0) {
-    if (self->WriteFailed) {
-      // After a failed write nothing more goes to the file: a later write
-      // that happened to succeed would leave a hole in the recording.
-      ClearHeader(*header);
-      self->StopEvent.Set();
-      return;
-    }
-    bool write = false;
-    if (!VasEnabled) {
-      write = RecordingActive != 0;
-    } else if (RecordingActive) {
-      const uint32_t now = self->Now();
-      if (self->LevelMeter != nullptr && self->LevelMeter->AboveThreshold) {
-        write = true;
-        self->LastVoiceTick = now;
-        self->voiceHeard_ = true;
-      } else {
-        // Quiet: kept only within the hang after the last voiced buffer.
-        write = self->voiceHeard_ && now - self->LastVoiceTick <= kVasHangMs;
-      }
-    }
-    if (write) {
-      if (!self->WriteRecordedBuffer(header)) {
-        // The block stays in the header (released when the device closes);
-        // nothing more is queued, and the owner learns why.
-        self->WriteError = platform::GetLastError();
-        self->WriteFailed = 1;
-        self->StopEvent.Set();
-        return;
-      }
-      self->PublishProgress();
-    }
-    diag::TrackedDelete(header->data);
-    header->data = nullptr;
-  }
-
-  if (self->IsFinished() || !self->QueueInputBuffer(device)) self->StopEvent.Set();
 }
 
 }  // namespace audio

@@ -1,0 +1,138 @@
+// Recording: buffers queued to the input device, measured, and written to
+// the stream, under voice activation only while there is voice.
+#include "audio/wave_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
+#include "audio/app_flags.h"
+#include "audio/level_measure.h"
+#include "audio/wave_io_internal.h"
+#include "platform/last_error.h"
+
+namespace audio {
+
+using namespace wave_io_detail;
+
+bool WaveIO::QueueInputBuffer(platform::WaveInDevice* device) {
+  const int32_t index = NextIndex(InputIndex);
+  InputIndex = index;
+  WaveHeader& header = InputHeaders[index];
+  if (header.data == nullptr) {
+    header.data = static_cast<char*>(diag::TrackedNew(kWaveBufferBytes, u"wave_io_record.cpp", __LINE__));
+    if (header.data == nullptr) return Fail(platform::kWaveNoMemory);
+  }
+  std::memset(header.data, 0, kWaveBufferBytes);
+  header.bufferLength = kWaveBufferBytes;
+  header.bytesRecorded = 0;
+  header.flags = 0;
+  header.user = reinterpret_cast<uintptr_t>(this);
+  platform::WaveResult r = device->Prepare(&header);
+  if (r != platform::kWaveOk) return Fail(r);
+  inputQueued_[index] = true;
+  r = device->AddBuffer(&header);
+  if (r == platform::kWaveOk) return true;
+  inputQueued_[index] = false;
+  return Fail(r);
+}
+
+bool WaveIO::StartRecording(void* /*unused*/) {
+  platform::WaveInDevice* device = InputHandle.get();
+  if (device == nullptr) return false;
+  Stopping = 0;
+  LastVoiceTick = Now();
+  voiceHeard_ = false;
+  WriteFailed = 0;
+  WriteError = 0;
+  StopEvent.Reset();
+  for (int i = 0; i < kWaveBufferCount; ++i) {
+    if (!QueueInputBuffer(device)) {
+      Stopping = 1;
+      StopEvent.Set();
+      return false;
+    }
+  }
+  const platform::WaveResult r = device->Start();
+  if (r == platform::kWaveOk) return true;
+  Stopping = 1;
+  StopEvent.Set();
+  return Fail(r);
+}
+
+bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
+  IAudioStream* stream = Stream;
+  if (stream == nullptr) return false;
+  const uint32_t blockAlign = stream->GetBlockAlign();
+  const uint32_t frames = blockAlign == 0 ? 0 : header->bytesRecorded / blockAlign;
+  return stream->Write(header->data, frames);
+}
+
+void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintptr_t /*instance*/,
+                         WaveHeader* header) {
+  if (message != platform::kWaveInData || header == nullptr || device == nullptr || header->user == 0) return;
+  auto* self = reinterpret_cast<WaveIO*>(header->user);
+  const int32_t index = IndexOf(self->InputHeaders, header);
+  if (index < 0) return;
+  self->inputQueued_[index] = false;
+
+  if (header->flags & platform::kWaveHeaderDone) {
+    header->flags = 0;
+    if (!self->Stopping) {
+      if (const platform::WaveResult r = device->Unprepare(header)) {
+        self->LastError = r;
+        self->StopEvent.Set();
+        return;
+      }
+    }
+  }
+
+  const uint32_t bytes = header->bytesRecorded;
+  if (self->FormatSlot != nullptr && self->Settings != nullptr && settings::ReadAmplifyInput(*self->Settings)) {
+    AmplifyBuffer(*self->FormatSlot, header->data, bytes);
+  }
+  if (self->LevelMeter != nullptr) MeasureLevel(self->LevelMeter, header->data, bytes);
+  self->DataEvent.Set();
+
+  if (bytes > 0) {
+    if (self->WriteFailed) {
+      // After a failed write nothing more goes to the file: a later write
+      // that happened to succeed would leave a hole in the recording.
+      ClearHeader(*header);
+      self->StopEvent.Set();
+      return;
+    }
+    bool write = false;
+    if (!VasEnabled) {
+      write = RecordingActive != 0;
+    } else if (RecordingActive) {
+      const uint32_t now = self->Now();
+      if (self->LevelMeter != nullptr && self->LevelMeter->AboveThreshold) {
+        write = true;
+        self->LastVoiceTick = now;
+        self->voiceHeard_ = true;
+      } else {
+        // Quiet: kept only within the hang after the last voiced buffer.
+        write = self->voiceHeard_ && now - self->LastVoiceTick <= kVasHangMs;
+      }
+    }
+    if (write) {
+      if (!self->WriteRecordedBuffer(header)) {
+        // The block stays in the header (released when the device closes);
+        // nothing more is queued, and the owner learns why.
+        self->WriteError = platform::GetLastError();
+        self->WriteFailed = 1;
+        self->StopEvent.Set();
+        return;
+      }
+      self->PublishProgress();
+    }
+    diag::TrackedDelete(header->data);
+    header->data = nullptr;
+  }
+
+  if (self->IsFinished() || !self->QueueInputBuffer(device)) self->StopEvent.Set();
+}
+
+}  // namespace audio
