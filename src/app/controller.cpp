@@ -37,6 +37,7 @@ CController::CController(QWidget* window, QWidget* viewWidget)
     std::_Exit(-1);
   }
   if (!Settings.Load()) Settings.SetDefaults();
+  Settings.Preferences.Load();
   Transport.Settings = &Settings.Record;
   Transport.Store = &Settings;
   if (!Transport.RestoreState()) {

@@ -138,7 +138,9 @@ void CTransport::CloseDevice() {
 }
 
 void CTransport::SaveSettings() {
-  if (Store != nullptr) Store->Save();
+  if (Store == nullptr) return;
+  Store->Save();
+  Store->Preferences.Save();
 }
 
 // ---- pen ----------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "settings/preferences.h"
 #include "settings/settings_record.h"
 
 namespace settings {
@@ -32,6 +33,9 @@ class SettingsStore {
   SettingsRecord Record{};
   char16_t Path[kPathChars]{};  // device path, NUL-terminated
   int32_t StartPage = 0;        // 0 General, 1 Buttons, 2 Misc, 3 About; never stored
+  // The desktop's additions, in their own file beside settings.dat; loaded
+  // and saved by the program with the record, never part of its 700 bytes.
+  PreferencesStore Preferences;
 };
 
 }  // namespace settings
