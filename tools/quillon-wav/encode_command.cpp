@@ -15,7 +15,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "diag/tracker.h"
-#include "sample_convert.h"
+#include "audio/sample_convert.h"
 
 namespace quillonwav {
 
@@ -75,7 +75,7 @@ int RunEncode(const Args& args) {
 
   if (!output.Open(EnginePath(files[1]), audio::kStreamWrite)) return FailWithLastError(files[1]);
   BlockWriter writer(output, target.BlockAlign);
-  SampleConverter converter(in, target);
+  audio::SampleConverter converter(in, target);
   std::vector<uint8_t> converted;
   std::string error;
   // One chunk at a time, so that the memory used does not grow with the input.

@@ -1,13 +1,17 @@
-#include "sample_convert.h"
+#include "audio/sample_convert.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace quillonwav {
+namespace audio {
 
-void ToFloat(const uint8_t* bytes, size_t size, const audio::WaveFormatEx& format, std::vector<float>* out) {
+uint32_t SampleWidth(const WaveFormatEx& format) {
   const uint32_t channels = std::max<uint32_t>(format.Channels, 1);
-  const uint32_t width = std::max<uint32_t>(format.BlockAlign / channels, 1);
+  return std::max<uint32_t>(format.BlockAlign / channels, 1);
+}
+
+void ToFloat(const uint8_t* bytes, size_t size, const WaveFormatEx& format, std::vector<float>* out) {
+  const uint32_t width = SampleWidth(format);
   out->clear();
   out->reserve(size / width);
   for (size_t at = 0; at + width <= size; at += width) {
@@ -37,22 +41,36 @@ void MixToMono(std::vector<float>* samples, uint32_t channels) {
   samples->resize(frames);
 }
 
-void AppendFromFloat(const std::vector<float>& samples, uint16_t bits, std::vector<uint8_t>* out) {
-  if (bits == 8) {
-    for (float v : samples) {
-      out->push_back(static_cast<uint8_t>(std::clamp<long>(std::lround(v * 128.0f) + 128, 0, 255)));
+void AppendFromFloat(const float* samples, size_t count, uint32_t width, std::vector<uint8_t>* out) {
+  if (width <= 1) {
+    for (size_t i = 0; i < count; ++i) {
+      out->push_back(static_cast<uint8_t>(std::clamp<long>(std::lround(samples[i] * 128.0f) + 128, 0, 255)));
     }
     return;
   }
-  for (float v : samples) {
-    const long value = std::clamp<long>(std::lround(v * 32768.0f), -32768, 32767);
-    const auto s = static_cast<uint16_t>(static_cast<int16_t>(value));
+  width = std::min<uint32_t>(width, 4);
+  if (width == 2) {
+    for (size_t i = 0; i < count; ++i) {
+      const long value = std::clamp<long>(std::lround(samples[i] * 32768.0f), -32768, 32767);
+      const auto s = static_cast<uint16_t>(static_cast<int16_t>(value));
+      out->push_back(static_cast<uint8_t>(s));
+      out->push_back(static_cast<uint8_t>(s >> 8));
+    }
+    return;
+  }
+  // 24 and 32 bits: the value at 24 bits, the lowest byte of 32 left 0, as ToFloat reads them.
+  for (size_t i = 0; i < count; ++i) {
+    const long value = std::clamp<long>(std::lround(static_cast<double>(samples[i]) * 8388608.0), -8388608, 8388607);
+    const auto s = static_cast<uint32_t>(static_cast<int32_t>(value));
+    if (width == 4) out->push_back(0);
     out->push_back(static_cast<uint8_t>(s));
     out->push_back(static_cast<uint8_t>(s >> 8));
+    out->push_back(static_cast<uint8_t>(s >> 16));
   }
 }
 
-Resampler::Resampler(uint32_t fromRate, uint32_t toRate) : fromRate_(fromRate), toRate_(toRate) {}
+Resampler::Resampler(uint32_t fromRate, uint32_t toRate, uint32_t channels)
+    : fromRate_(fromRate), toRate_(toRate), channels_(std::max<uint32_t>(channels, 1)) {}
 
 Resampler::~Resampler() {
   if (state_ != nullptr) src_delete(state_);
@@ -64,45 +82,46 @@ bool Resampler::Process(const std::vector<float>& in, bool last, std::vector<flo
     *out = in;
     return true;
   }
-  if (fromRate_ == 0) {
+  if (fromRate_ == 0 || toRate_ == 0) {
     *error = "the sample rate is 0";
     return false;
   }
   if (state_ == nullptr) {
     int result = 0;
-    state_ = src_new(SRC_SINC_MEDIUM_QUALITY, 1, &result);
+    state_ = src_new(SRC_SINC_MEDIUM_QUALITY, static_cast<int>(channels_), &result);
     if (state_ == nullptr) {
       *error = src_strerror(result);
       return false;
     }
   }
   const double ratio = static_cast<double>(toRate_) / fromRate_;
+  const size_t frames = in.size() / channels_;
   // Room for this piece and what the filter still holds; the loop takes the
   // rest when that is not enough.
-  const size_t room = static_cast<size_t>(std::ceil(in.size() * ratio)) + 256;
+  out->reserve((static_cast<size_t>(std::ceil(frames * ratio)) + 256) * channels_);
   float piece[4096];
+  const long pieceFrames = static_cast<long>(std::size(piece) / channels_);
   SRC_DATA data{};
   data.data_in = in.data();
-  data.input_frames = static_cast<long>(in.size());
+  data.input_frames = static_cast<long>(frames);
   data.src_ratio = ratio;
   data.end_of_input = last ? 1 : 0;
-  out->reserve(room);
   for (;;) {
     data.data_out = piece;
-    data.output_frames = static_cast<long>(std::size(piece));
+    data.output_frames = pieceFrames;
     if (const int result = src_process(state_, &data)) {
       *error = src_strerror(result);
       return false;
     }
-    out->insert(out->end(), piece, piece + data.output_frames_gen);
-    data.data_in += data.input_frames_used;
+    out->insert(out->end(), piece, piece + data.output_frames_gen * channels_);
+    data.data_in += data.input_frames_used * channels_;
     data.input_frames -= data.input_frames_used;
     // Done once the input is taken and the converter gives nothing more.
     if (data.input_frames == 0 && data.output_frames_gen == 0) return true;
   }
 }
 
-SampleConverter::SampleConverter(const audio::WaveFormatEx& from, const audio::WaveFormatEx& to)
+SampleConverter::SampleConverter(const WaveFormatEx& from, const WaveFormatEx& to)
     : from_(from), to_(to), resampler_(from.SamplesPerSec, to.SamplesPerSec) {}
 
 bool SampleConverter::Convert(const uint8_t* bytes, size_t size, bool last, std::vector<uint8_t>* out,
@@ -110,8 +129,8 @@ bool SampleConverter::Convert(const uint8_t* bytes, size_t size, bool last, std:
   ToFloat(bytes, size, from_, &samples_);
   MixToMono(&samples_, from_.Channels);
   if (!resampler_.Process(samples_, last, &resampled_, error)) return false;
-  AppendFromFloat(resampled_, to_.BitsPerSample, out);
+  AppendFromFloat(resampled_, SampleWidth(to_), out);
   return true;
 }
 
-}  // namespace quillonwav
+}  // namespace audio
