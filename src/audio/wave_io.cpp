@@ -56,6 +56,11 @@ void WaveIO::ResetState() {
   // callbacks, which release their blocks while Stopping is set.
   OutputHandle.reset();
   InputHandle.reset();
+  // No callback is left to use the stretcher now.
+  stretch_ = nullptr;
+  stretchOwner_.reset();
+  stretching_ = false;
+  stretchMoved_ = false;
   OutputIndex = 2;
   InputIndex = 2;
   Stream = nullptr;
@@ -114,7 +119,10 @@ bool WaveIO::Open(WaveDirection direction) {
   *FormatSlot = format;
   SetMeterFormat(*LevelMeter, format);
   PublishProgress();
-  if (direction == WaveDirection::Output) return OpenOutputDevice(*format);
+  if (direction == WaveDirection::Output) {
+    if (playbackSpeed_ != kNormalSpeed) PrepareStretch();
+    return OpenOutputDevice(*format);
+  }
   const platform::WaveResult r = platform::WaveInDevice::Open(InputHandle, *DeviceId, ToDeviceFormat(*format),
                                                               &WaveIO::OnInputData, reinterpret_cast<uintptr_t>(this));
   return r == platform::kWaveOk || Fail(r);

@@ -20,6 +20,8 @@
 
 #include "audio/audio_stream.h"
 #include "audio/meter_state.h"
+#include "audio/playback_speed.h"
+#include "audio/time_stretch.h"
 #include "audio/wave_format_ex.h"
 #include "platform/sync.h"
 #include "platform/wave_device.h"
@@ -115,6 +117,15 @@ class WaveIO {
   bool Seek(int32_t percent);
   bool StartScan(uint32_t mode);
   bool StopScan();
+  // The speed of playback in per cent (audio/playback_speed.h), kept from
+  // file to file. It applies from the next buffer played on, also while a
+  // file plays. At 1x the device hears the stream's blocks exactly as read;
+  // at another speed they are time-stretched with the pitch kept. Position,
+  // progress, seeking and the end stay in the file's time, and the scans
+  // play at double rate whatever the speed. False (and no change) for a
+  // speed not in the table. UI thread.
+  bool SetPlaybackSpeed(uint32_t percent);
+  uint32_t GetPlaybackSpeed() const { return playbackSpeed_; }
   bool SetVolume(uint32_t volume);
   bool GetVolume(uint32_t* volume);
   bool IsPlaying() const;
@@ -134,6 +145,15 @@ class WaveIO {
 
  private:
   bool QueueOutputBuffer(platform::WaveOutDevice* device);
+  // The next block for the device: the stream's own, or stretched to the
+  // playback speed.
+  uint8_t* ReadOutputBlock(IAudioStream* stream, uint32_t* size);
+  // The stretcher for the open output, made when a speed other than 1x
+  // first needs it (UI thread).
+  void PrepareStretch();
+  // Reading forward has delivered everything: the stream's last block, and
+  // what the stretcher still held of it.
+  bool OutputExhausted(IAudioStream* stream) const;
   bool QueueInputBuffer(platform::WaveInDevice* device);
   bool WriteRecordedBuffer(platform::WaveHeader* header);
   bool IsFinished();
@@ -160,6 +180,16 @@ class WaveIO {
   std::atomic<uint32_t> progressPercent_{0};
   std::atomic<uint32_t> positionSeconds_{0};
   std::atomic<uint32_t> lengthSeconds_{0};
+  // Playback speed: kept through Close. The stretcher is made on the UI
+  // thread and published through stretch_; only the thread reading the
+  // stream uses it, and it goes with the device (ResetState).
+  std::atomic<uint32_t> playbackSpeed_{kNormalSpeed};
+  std::unique_ptr<TimeStretch> stretchOwner_;
+  std::atomic<TimeStretch*> stretch_{nullptr};
+  // The last block came through the stretcher (reader's state).
+  std::atomic<bool> stretching_{false};
+  // A seek or a scan moved the stream: the stretcher starts afresh there.
+  std::atomic<bool> stretchMoved_{false};
   // The direction of the device whose failure LastError holds, kept when a
   // failed open or close has cleared Direction, so its text stays available.
   std::atomic<WaveDirection> errorDirection_{WaveDirection::None};

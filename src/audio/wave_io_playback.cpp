@@ -1,5 +1,6 @@
-// Playback: buffers read from the stream and queued to the output device,
-// seeking, the double-speed scan and the end of the data.
+// Playback: buffers read from the stream (or stretched to the playback
+// speed) and queued to the output device, seeking, the double-speed scan and
+// the end of the data.
 #include "audio/wave_io.h"
 
 #include <algorithm>
@@ -22,13 +23,54 @@ bool WaveIO::OpenOutputDevice(const WaveFormatEx& format) {
   return r == platform::kWaveOk || Fail(r);
 }
 
+void WaveIO::PrepareStretch() {
+  IAudioStream* stream = Stream;
+  if (stretch_ != nullptr || stream == nullptr || stream->GetFormat() == nullptr) return;
+  // A format it cannot stretch plays at 1x.
+  stretchOwner_ = TimeStretch::Create(*stream->GetFormat());
+  stretch_ = stretchOwner_.get();
+}
+
+bool WaveIO::SetPlaybackSpeed(uint32_t percent) {
+  if (!IsPlaybackSpeed(percent)) return false;
+  playbackSpeed_ = percent;
+  if (percent != kNormalSpeed && Direction == WaveDirection::Output) PrepareStretch();
+  return true;
+}
+
+uint8_t* WaveIO::ReadOutputBlock(IAudioStream* stream, uint32_t* size) {
+  TimeStretch* stretch = stretch_;
+  const uint32_t speed = playbackSpeed_;
+  const bool moved = stretchMoved_.exchange(false);
+  if (stretch == nullptr || speed == kNormalSpeed || ScanMode != ScanNone) {
+    // What the stretcher still held is dropped: at 1x the device hears the
+    // stream's own blocks from where it stands.
+    stretching_ = false;
+    return stream->Read(size, ScanMode);
+  }
+  if (moved || !stretching_) stretch->Reset();
+  stretching_ = true;
+  stretch->SetSpeed(speed);
+  uint8_t* block = stretch->Read(stream, size);
+  // The end is known with the last block handed out, or here when it came
+  // with none left.
+  if (block == nullptr && stretch->Drained()) Finished = 1;
+  return block;
+}
+
+bool WaveIO::OutputExhausted(IAudioStream* stream) const {
+  if (!ForwardDataExhausted(stream)) return false;
+  const TimeStretch* stretch = stretch_;
+  return !stretching_ || stretch == nullptr || stretch->Drained();
+}
+
 bool WaveIO::QueueOutputBuffer(platform::WaveOutDevice* device) {
   const int32_t index = NextIndex(OutputIndex);
   OutputIndex = index;
   WaveHeader& header = OutputHeaders[index];
   IAudioStream* stream = Stream;
   uint32_t size = kWaveBufferBytes;
-  uint8_t* block = stream != nullptr ? stream->Read(&size, ScanMode) : nullptr;
+  uint8_t* block = stream != nullptr ? ReadOutputBlock(stream, &size) : nullptr;
   PublishProgress();
   if (block == nullptr) {
     // End of the data, or a read error when data was left: that one is
@@ -106,12 +148,16 @@ bool WaveIO::Seek(int32_t percent) {
     // The buffers already in the paused device play first on Resume.
     HoldRequeue = 1;
     const bool moved = stream->SeekPercent(percent);
-    if (moved) Finished = 0;  // there is data again after the held buffers
+    if (moved) {
+      Finished = 0;  // there is data again after the held buffers
+      stretchMoved_ = true;
+    }
     PublishProgress();
     return moved;
   }
   if (!Reset()) return false;
   if (!stream->SeekPercent(percent)) return false;
+  stretchMoved_ = true;
   PublishProgress();
   return StartPlayback();
 }
@@ -141,6 +187,7 @@ bool WaveIO::StopScan() {
   OutputHandle.reset();
   if (!OpenOutputDevice(*stream->GetFormat())) return false;
   ScanMode = ScanNone;
+  stretchMoved_ = true;  // the scan moved the stream
   return StartPlayback();
 }
 
@@ -148,7 +195,7 @@ bool WaveIO::IsFinished() {
   if (Direction != WaveDirection::Output) return Stopping != 0;
   IAudioStream* stream = Stream;
   if (stream != nullptr) {
-    if (ForwardDataExhausted(stream)) {
+    if (OutputExhausted(stream)) {
       Finished = 1;
       return true;
     }
@@ -157,7 +204,7 @@ bool WaveIO::IsFinished() {
 }
 
 bool WaveIO::AtEdgeOfData(IAudioStream* stream) const {
-  if (ScanMode != ScanBackward) return ForwardDataExhausted(stream);
+  if (ScanMode != ScanBackward) return OutputExhausted(stream);
   const WaveFileStream* gsm = AsGsmStream(stream);
   return (gsm != nullptr ? gsm->GetPairsRead() : stream->GetPositionFrames()) == 0;
 }
