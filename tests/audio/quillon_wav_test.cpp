@@ -2,14 +2,18 @@
 // device at real time (its input is silence).
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <sys/wait.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "audio/export_job.h"
 #include "audio/format_presets.h"
+#include "audio/time_stretch.h"
 #include "wave_test_files.h"
 
 namespace audiotest {
@@ -87,6 +91,56 @@ TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEndOfAnOddGsmFile) {
   AddCountedPadByte(dir_.File("odd.wav"));
   r = Run("quillon-wav play --quiet odd.wav");
   EXPECT_EQ(r.Exit, 0) << r.Err;
+}
+
+// encode to the export's formats is the program's export (the same file as
+// it writes, by extension or --format); decode --speed gives what playback
+// at that speed sends; play --speed plays it and shows the file's time.
+TEST_F(QuillonWavTest, EncodeExportsAndDecodeAndPlayTakeASpeed) {
+  ASSERT_TRUE(Record(dir_.File("talk.wav"), kFormatGsm610, AsBytes(SpeechLike(8000))));
+  ASSERT_EQ(Run("quillon-wav encode talk.wav talk.flac && quillon-wav encode --format opus talk.wav talk.ogg && "
+                "quillon-wav encode --format=mp3 talk.wav talk.audio && quillon-wav encode talk.wav copy.wav")
+                .Exit,
+            0);
+  ExportRequest request;
+  request.Source = HostPath(dir_.File("talk.wav"));
+  request.Target = dir_.File("engine.flac");
+  request.Format = ExportFormat::Flac;
+  ASSERT_EQ(ExportRecording(request).Outcome, ExportOutcome::Done);
+  EXPECT_EQ(ReadBytes(dir_.File("talk.flac")), ReadBytes(dir_.File("engine.flac")));
+  for (const char* name : {"talk.ogg", "talk.audio", "copy.wav"}) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(dir_.File(name).c_str(), SFM_READ, &info);
+    EXPECT_NE(file, nullptr) << name;
+    EXPECT_NEAR(static_cast<double>(info.frames), 8000.0, 1152) << name;
+    sf_close(file);
+  }
+  EXPECT_EQ(Run("quillon-wav encode talk.wav talk.aiff").Exit, 2) << "no format by that name";
+
+  ASSERT_EQ(Run("quillon-wav decode --speed 0.75 talk.wav slow.raw && quillon-wav decode --speed=2 talk.wav fast.raw")
+                .Exit,
+            0);
+  for (auto [name, speed] : {std::pair{"slow.raw", 75u}, {"fast.raw", 200u}}) {
+    WaveFileStream stream;
+    ASSERT_TRUE(stream.Open(HostPath(dir_.File("talk.wav")), kStreamRead));
+    std::unique_ptr<TimeStretch> stretch = TimeStretch::Create(*stream.GetFormat());
+    ASSERT_NE(stretch, nullptr);
+    stretch->SetSpeed(speed);
+    Bytes expected;
+    uint32_t size = 640;
+    for (uint8_t* block; (block = stretch->Read(&stream, &size)) != nullptr; size = 640) {
+      expected.insert(expected.end(), block, block + size);
+      diag::TrackedDelete(block);
+    }
+    EXPECT_EQ(ReadBytes(dir_.File(name)), expected) << name;
+    EXPECT_EQ(expected.size(), 2 * std::llround(8000.0 * 100 / speed)) << name;
+  }
+  EXPECT_EQ(Run("quillon-wav decode --speed 0.8 talk.wav x.raw").Exit, 2);
+  EXPECT_EQ(Run("quillon-wav decode --backward --speed 0.75 talk.wav x.raw").Exit, 2);
+
+  const Result played = Run("quillon-wav play --speed 1.5 talk.wav");
+  EXPECT_EQ(played.Exit, 0) << played.Err;
+  EXPECT_EQ(played.Out.substr(played.Out.rfind('\n', played.Out.size() - 2) + 1), "00:00:01/00:00:01\n");
 }
 
 TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {

@@ -5,23 +5,31 @@
 // blocks as the recorder writes them; the last GSM block is filled with
 // silence. The input is read in chunks as it is written, so memory stays the
 // same whatever its length.
+//
+// quillon-wav encode [--format opus|flac|mp3|wav] IN.wav OUT: the program's
+// export instead (audio/export_job.h), the format named or told by OUT's
+// extension (.opus or .ogg, .flac, .mp3, .wav).
 
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "audio/export_job.h"
 #include "audio/format_presets.h"
 #include "block_writer.h"
 #include "cli.h"
 #include "commands.h"
 #include "diag/tracker.h"
+#include "platform/last_error.h"
+#include "platform/text.h"
 #include "audio/sample_convert.h"
 
 namespace quillonwav {
 
 namespace {
 
-const char* kUsage = "encode --format ID IN.wav OUT.wav";
+const char* kUsage = "encode --format ID IN.wav OUT.wav | encode [--format opus|flac|mp3|wav] IN.wav OUT";
 
 // A known format identifier from text, or 0.
 uint32_t ParseFormatId(const std::string& text) {
@@ -36,10 +44,24 @@ uint32_t ParseFormatId(const std::string& text) {
 // Input read per call: a hundred device blocks' worth of bytes.
 constexpr uint32_t kChunkBytes = 100 * audio::kDeviceBlockBytes;
 
+// The export of the program, to a file in one of the formats people send.
+int Export(const std::string& in, const std::string& out, audio::ExportFormat format) {
+  audio::ExportRequest request;
+  request.Source = EnginePath(in);
+  request.Target = platform::ToUtf8(EnginePath(out));
+  request.Format = format;
+  const audio::ExportResult result = audio::ExportRecording(request);
+  if (result.Outcome == audio::ExportOutcome::Done) return 0;
+  std::string message = platform::ToUtf8(result.Message);
+  if (result.Error != 0) message += " " + platform::ToUtf8(platform::SystemErrorText(result.Error));
+  return Fail(in, message);
+}
+
 }  // namespace
 
 int RunEncode(const Args& args) {
   uint32_t formatId = 0;
+  std::optional<audio::ExportFormat> exportFormat;
   Args files;
   for (size_t i = 0; i < args.size(); ++i) {
     std::string value;
@@ -55,12 +77,19 @@ int RunEncode(const Args& args) {
       continue;
     }
     formatId = ParseFormatId(value);
-    if (formatId == 0) {
-      return UsageError("unknown format " + value + " (one of 1, 4, 16, 64, 256, 1024, 4096, 8192, 49)", kUsage);
+    exportFormat = audio::ExportFormatByKey(value);
+    if (formatId == 0 && !exportFormat) {
+      return UsageError("unknown format " + value +
+                            " (opus, flac, mp3, wav, or one of 1, 4, 16, 64, 256, 1024, 4096, 8192, 49)",
+                        kUsage);
     }
   }
-  if (formatId == 0) return UsageError("--format is required", kUsage);
   if (files.size() != 2) return UsageError("encode takes an input and an output file", kUsage);
+  if (formatId == 0) {
+    if (!exportFormat) exportFormat = audio::ExportFormatForPath(files[1]);
+    if (!exportFormat) return UsageError("the format cannot be told from " + files[1] + ": give --format", kUsage);
+    return Export(files[0], files[1], *exportFormat);
+  }
 
   audio::WaveFileStream input;
   if (!OpenForReading(input, files[0])) return 1;

@@ -18,8 +18,9 @@ struct Command {
 const Command kCommands[] = {
     {"info", "info FILE.wav", quillonwav::RunInfo},
     {"encode", "encode --format ID IN.wav OUT.wav", quillonwav::RunEncode},
-    {"decode", "decode [--backward] IN.wav OUT.raw", quillonwav::RunDecode},
-    {"play", "play FILE [--quiet]", quillonwav::RunPlay},
+    {"encode", "encode [--format opus|flac|mp3|wav] IN.wav OUT.opus|.flac|.mp3|.wav", quillonwav::RunEncode},
+    {"decode", "decode [--backward | --speed S] IN.wav OUT.raw", quillonwav::RunDecode},
+    {"play", "play FILE [--quiet] [--speed S]", quillonwav::RunPlay},
     {"record", "record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav", quillonwav::RunRecord},
 };
 

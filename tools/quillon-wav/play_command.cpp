@@ -1,10 +1,12 @@
-// quillon-wav play FILE [--quiet]: plays a WAV file to its end on the default
-// output device through the device layer, as the player does, printing
-// "position/length" once a second. Ctrl-C (or SIGTERM) stops it cleanly.
+// quillon-wav play FILE [--quiet] [--speed S]: plays a WAV file to its end on
+// the default output device through the device layer, as the player does
+// (at another speed with the pitch kept), printing "position/length" in the
+// file's time once a second. Ctrl-C (or SIGTERM) stops it cleanly.
 
 #include <cstdio>
 
 #include "audio/meter_state.h"
+#include "audio/playback_speed.h"
 #include "audio/wave_io.h"
 #include "cli.h"
 #include "commands.h"
@@ -17,7 +19,7 @@ namespace quillonwav {
 
 namespace {
 
-const char* kUsage = "play FILE [--quiet]";
+const char* kUsage = "play FILE [--quiet] [--speed S]";
 
 void PrintProgress(const audio::WaveIO& io) {
   std::printf("%s/%s\n", FormatSeconds(io.GetPositionSeconds()).c_str(), FormatSeconds(io.GetLengthSeconds()).c_str());
@@ -28,10 +30,17 @@ void PrintProgress(const audio::WaveIO& io) {
 
 int RunPlay(const Args& args) {
   bool quiet = false;
+  uint32_t speed = audio::kNormalSpeed;
   Args files;
-  for (const std::string& arg : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--speed" || arg.rfind("--speed=", 0) == 0) {
+      if (arg == "--speed" && i + 1 == args.size()) return UsageError("--speed needs a speed", kUsage);
+      const std::string value = arg == "--speed" ? args[++i] : arg.substr(8);
+      speed = audio::ParsePlaybackSpeed(value);
+      if (speed == 0) return UsageError("unknown speed " + value + " (0.5, 0.75, 1, 1.25, 1.5 or 2)", kUsage);
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg, kUsage);
     } else {
@@ -47,6 +56,7 @@ int RunPlay(const Args& args) {
   DeviceSession session(&stream);
   audio::WaveIO& io = session.io;
   uint32_t& deviceId = session.deviceId;
+  io.SetPlaybackSpeed(speed);
 
   if (!io.Open(audio::WaveDirection::Output)) return Fail(name, DeviceErrorText(io, "the output device cannot be opened."));
   if (!io.QueryOutputFormat(&deviceId, &stream)) {
