@@ -6,8 +6,10 @@
 #include <QWidget>
 
 #include "app/document_list.h"
+#include "app/export_dialog.h"
 #include "app/help.h"
 #include "app/menu_bar.h"
+#include "app/playback_speed_control.h"
 #include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
@@ -47,6 +49,7 @@ CController::CController(QWidget* window, QWidget* viewWidget)
   CreateMenuBar();
   CreateDocumentList();
   Transport.ShowFormatFor(Settings.Record.FormatId == 49);
+  RestorePlaybackSpeed(Transport);
   Transport.ShowFileInfo(1);
   MainWindow->raise();
   MainWindow->activateWindow();
@@ -67,6 +70,7 @@ void CController::CreateMenuBar() {
   Bar->CheckButton(kCmdFileExplorer, true);
   Bar->SetButtonImage(kCmdSwitchPlayMode, Settings.Record.PlayMode + 2);
   QObject::connect(Bar, &MenuBar::Command, MainWindow, [this](int id) { OnCommand(id); });
+  Bar->SetSpeedQuery([this] { return Transport.AudioIO.GetPlaybackSpeed(); });
   Bar->show();
 }
 
@@ -75,6 +79,7 @@ void CController::CreateDocumentList() {
   DocList->setGeometry(0, kDocListTop, MainWindow->width(), kDocListHeight);
   DocList->SetPenDownHook([this] { KeyOrigin = 0; });
   DocList->SetBeforeChange([this](const std::u16string& path) { BeforeListChange(path); });
+  DocList->SetExportHook([this](const std::u16string& path) { RunExportDialog(MainWindow, path); });
   QObject::connect(DocList, &DocumentList::Notify, MainWindow,
                    [this](int code, int index, const QString& path) {
                      OnNotify(code, index, path.toStdU16String());
@@ -146,6 +151,7 @@ void CController::OnCommand(int id) {
       ShowHelp();
       break;
     default:
+      if (const uint32_t speed = SpeedForCommand(id)) SetPlaybackSpeed(Transport, speed);
       break;
   }
 }

@@ -139,6 +139,7 @@ struct DocumentList::Impl : public QObject {
   std::function<void()> penDownHook;
   std::function<void(const std::u16string&)> beforeChange;
   std::function<bool(const QString&)> confirmDelete;
+  std::function<void(const std::u16string&)> exportHook;
 
   bool returnHeld = false;   // Return went down on an item: its release is the list's too
   int pressedRow = -1;       // row under the pen when it went down
@@ -262,6 +263,18 @@ bool DocumentList::Impl::ListKey(QKeyEvent* event) {
       QTimer::singleShot(0, this, [this, path] {
         const int at = IndexOf(path);
         if (at >= 0) self->DeleteItem(at);
+      });
+    }
+    return true;
+  }
+  if (press && event->key() == Qt::Key_E && event->modifiers() == Qt::ControlModifier && !event->isAutoRepeat()) {
+    // After this key event, as Delete: the dialogs run loops of their own.
+    const int row = SelectedRow();
+    if (row >= 0) {
+      const std::u16string path = items[row].path;
+      QTimer::singleShot(0, this, [this, path] {
+        const int at = IndexOf(path);
+        if (at >= 0) self->ExportItem(at);
       });
     }
     return true;
@@ -390,12 +403,16 @@ void DocumentList::Impl::ShowContextMenu(const QPoint& viewportPos) {
   QMenu menu(self);
   QAction* remove = menu.addAction(QStringLiteral("Delete"));
   QAction* rename = menu.addAction(QStringLiteral("Rename"));
+  menu.addSeparator();
+  QAction* exportAs = menu.addAction(QStringLiteral("Export..."));
+  exportAs->setEnabled(static_cast<bool>(exportHook));
   QAction* chosen = menu.exec(list->viewport()->mapToGlobal(viewportPos));
   // The menu ran a loop of its own: the rows may have changed meanwhile.
   const int at = IndexOf(path);
   if (chosen == nullptr || at < 0) return;
   if (chosen == remove) self->DeleteItem(at);
   if (chosen == rename) StartRename(at);
+  if (chosen == exportAs) self->ExportItem(at);
 }
 
 void DocumentList::Impl::StartRename(int row) {
@@ -509,6 +526,10 @@ void DocumentList::SetBeforeChange(std::function<void(const std::u16string& path
   d_->beforeChange = std::move(hook);
 }
 
+void DocumentList::SetExportHook(std::function<void(const std::u16string& path)> hook) {
+  d_->exportHook = std::move(hook);
+}
+
 void DocumentList::SetDeleteConfirmation(std::function<bool(const QString& name)> confirm) {
   d_->confirmDelete = std::move(confirm);
 }
@@ -518,6 +539,12 @@ bool DocumentList::DeleteItem(int index) {
   const std::u16string path = d_->items[index].path;
   if (!d_->Confirm(d_->items[index].name)) return false;
   return d_->DeletePath(path);
+}
+
+bool DocumentList::ExportItem(int index) {
+  if (!d_->InRange(index) || !d_->exportHook) return false;
+  d_->exportHook(d_->items[index].path);
+  return true;
 }
 
 bool DocumentList::RenameItem(int index, const QString& newName) {

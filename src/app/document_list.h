@@ -68,6 +68,9 @@ class DocumentList : public QWidget {
   // Called before the user's delete or rename touches a file, with its path:
   // the controller stops a recording or playback of that file first.
   void SetBeforeChange(std::function<void(const std::u16string& path)> hook);
+  // Called with the item's path for "Export..." in the context menu and for
+  // Ctrl+E on the selected item (the controller runs the export dialog).
+  void SetExportHook(std::function<void(const std::u16string& path)> hook);
   // Asked before a file is deleted, with its display name; true deletes.
   // The default asks the user in a message box.
   void SetDeleteConfirmation(std::function<bool(const QString& name)> confirm);
@@ -75,6 +78,7 @@ class DocumentList : public QWidget {
   // What the context menu does, also callable directly (tests, keys).
   bool DeleteItem(int index);
   bool RenameItem(int index, const QString& newName);
+  bool ExportItem(int index);
 
  signals:
   // code: kDocListActivated, kDocListChanged or kDocListFolderChanged;

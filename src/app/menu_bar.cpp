@@ -1,12 +1,14 @@
 #include "app/menu_bar.h"
 
 #include <QFrame>
+#include <QActionGroup>
 #include <QHBoxLayout>
 #include <QImage>
 #include <QMenu>
 #include <QPixmap>
 #include <QToolButton>
 
+#include "audio/playback_speed.h"
 #include "view/image_list.h"
 #include "view/skin_font.h"
 #include "view/skin_images.h"
@@ -34,12 +36,14 @@ constexpr ToolButtonRow kToolButtons[] = {
 
 struct MenuRow {
   const char* text;  // null: a separator
-  int command;
+  int command;       // 0 with a text: the "Playback Speed" submenu
 };
 constexpr MenuRow kToolsMenu[] = {
-    {"About...", kCmdAbout},       {nullptr, 0}, {"Help...", kCmdHelp},
-    {"Settings...", kCmdSettings}, {nullptr, 0}, {"Exit", kCmdExit},
+    {"About...", kCmdAbout},       {nullptr, 0},           {"Help...", kCmdHelp},
+    {"Settings...", kCmdSettings}, {"Playback Speed", 0}, {nullptr, 0},
+    {"Exit", kCmdExit},
 };
+
 
 const char kCommandProperty[] = "quillonCommand";
 const char kImageProperty[] = "quillonImage";
@@ -118,6 +122,10 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
       menu->addSeparator();
       continue;
     }
+    if (row.command == 0) {
+      AddSpeedMenu(menu, QString::fromLatin1(row.text));
+      continue;
+    }
     const int command = row.command;
     connect(menu->addAction(QString::fromLatin1(row.text)), &QAction::triggered, this,
             [this, command] { emit Command(command); });
@@ -148,6 +156,42 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
     layout->addWidget(button);
     SetButtonImage(row.command, row.image);
   }
+}
+
+void MenuBar::AddSpeedMenu(QMenu* tools, const QString& title) {
+  QMenu* speeds = tools->addMenu(title);
+  speeds->setObjectName(QStringLiteral("QuillonSpeedMenu"));
+  auto* group = new QActionGroup(speeds);
+  group->setExclusive(true);
+  for (const uint32_t percent : audio::PlaybackSpeeds()) {
+    QAction* action = speeds->addAction(QString::fromStdU16String(audio::PlaybackSpeedText(percent)));
+    action->setCheckable(true);
+    action->setChecked(percent == audio::kNormalSpeed);
+    action->setData(percent);
+    group->addAction(action);
+    const int command = SpeedCommand(percent);
+    connect(action, &QAction::triggered, this, [this, command] { emit Command(command); });
+  }
+  connect(speeds, &QMenu::aboutToShow, this, [this, speeds] {
+    if (!speedQuery_) return;
+    const uint32_t current = speedQuery_();
+    for (QAction* action : speeds->actions()) action->setChecked(action->data().toUInt() == current);
+  });
+}
+
+void MenuBar::SetSpeedQuery(std::function<uint32_t()> query) { speedQuery_ = std::move(query); }
+
+int SpeedCommand(uint32_t percent) {
+  const auto speeds = audio::PlaybackSpeeds();
+  for (size_t i = 0; i < speeds.size(); ++i)
+    if (speeds[i] == percent) return kCmdFirstSpeed + static_cast<int>(i);
+  return 0;
+}
+
+uint32_t SpeedForCommand(int commandId) {
+  const auto speeds = audio::PlaybackSpeeds();
+  const int index = commandId - kCmdFirstSpeed;
+  return index >= 0 && index < static_cast<int>(speeds.size()) ? speeds[static_cast<size_t>(index)] : 0;
 }
 
 bool MenuBar::IsValid() const { return !property(kStripProperty).value<QImage>().isNull(); }

@@ -1,11 +1,17 @@
 #pragma once
 // The 26-pixel bar at the bottom of the main window: the "Tools" drop-down
-// (About..., Help..., Settings..., Exit) and four tool buttons drawn from the
+// (About..., Help..., Settings..., the "Playback Speed" submenu, Exit) and
+// four tool buttons drawn from the
 // seven-image tool strip 103: File Explorer and Voice Activation System
 // (VAS), a checked pair, Display Off, and Switch Play Mode, whose image shows
 // the play mode.
 
+#include <cstdint>
+#include <functional>
+
 #include <QWidget>
+
+class QMenu;
 
 namespace app {
 
@@ -18,6 +24,13 @@ inline constexpr int kCmdSettings = 40041;
 inline constexpr int kCmdSwitchPlayMode = 40042;
 inline constexpr int kCmdAbout = 40043;
 inline constexpr int kCmdHelp = 40044;
+// The "Playback Speed" submenu: one command per speed, slowest first.
+inline constexpr int kCmdFirstSpeed = 40050;
+
+// The command of a speed (per cent), and the speed of a command (0 for
+// any other command).
+int SpeedCommand(uint32_t percent);
+uint32_t SpeedForCommand(int commandId);
 
 class MenuBar : public QWidget {
   Q_OBJECT
@@ -40,9 +53,16 @@ class MenuBar : public QWidget {
   // Where a tool button or the "Tools" drop-down sits (for tests and e2e).
   QRect ButtonRect(int commandId) const;
   QRect ToolsRect() const;
+  // Asked each time the "Playback Speed" submenu opens, so that it checks
+  // the speed in force however it was set (menu or keys).
+  void SetSpeedQuery(std::function<uint32_t()> query);
 
  signals:
   void Command(int commandId);
+
+ private:
+  void AddSpeedMenu(QMenu* tools, const QString& title);
+  std::function<uint32_t()> speedQuery_;
 };
 
 }  // namespace app

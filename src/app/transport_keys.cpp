@@ -3,6 +3,7 @@
 // the matching button could act at that moment.
 #include <algorithm>
 
+#include "app/playback_speed_control.h"
 #include "app/transport.h"
 #include "audio/app_flags.h"
 #include "view/display_power.h"
@@ -73,6 +74,12 @@ void CTransport::OnKeyUp(uint32_t key) {
     case ButtonAction::ScreenOnOff:
       audio::DisplayOn = audio::DisplayOn ? 0 : 1;
       view::SetDisplayPower(audio::DisplayOn != 0);
+      break;
+    case ButtonAction::Slower:
+      StepPlaybackSpeed(*this, -1);
+      break;
+    case ButtonAction::Faster:
+      StepPlaybackSpeed(*this, 1);
       break;
     default:
       break;

@@ -13,7 +13,8 @@ namespace {
 
 constexpr const char16_t* kActionNames[kButtonActionCount] = {
     u"No action", u"Record/Pause", u"Play/Pause", u"Stop",       u"Volume up",    u"Volume down",
-    u"Forward",   u"Rewind",       u"Prev track", u"Next Track", u"On/Off screen"};
+    u"Forward",   u"Rewind",       u"Prev track", u"Next Track", u"On/Off screen", u"Slower",
+    u"Faster"};
 
 struct KeyName {
   uint32_t code;

@@ -28,8 +28,12 @@ enum class ButtonAction : uint32_t {
   PrevTrack = 8,
   NextTrack = 9,
   ScreenOnOff = 10,
+  // Playback speed one step down or up (audio/playback_speed.h); appended,
+  // so a settings.dat of the eleven reads as before.
+  Slower = 11,
+  Faster = 12,
 };
-inline constexpr uint32_t kButtonActionCount = 11;
+inline constexpr uint32_t kButtonActionCount = 13;
 
 // Device key codes of the ten bindable keys, in binding-table order.
 inline constexpr uint32_t kKeyUp = 38;

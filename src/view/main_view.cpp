@@ -1,5 +1,6 @@
 #include "view/main_view.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <new>
@@ -324,7 +325,28 @@ void MainView::DrawAreaText(TextArea area, const char16_t* text, int left, int t
 void MainView::ShowFileName(const char16_t* text) { DrawAreaText(TextArea::FileName, text, 45, 4, 147, 20); }
 void MainView::ShowLength(const char16_t* text) { DrawAreaText(TextArea::Length, text, 148, 4, 210, 20); }
 void MainView::ShowTime(const char16_t* text) { DrawAreaText(TextArea::Time, text, 33, 33, 115, 52); }
-void MainView::ShowFormat(const char16_t* text) { DrawAreaText(TextArea::Format, text, 131, 25, 215, 41); }
+void MainView::ShowFormat(const char16_t* text) {
+  if (!text) return;
+  std::lock_guard lock(TextLock);
+  formatText_ = text;
+  DrawFormatArea();
+}
+
+void MainView::ShowSpeed(const char16_t* text) {
+  if (!text) return;
+  std::lock_guard lock(TextLock);
+  speedText_ = text;
+  DrawFormatArea();
+}
+
+void MainView::DrawFormatArea() {
+  std::u16string text = formatText_;
+  if (!speedText_.empty()) {
+    text.resize(std::min(text.find(u' '), text.size()));
+    text += (text.empty() ? u"" : u" ") + speedText_;
+  }
+  DrawAreaText(TextArea::Format, text.c_str(), 131, 25, 215, 41);
+}
 void MainView::ShowStorage(const char16_t* text) { DrawAreaText(TextArea::Storage, text, 131, 40, 215, 54); }
 
 std::u16string MainView::ShownText(TextArea area) {

@@ -69,6 +69,10 @@ class MainView : public diag::Tracked {
   void ShowLength(const char16_t* text);
   void ShowTime(const char16_t* text);
   void ShowFormat(const char16_t* text);
+  // The playback speed beside the format ("0.75×"), or nothing (an empty
+  // text) at 1x. The format area holds about ten letters: with a speed shown
+  // it keeps the format's first word ("GSM 0.75×").
+  void ShowSpeed(const char16_t* text);
   void ShowStorage(const char16_t* text);
 
   void SetButtonToggled(int buttonId, bool on);
@@ -128,8 +132,12 @@ class MainView : public diag::Tracked {
   bool Fail(const char16_t* message);
 
   void DrawAreaText(TextArea area, const char16_t* text, int left, int top, int right, int bottom);
+  // The format area from the format and speed texts last given.
+  void DrawFormatArea();
 
   std::u16string shownText_[static_cast<int>(TextArea::Count)];
+  std::u16string formatText_;
+  std::u16string speedText_;
   int shownStatusIcon_ = -1;
   int shownVolumeIcon_ = -1;
   std::unique_ptr<platform::Event> monitorEnded_;

@@ -56,6 +56,21 @@ TEST_F(ButtonsPageTest, ChoosingAnActionWritesTheLiveRecordAtOnce) {
   EXPECT_EQ(std::memcmp(&before.Buttons, &store_.Record.Buttons, sizeof before.Buttons), 0);
 }
 
+// The two playback-speed actions come after the eleven of the handheld, so
+// the numbers a settings.dat holds keep their meaning.
+TEST_F(ButtonsPageTest, TheActionsEndWithSlowerAndFaster) {
+  ButtonsPage* page = OpenButtons();
+  QStringList actions;
+  for (int i = 0; i < page->ActionBox()->count(); ++i) actions << page->ActionBox()->itemText(i);
+  EXPECT_EQ(actions, (QStringList{"No action", "Record/Pause", "Play/Pause", "Stop", "Volume up", "Volume down",
+                                  "Forward", "Rewind", "Prev track", "Next Track", "On/Off screen", "Slower",
+                                  "Faster"}));
+  Select(page, 8);
+  page->ActionBox()->setCurrentIndex(page->ActionBox()->findText("Faster"));
+  EXPECT_EQ(store_.Record.Buttons[8].Action, 12u);
+  EXPECT_EQ(Row(page, 8), "Task Faster");
+}
+
 TEST_F(ButtonsPageTest, ResetAndRestoreDefaultsRefillAndKeepTheSelectedRow) {
   const std::pair<const char*, std::vector<uint32_t>> cases[] = {
       {"Reset", {4, 5, 7, 6, 2, 0, 0, 0, 0, 0}},

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include <QAbstractButton>
+#include <QFontMetrics>
 #include <QApplication>
 #include <QMessageBox>
 #include <QThread>
@@ -20,6 +21,7 @@
 #include "view/error_box.h"
 #include "view/main_view.h"
 #include "view/record_led.h"
+#include "view/skin_font.h"
 #include "view/synthetic_skin.h"
 #include "view/tray_led.h"
 
@@ -210,6 +212,26 @@ TEST_F(InitialisedView, MeterColumnsAndVasBarFollowTheLevelAndADisabledMeterEras
   EXPECT_FALSE(meter.AboveThreshold);
   EXPECT_EQ(shown(0, 0, 0), 0);
   audio::VasEnabled = 0;
+}
+
+// The playback speed goes beside the format, which keeps its first word
+// then: every format with every speed fits the area (84 pixels at 10 points).
+TEST_F(InitialisedView, TheSpeedShowsBesideTheFormatAndFitsItsArea) {
+  using Area = view::MainView::TextArea;
+  view.ShowFormat(u"GSM (WAV)");
+  view.ShowSpeed(u"0.75\u00D7");
+  EXPECT_EQ(view.ShownText(Area::Format), u"GSM 0.75\u00D7");
+  view.ShowFormat(u"PCM (WAV)");
+  EXPECT_EQ(view.ShownText(Area::Format), u"PCM 0.75\u00D7") << "a new file's format keeps the speed";
+  view.ShowSpeed(u"");
+  EXPECT_EQ(view.ShownText(Area::Format), u"PCM (WAV)");
+  const QFontMetrics metrics(view::CreateSkinFont(QStringLiteral("Arial"), 10, 400));
+  for (const char16_t* format : {u"GSM", u"PCM"}) {
+    for (const char16_t* speed : {u"0.5\u00D7", u"0.75\u00D7", u"1.25\u00D7", u"1.5\u00D7", u"2\u00D7"}) {
+      const QString text = QString::fromUtf16(format) + QLatin1Char(' ') + QString::fromUtf16(speed);
+      EXPECT_LE(metrics.horizontalAdvance(text), 215 - 131) << text.toStdString();
+    }
+  }
 }
 
 TEST(RecordLed, OnlyAnInstalledTrayLampCountsAndItBlinksAsLastAsked) {

@@ -8,11 +8,15 @@
 #include <string>
 #include <vector>
 
+#include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/document_list.h"
@@ -172,6 +176,47 @@ TEST_F(DocumentListTest, DeleteAsksThenStopsTheFileBeforeDeletingAndReportsTheCh
   EXPECT_EQ(log, (Log{u"before " + Rec(u"B.wav"), u"notify " + Rec(u"B.wav")}));
   EXPECT_EQ(notes, (Notes{{app::kDocListChanged, 2, Rec(u"B.wav")}}));
   EXPECT_EQ(list.SelectedPath(), Rec(u"C.wav")) << "the selection passes to the next row";
+}
+
+// "Export..." in the context menu and Ctrl+E hand the item's path to the
+// controller's hook; without a hook the entry is there, disabled.
+TEST_F(DocumentListTest, ExportIsInTheContextMenuAndOnCtrlEForTheSelectedItem) {
+  for (const char* name : {"Quillon/A.wav", "Quillon/B.wav"}) Doc(name);
+  app::DocumentList list(nullptr, u"Quillon");
+  list.resize(240, 150);
+  list.show();
+  auto* tree = list.findChild<QTreeWidget*>();
+  Paths exported;
+  // The menu runs a loop of its own: what it shows is looked at, and an entry chosen, from inside it.
+  const auto choose = [&](const QString& entry, QStringList* shown) {
+    QTimer::singleShot(0, [entry, shown] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* action : menu->actions()) {
+        *shown << (action->isSeparator() ? QStringLiteral("-") : action->text() + (action->isEnabled() ? "" : " (off)"));
+      }
+      for (QAction* action : menu->actions())
+        if (action->text() == entry && action->isEnabled()) menu->setActiveAction(action);
+      // Return chooses the active entry as a user's key does; with none it closes the menu.
+      QTest::keyClick(menu, menu->activeAction() != nullptr ? Qt::Key_Return : Qt::Key_Escape);
+    });
+    emit tree->customContextMenuRequested(tree->visualItemRect(tree->topLevelItem(1)).center());
+  };
+  QStringList shown;
+  choose(QStringLiteral("Export..."), &shown);
+  EXPECT_EQ(shown, (QStringList{"Delete", "Rename", "-", "Export... (off)"}));
+  EXPECT_FALSE(list.ExportItem(0));
+
+  list.SetExportHook([&](const std::u16string& path) { exported.push_back(path); });
+  shown.clear();
+  choose(QStringLiteral("Export..."), &shown);
+  EXPECT_EQ(shown, (QStringList{"Delete", "Rename", "-", "Export..."}));
+  EXPECT_EQ(exported, Paths{Rec(u"B.wav")});
+  list.Select(0);
+  QTest::keyClick(tree, Qt::Key_E, Qt::ControlModifier);
+  QTest::keyClick(tree, Qt::Key_E);  // a plain E is no export
+  ASSERT_TRUE(WaitFor([&] { return exported.size() == 2; }));
+  EXPECT_EQ(exported, (Paths{Rec(u"B.wav"), Rec(u"A.wav")}));
 }
 
 // Typed in place, the new name's keys are not passed on as key actions.

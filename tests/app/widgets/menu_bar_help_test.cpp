@@ -13,6 +13,7 @@
 
 #include "app/help.h"
 #include "app/menu_bar.h"
+#include "audio/playback_speed.h"
 #include "view/skin_images.h"
 
 namespace {
@@ -53,7 +54,7 @@ TEST(MenuBar, MenuAndToolButtonsSendTheirCommandsLeaveTheCheckToTheControllerAnd
     texts << (action->isSeparator() ? QStringLiteral("-") : action->text());
     if (!action->isSeparator()) action->trigger();
   }
-  EXPECT_EQ(texts, (QStringList{"About...", "-", "Help...", "Settings...", "-", "Exit"}));
+  EXPECT_EQ(texts, (QStringList{"About...", "-", "Help...", "Settings...", "Playback Speed", "-", "Exit"}));
   EXPECT_EQ(commands, (std::vector<int>{app::kCmdAbout, app::kCmdHelp, app::kCmdSettings, app::kCmdExit}));
 
   for (const int image : {6, 3, -1, app::MenuBar::kToolStripImages}) {  // outside the strip: ignored
@@ -65,6 +66,43 @@ TEST(MenuBar, MenuAndToolButtonsSendTheirCommandsLeaveTheCheckToTheControllerAnd
   view::SetSkinImageFolder(empty.path());
   EXPECT_FALSE(app::MenuBar(nullptr).IsValid());
   view::SetSkinImageFolder(QString());
+}
+
+// The "Playback Speed" submenu: one checkable entry per speed, each sending
+// its own command; opened, it checks the speed in force however it was set.
+TEST(MenuBar, PlaybackSpeedOffersEverySpeedAndChecksTheOneInForce) {
+  app::MenuBar bar(nullptr);
+  std::vector<int> commands;
+  QObject::connect(&bar, &app::MenuBar::Command, [&](int id) { commands.push_back(id); });
+  auto* speeds = bar.findChild<QMenu*>(QStringLiteral("QuillonSpeedMenu"));
+  ASSERT_NE(speeds, nullptr);
+  QStringList texts;
+  for (QAction* action : speeds->actions()) {
+    texts << action->text();
+    action->trigger();
+  }
+  EXPECT_EQ(texts, (QStringList{QString::fromUtf8("0.5\u00D7"), QString::fromUtf8("0.75\u00D7"),
+                                QString::fromUtf8("1\u00D7"), QString::fromUtf8("1.25\u00D7"),
+                                QString::fromUtf8("1.5\u00D7"), QString::fromUtf8("2\u00D7")}));
+  std::vector<int> expected;
+  for (uint32_t percent : {50u, 75u, 100u, 125u, 150u, 200u}) {
+    expected.push_back(app::SpeedCommand(percent));
+    EXPECT_EQ(app::SpeedForCommand(app::SpeedCommand(percent)), percent);
+  }
+  EXPECT_EQ(commands, expected);
+  EXPECT_EQ(app::SpeedForCommand(app::kCmdExit), 0u);
+  EXPECT_EQ(app::SpeedCommand(80), 0);
+
+  uint32_t current = 75;
+  bar.SetSpeedQuery([&current] { return current; });
+  for (uint32_t shown : {75u, 200u}) {
+    current = shown;
+    emit speeds->aboutToShow();
+    QStringList checked;
+    for (QAction* action : speeds->actions())
+      if (action->isChecked()) checked << action->text();
+    EXPECT_EQ(checked, QStringList{QString::fromStdU16String(audio::PlaybackSpeedText(shown))});
+  }
 }
 
 TEST(Help, PointsAtTheBundledSelfContainedPageAtItsMainContents) {
