@@ -91,9 +91,10 @@ void MainWindow::HandleKey(QKeyEvent* event) {
   const uint32_t code = view::DeviceKeyCode(event->key());
   if (event->type() == QEvent::KeyPress) {
     // A held key repeats its key-down: a held arrow keeps stepping the volume.
+    keysDown_.insert(code);
     controller_->Transport.OnKeyDown(code);
   } else if (event->type() == QEvent::KeyRelease && !event->isAutoRepeat()) {
-    controller_->Transport.OnKeyUp(code);
+    if (keysDown_.erase(code) != 0) controller_->Transport.OnKeyUp(code);
   }
 }
 
@@ -137,6 +138,8 @@ void MainWindow::Activated(bool active) {
   }
   QWidget* focus = QApplication::focusWidget();
   if (focus != nullptr && isAncestorOf(focus)) savedFocus_ = focus;
+  // What is released elsewhere is not seen here.
+  keysDown_.clear();
   // The application buttons follow the window being activated (none when
   // another program takes over).
   view::GrabApplicationKeys(QApplication::activeWindow());

@@ -6,6 +6,7 @@
 // and tears it down in order when it closes.
 
 #include <cstdint>
+#include <set>
 
 #include <QPointer>
 #include <QWidget>
@@ -59,6 +60,10 @@ class MainWindow : public QWidget {
   CController* controller_ = nullptr;
   // A hot-key press has been seen and its release not yet.
   bool hotKeyHeld_ = false;
+  // Keys whose press reached the window and whose release has not: a
+  // release alone (its press closed a dialog: Return accepting the save
+  // dialog or a message box) is no key going up.
+  std::set<uint32_t> keysDown_;
   // The widget that had the keyboard when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
 };
