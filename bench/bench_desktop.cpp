@@ -1,7 +1,8 @@
 // The real quillon on an X desktop (a private Xvfb), seen from outside as a
 // person would: how soon its window is there and painted after the start,
 // how much of one core it takes while recording GSM and while playing with
-// the view drawing, and its peak resident memory. ALSA's default device is
+// the view drawing, at 1x and at 0.75x (chosen from the Tools menu), and its
+// peak resident memory. ALSA's default device is
 // pointed at files, so recording and playing run in real time.
 //
 //   QUILLON_BENCH_STARTS   warm starts (default 9); a third as many cold ones
@@ -36,6 +37,10 @@ using std::chrono::seconds;
 constexpr const char* kTitle = "Quillon";
 // Skin coordinates of the transport buttons' centres.
 constexpr int kRecord[] = {19, 98}, kStop[] = {89, 98}, kPlay[] = {54, 98};
+// The "Tools" drop-down of the menu bar, and the keys from there to
+// Playback Speed > 0.75x.
+constexpr int kTools[] = {25, 281};
+const std::vector<std::string> kToSlowSpeed = {"Down", "Down", "Down", "Down", "Right", "Down", "Return"};
 // A frame counts as the settled picture when at most this share of its pixels differ.
 constexpr double kSamePicture = 0.005;
 // A picture that has not changed for this long is the settled one.
@@ -147,6 +152,15 @@ bool Tap(const Desktop& desktop, unsigned long window, const int (&at)[2]) {
   return done;
 }
 
+// Keys typed to whatever has the keyboard (an open menu), as a person types.
+bool Keys(const Desktop& desktop, const std::vector<std::string>& keys) {
+  std::vector<std::string> command = {"xdotool", "key", "--delay", "50"};
+  command.insert(command.end(), keys.begin(), keys.end());
+  const bool done = bench::RunToEnd(command, bench::Environment({"DISPLAY=" + desktop.server.Name()}, {}));
+  std::this_thread::sleep_for(milliseconds(200));
+  return done;
+}
+
 // CPU time of the program and of the X server over a stretch of wall time.
 struct Stretch {
   double program = 0, server = 0;  // shares of one core, percent
@@ -221,12 +235,12 @@ int StartBench(Desktop& desktop, int warmRuns) {
 int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
   std::printf("\nRecording GSM and playing it in real time: %d sessions, %d s measured of each\n", runs,
               stretchSeconds);
-  std::printf("%3s  %14s  %14s  %14s  %11s  %12s  %13s  %s\n", "run", "idle cpu/X %", "record cpu/X %", "play cpu/X %",
-              "written B/s", "played B/s", "RSS rec MiB", "VmHWM MiB rec/end");
+  std::printf("%3s  %14s  %14s  %14s  %14s  %11s  %12s  %13s  %s\n", "run", "idle cpu/X %", "record cpu/X %",
+              "play cpu/X %", "0.75x cpu/X %", "written B/s", "played B/s", "RSS rec MiB", "VmHWM MiB rec/end");
   const auto stretch = seconds(stretchSeconds);
-  std::vector<double> idle, record, play, idleX, recordX, playX, hwmRecord, hwmEnd;
+  std::vector<double> idle, record, play, slow, idleX, recordX, playX, slowX, hwmRecord, hwmEnd;
   for (int r = 0; r < runs; ++r) {
-    bench::ProgramHome home(desktop.tempDir, "session" + std::to_string(r), stretchSeconds * 2 + 30);
+    bench::ProgramHome home(desktop.tempDir, "session" + std::to_string(r), stretchSeconds * 3 + 30);
     if (!home.Ok()) {
       std::fprintf(stderr, "bench_desktop: cannot make the program's home\n");
       return 1;
@@ -259,16 +273,38 @@ int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
     const long long played0 = bench::FileSize(home.DeviceOutput());
     const Stretch playing = Measure(desktop, s.pid, stretch);
     const long long played1 = bench::FileSize(home.DeviceOutput());
+
+    // The same file again from its start, at 0.75x from the Tools menu: the
+    // 20 s measured play 15 s of it.
+    Tap(desktop, s.window, kStop);
+    Tap(desktop, s.window, kTools);
+    Keys(desktop, kToSlowSpeed);
+    Tap(desktop, s.window, kPlay);
+    std::this_thread::sleep_for(seconds(1));
+    const long long slow0 = bench::FileSize(home.DeviceOutput());
+    const Stretch slower = Measure(desktop, s.pid, stretch);
+    const long long slow1 = bench::FileSize(home.DeviceOutput());
     const long hwmAtEnd = bench::StatusKiB(s.pid, "VmHWM");
     const int status = bench::Terminate(s.pid, seconds(10));
     if (status != 0) std::fprintf(stderr, "bench_desktop: exit status %d after SIGTERM\n", status);
+    std::string preferences;
+    std::getline(std::ifstream(home.Preferences()) >> std::ws, preferences, '\0');
+    if (preferences.find("PlaybackSpeed=75") == std::string::npos) {
+      std::fprintf(stderr, "bench_desktop: run %d did not set 0.75x from the Tools menu\n", r + 1);
+      return 1;
+    }
 
     const double writtenRate = (written1 - written0) / recording.wall, playedRate = (played1 - played0) / playing.wall;
-    std::printf("%3d  %6.2f / %5.2f  %6.2f / %5.2f  %6.2f / %5.2f  %11.0f  %12.0f  %5.1f to %4.1f  %5.1f / %5.1f\n",
-                r + 1, still.program, still.server, recording.program, recording.server, playing.program,
-                playing.server, writtenRate, playedRate, rss0 / 1024.0, rss1 / 1024.0, hwm / 1024.0, hwmAtEnd / 1024.0);
-    // GSM at 8000 Hz is 1625 bytes a second; playing sends 16000 bytes a second of 16-bit samples.
-    if (writtenRate < 1400 || playedRate < 14000) {
+    const double slowRate = (slow1 - slow0) / slower.wall;
+    std::printf(
+        "%3d  %6.2f / %5.2f  %6.2f / %5.2f  %6.2f / %5.2f  %6.2f / %5.2f  %11.0f  %5.0f, %5.0f  %5.1f to %4.1f  "
+        "%5.1f / %5.1f\n",
+        r + 1, still.program, still.server, recording.program, recording.server, playing.program, playing.server,
+        slower.program, slower.server, writtenRate, playedRate, slowRate, rss0 / 1024.0, rss1 / 1024.0,
+        hwm / 1024.0, hwmAtEnd / 1024.0);
+    // GSM at 8000 Hz is 1625 bytes a second; playing sends 16000 bytes a
+    // second of 16-bit samples, at any speed.
+    if (writtenRate < 1400 || playedRate < 14000 || slowRate < 14000) {
       std::fprintf(stderr, "bench_desktop: run %d did not record or play in real time (see %s)\n", r + 1,
                    home.Log().c_str());
       return 1;
@@ -279,13 +315,16 @@ int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
     recordX.push_back(recording.server);
     play.push_back(playing.program);
     playX.push_back(playing.server);
+    slow.push_back(slower.program);
+    slowX.push_back(slower.server);
     hwmRecord.push_back(hwm / 1024.0);
     hwmEnd.push_back(hwmAtEnd / 1024.0);
   }
   std::printf(
       "median share of one core, quillon (Xvfb): idle %.2f %% (%.2f %%), recording GSM %.2f %% (%.2f %%), "
-      "playing %.2f %% (%.2f %%)\n",
-      Median(idle), Median(idleX), Median(record), Median(recordX), Median(play), Median(playX));
+      "playing %.2f %% (%.2f %%), playing at 0.75x %.2f %% (%.2f %%)\n",
+      Median(idle), Median(idleX), Median(record), Median(recordX), Median(play), Median(playX), Median(slow),
+      Median(slowX));
   std::printf("median peak resident memory: %.1f MiB after %d s of recording, %.1f MiB after playing\n",
               Median(hwmRecord), stretchSeconds + 2, Median(hwmEnd));
   return 0;

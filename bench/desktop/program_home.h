@@ -24,6 +24,7 @@ class ProgramHome {
   std::string Recording() const { return dir_ + "/home/Documents/Quillon/Recording00.wav"; }
   std::string DeviceOutput() const { return dir_ + "/out.raw"; }
   std::string Log() const { return dir_ + "/quillon.log"; }
+  std::string Preferences() const { return dir_ + "/home/.config/quillon/preferences.txt"; }
 
  private:
   std::string dir_;

@@ -1,9 +1,9 @@
 #pragma once
 // The list of recordings below the transport controls: the *.wav files of
 // the chosen folder with name, date and size, a folder chooser above them,
-// Delete and Rename in a context menu. It answers the controller's requests
-// (refresh, selected path, select, next, previous, count) and sends three
-// notifications with the item's index and path. It follows the disk: files
+// Delete, Rename and Export... in a context menu. It answers the controller's
+// requests (refresh, selected path, select, next, previous, count) and sends
+// three notifications with the item's index and path. It follows the disk: files
 // added, removed or renamed by another program show up without a restart.
 //
 // Paths are device paths ("\My Documents\Quillon\Recording00.wav",

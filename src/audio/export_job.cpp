@@ -140,7 +140,13 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
   const uint32_t inChannels = std::max<uint32_t>(source.Channels, 1);
   const uint32_t channels = inChannels <= 2 ? inChannels : 1;
   const uint32_t rate = ExportRate(request.Format, source.SamplesPerSec);
-  if (!CanExport(request.Format, rate, channels)) return Failure(u"This format cannot be written here.");
+  if (!CanExport(request.Format, rate, channels)) {
+    return Failure(platform::FromUtf8("libsndfile cannot write " +
+                                      platform::ToUtf8(ExportFormatInfoFor(request.Format).Name) + " at " +
+                                      std::to_string(rate) + " Hz with " + std::to_string(channels) +
+                                      " channels.")
+                       .c_str());
+  }
 
   const std::string title = !request.Title.empty() ? request.Title : NameOf(request.Source);
   const std::string date = !request.Date.empty() ? request.Date : sourceKnown ? DayOf(sourceInfo.st_mtime) : "";

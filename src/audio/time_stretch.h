@@ -29,9 +29,13 @@ class TimeStretch : public diag::Tracked {
   // 8-bit mono, the most frames a block holds.
   static constexpr uint32_t kMaxBlockFrames = 640;
 
+  // Rubber Band's two engines: the faster one is playback's; the finer one
+  // (with its short window) is there to compare with (bench/).
+  enum class Engine { Faster, Finer };
+
   // Null when the format cannot be stretched (PCM of 1 or 2 channels and 8
   // to 32 bits at any rate can) or the stretcher cannot be set up.
-  static std::unique_ptr<TimeStretch> Create(const WaveFormatEx& format);
+  static std::unique_ptr<TimeStretch> Create(const WaveFormatEx& format, Engine engine = Engine::Faster);
   ~TimeStretch();
   TimeStretch(const TimeStretch&) = delete;
   TimeStretch& operator=(const TimeStretch&) = delete;
