@@ -53,9 +53,13 @@ const std::string& SpeechFile() {
       }
     }
     stream.Close();
-    std::atexit([] { std::remove(SpeechFile().c_str()); });
     return file;
   }();
+  // Gone at exit, after the benchmarks.
+  static const struct Remover {
+    const std::string& file;
+    ~Remover() { std::remove(file.c_str()); }
+  } remover{path};
   return path;
 }
 
