@@ -5,9 +5,13 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+
+#include <unistd.h>
 
 #include "app/single_instance.h"
 #include "app_fixture.h"
@@ -152,24 +156,49 @@ TEST_F(KeysTest, ActivationHandsTheButtonsOverAndBringsTheFocusBack) {
   EXPECT_EQ(QApplication::focusWidget(), list);
 }
 
-TEST(SingleInstanceTest, ASecondCopyBringsTheFirstForward) {
+// The lock decides who runs, in a folder that must be the user's own; the
+// socket beside it only carries the request to come forward.
+TEST(SingleInstanceTest, TheLockDecidesWhoRunsAndOnlyAPrivateFolderIsUsed) {
   QTemporaryDir dir;
-  const QString name = dir.filePath(QStringLiteral("quillon.socket"));
-  app::SingleInstance first(name);
-  EXPECT_FALSE(first.AskRunningCopy()) << "nobody answers yet";
-  ASSERT_TRUE(first.Listen());
-  QSignalSpy raised(&first, &app::SingleInstance::ActivationRequested);
-  app::SingleInstance second(name);
-  EXPECT_TRUE(second.AskRunningCopy());
-  EXPECT_TRUE(raised.wait(10000));
+  const QString folder = dir.filePath(QStringLiteral("private"));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+  // A file left where the socket goes (a crashed copy's, say) locks nobody out.
+  testsupport::WriteHostFile(QDir(folder).filePath(QStringLiteral("quillon.socket")).toStdString(), "");
 
-  // A socket left behind by a copy that crashed does not lock the program out.
-  QTemporaryDir other;
-  const QString stale = other.filePath(QStringLiteral("quillon.socket"));
-  testsupport::WriteHostFile(stale.toStdString(), "");
-  app::SingleInstance third(stale);
-  EXPECT_FALSE(third.AskRunningCopy());
-  EXPECT_TRUE(third.Listen());
+  auto first = std::make_unique<app::SingleInstance>(folder);
+  ASSERT_EQ(first->Claim(), app::SingleInstance::Role::First);
+  QSignalSpy raised(first.get(), &app::SingleInstance::ActivationRequested);
+  // Claimed at the same moment as the first: the lock is held, so it is second.
+  app::SingleInstance second(folder);
+  EXPECT_EQ(second.Claim(QStringLiteral("token-42")), app::SingleInstance::Role::Second);
+  ASSERT_TRUE(raised.wait(10000));
+  EXPECT_EQ(raised.first().first().toString(), QStringLiteral("token-42"));
+
+  // The first copy gone (even without tidying up), the next one runs.
+  first.reset();
+  app::SingleInstance third(folder);
+  EXPECT_EQ(third.Claim(), app::SingleInstance::Role::First);
+
+  // A folder others may enter, or a link to one, is never used.
+  const QString open = dir.filePath(QStringLiteral("open"));
+  ASSERT_TRUE(QDir().mkdir(open));
+  QFile::setPermissions(open, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                  QFileDevice::ReadOther | QFileDevice::ExeOther);
+  const QString link = dir.filePath(QStringLiteral("link"));
+  ASSERT_TRUE(QFile::link(folder, link));
+  EXPECT_TRUE(app::SingleInstance::IsPrivateFolder(folder));
+  EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(open));
+  EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(link));
+  EXPECT_EQ(app::SingleInstance(open).Claim(), app::SingleInstance::Role::Alone);
+  if (::geteuid() == 0) {
+    // Another user's folder, private as it may be, is not ours.
+    const QString foreign = dir.filePath(QStringLiteral("foreign"));
+    ASSERT_TRUE(QDir().mkdir(foreign));
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    ::chmod(QFile::encodeName(foreign).constData(), 0700);
+    EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(foreign));
+  }
 }
 
 }  // namespace
