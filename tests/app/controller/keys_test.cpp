@@ -9,7 +9,13 @@
 #include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWindow>
 
 #include <unistd.h>
 
@@ -133,6 +139,98 @@ TEST_F(KeysTest, KeysTypedInTheListActAsOnTheWindow) {
   Click(Qt::Key_Return, list);  // the list's activation: plays the selected file once
   EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Output);
   EXPECT_EQ(T().AudioIO.Paused, 0);
+
+  // Return on an item is a key, not a tap, even after the pen was there:
+  // with Play disabled its activation is refused.
+  C().KeyOrigin = 0;
+  T().Stop(1);
+  V().EnableButton(view::kPlayButton, false);
+  Click(Qt::Key_Return, list);
+  EXPECT_EQ(C().KeyOrigin, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
+
+  // A focused tool button (reached with Tab) lets the bound arrows act.
+  auto* tool = C().Bar->findChild<QToolButton*>(QStringLiteral("QuillonTool%1").arg(app::kCmdDisplayOff));
+  ASSERT_NE(tool, nullptr);
+  tool->setFocus();
+  const int before = Volume();
+  Click(Qt::Key_Down, tool);
+  EXPECT_EQ(Volume(), before - 5);
+  EXPECT_TRUE(tool->hasFocus());
+}
+
+// A release acts only where its press went: the Return that closes the
+// sheet, commits a name or dismisses a box is that window's, not Play/Pause.
+TEST_F(KeysTest, AReleaseWhosePressWentElsewhereDoesNothing) {
+  StartWithFiles();
+  Click(Qt::Key_F1);
+  ASSERT_EQ(audio::RecordingActive, 1);
+  // Tools > Settings..., Return closes it; the release lands on the window.
+  QTimer::singleShot(0, [] {
+    QWidget* sheet = QApplication::activeModalWidget();
+    if (sheet == nullptr) return;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(sheet, &press);
+  });
+  C().OnCommand(app::kCmdSettings);
+  ASSERT_EQ(QApplication::activeModalWidget(), nullptr) << "Return closed the sheet";
+  Key(QEvent::KeyRelease, Qt::Key_Return);
+  EXPECT_EQ(audio::RecordingActive, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
+
+  // A name typed in the list and committed with Enter.
+  auto* tree = List().findChild<QTreeWidget*>();
+  tree->editItem(tree->topLevelItem(0), 0);
+  Pump();
+  auto* editor = tree->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QStringLiteral("Renamed"));
+  Key(QEvent::KeyPress, Qt::Key_Enter, false, editor);
+  Key(QEvent::KeyRelease, Qt::Key_Enter, false, tree);
+  EXPECT_TRUE(fs::exists(InDocuments("Renamed.wav")));
+  EXPECT_EQ(audio::RecordingActive, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
+  // Pressed here, its release acts.
+  Click(Qt::Key_Return);
+  EXPECT_EQ(audio::RecordingActive, 0);
+}
+
+// A held key acts once per real press, however the window system sends its
+// repeats: as presses only (X11 with detectable auto-repeat) or as marked
+// release/press pairs (Wayland, X11 when Qt sees the pair).
+TEST_F(KeysTest, AHeldKeyActsOncePerPressAtTheWindow) {
+  for (const char* name : {"A.wav", "B.wav", "C.wav", "D.wav"}) WriteWav(InDocuments(name), 8192, NumberedSamples(8000));
+  Start();
+  view::GrabApplicationKeys(window_.get());
+  QWindow* window = window_->windowHandle();
+  ASSERT_NE(window, nullptr);
+  auto send = [&](bool press, int key, bool repeat) {
+    QTest::simulateEvent(window, press, key, Qt::NoModifier, QString(), repeat);
+    Pump();
+  };
+  T().ListIndex = 0;
+  for (const bool marked : {false, true}) {
+    SCOPED_TRACE(marked);
+    const int from = T().ListIndex;
+    send(true, Qt::Key_F4, false);  // Task: Next Track
+    for (int i = 0; i < 5; ++i) {
+      if (marked) send(false, Qt::Key_F4, true);
+      send(true, Qt::Key_F4, marked);
+    }
+    send(false, Qt::Key_F4, false);
+    EXPECT_EQ(T().ListIndex, from + 1);
+  }
+  // Return held in the list plays its item once, and its release stays the list's.
+  T().Stop(1);
+  auto* tree = List().findChild<QTreeWidget*>();
+  tree->setFocus();
+  const int opens = device_->OutputOpens();
+  send(true, Qt::Key_Return, false);
+  for (int i = 0; i < 5; ++i) send(true, Qt::Key_Return, false);
+  send(false, Qt::Key_Return, false);
+  EXPECT_EQ(device_->OutputOpens(), opens + 1);
+  EXPECT_EQ(T().AudioIO.Paused, 0);
+  EXPECT_TRUE(T().AudioIO.IsPlaying());
 }
 
 // Another window taking over gets the application buttons; coming back
