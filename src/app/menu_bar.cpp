@@ -4,11 +4,13 @@
 #include <QActionGroup>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QToolButton>
 
 #include "audio/playback_speed.h"
+#include "view/hardware_buttons.h"
 #include "view/image_list.h"
 #include "view/skin_font.h"
 #include "view/skin_images.h"
@@ -131,6 +133,7 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
             [this, command] { emit Command(command); });
   }
   tools->setMenu(menu);
+  tools->installEventFilter(this);
   layout->addWidget(tools);
   layout->addStretch(1);
 
@@ -153,6 +156,7 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
     button->setIconSize(QSize(kImageSize, kImageSize));
     const int command = row.command;
     connect(button, &QToolButton::clicked, this, [this, command] { emit Command(command); });
+    button->installEventFilter(this);
     layout->addWidget(button);
     SetButtonImage(row.command, row.image);
   }
@@ -192,6 +196,15 @@ uint32_t SpeedForCommand(int commandId) {
   const auto speeds = audio::PlaybackSpeeds();
   const int index = commandId - kCmdFirstSpeed;
   return index >= 0 && index < static_cast<int>(speeds.size()) ? speeds[static_cast<size_t>(index)] : 0;
+}
+
+bool MenuBar::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+    return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (!keyForward_ || (view::DeviceKeyCode(key->key()) == 0 && key->key() != Qt::Key_Help)) return false;
+  keyForward_(key);
+  return true;
 }
 
 bool MenuBar::IsValid() const { return !property(kStripProperty).value<QImage>().isNull(); }

@@ -1,10 +1,9 @@
 #pragma once
 // The 26-pixel bar at the bottom of the main window: the "Tools" drop-down
 // (About..., Help..., Settings..., the "Playback Speed" submenu, Exit) and
-// four tool buttons drawn from the
-// seven-image tool strip 103: File Explorer and Voice Activation System
-// (VAS), a checked pair, Display Off, and Switch Play Mode, whose image shows
-// the play mode.
+// four tool buttons drawn from the seven-image tool strip 103: File Explorer
+// and Voice Activation System (VAS), a checked pair, Display Off, and Switch
+// Play Mode, whose image shows the play mode.
 
 #include <cstdint>
 #include <functional>
@@ -12,6 +11,7 @@
 #include <QWidget>
 
 class QMenu;
+class QKeyEvent;
 
 namespace app {
 
@@ -57,12 +57,22 @@ class MenuBar : public QWidget {
   // the speed in force however it was set (menu or keys).
   void SetSpeedQuery(std::function<uint32_t()> query);
 
+  // A bound key (an arrow, Return, F1-F5) typed while one of the bar's
+  // buttons has the focus goes here instead of moving the focus along the
+  // bar: the keys keep their bindings wherever the focus is.
+  using KeyForward = std::function<void(QKeyEvent* event)>;
+  void SetKeyForward(KeyForward forward) { keyForward_ = std::move(forward); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void Command(int commandId);
 
  private:
   void AddSpeedMenu(QMenu* tools, const QString& title);
   std::function<uint32_t()> speedQuery_;
+  KeyForward keyForward_;
 };
 
 }  // namespace app
