@@ -204,6 +204,34 @@ TEST_F(PlaybackSpeedTest, TheScanPlaysAtTwiceTheRateWhateverTheSpeed) {
   Finish(stream_);
 }
 
+// The device runs on its own here, fast, while the speed changes (the
+// stretcher made while it plays), seeks and scans race with the callbacks:
+// every close must still find the device idle. Under ThreadSanitizer this
+// also shows that the stretcher is used by one thread at a time.
+TEST_F(PlaybackSpeedTest, SpeedChangesWhileTheDeviceRunsFreelyAlwaysLeaveItClosable) {
+  const std::string path = Recorded("long.wav", kFormatPcm8k16, Numbered(640 * 400));
+  device_->Clock().RunAtSpeed(400.0);
+  for (int round = 0; round < 4; ++round) {
+    ASSERT_TRUE(io_->SetPlaybackSpeed(100));
+    StartPlaying(stream_, path);
+    for (int i = 0; i < 12; ++i) {
+      ASSERT_TRUE(io_->SetPlaybackSpeed(PlaybackSpeeds()[static_cast<size_t>(i + round) % PlaybackSpeeds().size()]));
+      ASSERT_TRUE(io_->Seek((i * 41) % 90));
+      if (i % 4 == 0) {
+        ASSERT_TRUE(io_->StartScan(ScanForward));
+        ASSERT_TRUE(io_->SetPlaybackSpeed(75));
+        ASSERT_TRUE(io_->StopScan());
+      }
+      ASSERT_TRUE(io_->Pause());
+      ASSERT_TRUE(io_->SetPlaybackSpeed(150));
+      ASSERT_TRUE(io_->Seek((i * 29) % 90));
+      ASSERT_TRUE(io_->Resume());
+    }
+    ASSERT_TRUE(io_->Close());
+    stream_.Close();
+  }
+}
+
 // The stretcher on its own, with either engine, on the formats a file may
 // have: the frames it hands out are the input's over the speed, each channel
 // at its pitch.
