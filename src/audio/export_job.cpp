@@ -176,8 +176,7 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
     return Failure(platform::FromUtf8("The file cannot be written: " + writer.Message() + ".").c_str());
   };
 
-  Resampler resampler(source.SamplesPerSec, rate, channels);
-  std::vector<float> samples, resampled;
+  PcmTo16 converter(source, rate, channels);
   std::vector<int16_t> pending;  // converted, not yet written
   pending.reserve(2 * kWriteFrames * channels);
   std::string convertError;
@@ -198,17 +197,11 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
       return Failure(u"The recording cannot be read to its end.", error != 0 ? error : EIO);
     }
     if (block == nullptr) size = 0;
-    ToFloat(block, size, source, &samples);
+    const bool converted = converter.Append(block, size, last, &pending, &convertError);
     diag::TrackedDelete(block);
+    if (!converted) return Failure(platform::FromUtf8("The rate cannot be converted: " + convertError + ".").c_str());
     done += size / source.BlockAlign;
     sinceProgress += size;
-    if (inChannels != channels) MixToMono(&samples, inChannels);
-    if (!resampler.Process(samples, last, &resampled, &convertError)) {
-      return Failure(platform::FromUtf8("The rate cannot be converted: " + convertError + ".").c_str());
-    }
-    for (const float v : resampled) {
-      pending.push_back(static_cast<int16_t>(std::clamp<long>(std::lround(v * 32768.0f), -32768, 32767)));
-    }
     const uint64_t frames = pending.size() / channels;
     if (frames != 0 && (frames >= kWriteFrames || last)) {
       if (!writer.Write(pending.data(), frames)) return writeFailure();

@@ -121,6 +121,33 @@ bool Resampler::Process(const std::vector<float>& in, bool last, std::vector<flo
   }
 }
 
+PcmTo16::PcmTo16(const WaveFormatEx& from, uint32_t toRate, uint32_t toChannels)
+    : from_(from),
+      toChannels_(toChannels),
+      direct_(from.SamplesPerSec == toRate && std::max<uint32_t>(from.Channels, 1) == toChannels &&
+              SampleWidth(from) <= 2),
+      resampler_(from.SamplesPerSec, toRate, toChannels) {}
+
+bool PcmTo16::Append(const uint8_t* bytes, size_t size, bool last, std::vector<int16_t>* out, std::string* error) {
+  if (direct_) {
+    if (SampleWidth(from_) == 1) {
+      for (size_t i = 0; i < size; ++i) out->push_back(static_cast<int16_t>((bytes[i] - 128) * 256));
+    } else {
+      for (size_t i = 0; i + 1 < size; i += 2) {
+        out->push_back(static_cast<int16_t>(static_cast<uint16_t>(bytes[i] | bytes[i + 1] << 8)));
+      }
+    }
+    return true;
+  }
+  ToFloat(bytes, size, from_, &samples_);
+  if (std::max<uint32_t>(from_.Channels, 1) != toChannels_) MixToMono(&samples_, from_.Channels);
+  if (!resampler_.Process(samples_, last, &resampled_, error)) return false;
+  for (const float v : resampled_) {
+    out->push_back(static_cast<int16_t>(std::clamp<long>(std::lround(v * 32768.0f), -32768, 32767)));
+  }
+  return true;
+}
+
 SampleConverter::SampleConverter(const WaveFormatEx& from, const WaveFormatEx& to)
     : from_(from), to_(to), resampler_(from.SamplesPerSec, to.SamplesPerSec) {}
 

@@ -53,6 +53,27 @@ class Resampler {
   SRC_STATE* state_ = nullptr;
 };
 
+// PCM of one device format to interleaved 16-bit samples at another rate,
+// with the same channels or mixed to one: whole frames in. Where only the
+// sample width differs (8 or 16 bits in, no rate or channel change) the
+// samples are taken over exactly, without going through float.
+class PcmTo16 {
+ public:
+  PcmTo16(const WaveFormatEx& from, uint32_t toRate, uint32_t toChannels);
+
+  // Appends the conversion of `size` bytes to *out; `last` marks the end of
+  // the input. False with a message on failure.
+  bool Append(const uint8_t* bytes, size_t size, bool last, std::vector<int16_t>* out, std::string* error);
+
+ private:
+  const WaveFormatEx from_;
+  const uint32_t toChannels_;
+  const bool direct_;
+  Resampler resampler_;
+  std::vector<float> samples_;
+  std::vector<float> resampled_;
+};
+
 // PCM of one device format to a mono one: whole frames in, the target's
 // bytes out.
 class SampleConverter {

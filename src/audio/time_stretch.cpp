@@ -92,13 +92,22 @@ void TimeStretch::Reset() {
   handedOut_ = 0;
 }
 
-void TimeStretch::Feed(const float* interleaved, uint32_t frames, bool last) {
+void TimeStretch::Feed(const float* interleaved, uint32_t frames) {
   for (uint32_t c = 0; c < channels_; ++c) {
     float* out = channelPointers_[c];
     for (uint32_t f = 0; f < frames; ++f) out[f] = interleaved[f * channels_ + c];
   }
-  stretcher_->process(channelPointers_.data(), frames, last);
+  stretcher_->process(channelPointers_.data(), frames, false);
   owed_ += frames * ratio_;
+}
+
+void TimeStretch::FeedSilence(size_t frames, bool last) {
+  std::fill(planar_.begin(), planar_.end(), 0.0f);
+  while (frames > 0) {
+    const auto piece = static_cast<uint32_t>(std::min<size_t>(frames, kMaxBlockFrames));
+    frames -= piece;
+    stretcher_->process(channelPointers_.data(), piece, last && frames == 0);
+  }
 }
 
 uint32_t TimeStretch::Ready() {
@@ -124,12 +133,7 @@ uint8_t* TimeStretch::Read(IAudioStream* stream, uint32_t* size) {
     // Silence before the first samples and as much output dropped: the
     // stretcher then starts in step with the stream, nothing cut or delayed.
     fresh_ = false;
-    std::fill(planar_.begin(), planar_.end(), 0.0f);
-    for (size_t pad = stretcher_->getPreferredStartPad(); pad > 0;) {
-      const auto frames = static_cast<uint32_t>(std::min<size_t>(pad, kMaxBlockFrames));
-      stretcher_->process(channelPointers_.data(), frames, false);
-      pad -= frames;
-    }
+    FeedSilence(stretcher_->getPreferredStartPad(), false);
     skip_ = static_cast<uint32_t>(stretcher_->getStartDelay());
   }
   while (!finished_ && Ready() < wanted) {
@@ -139,17 +143,10 @@ uint8_t* TimeStretch::Read(IAudioStream* stream, uint32_t* size) {
     if (in == nullptr && !end) return nullptr;  // the stream failed: the caller says why
     ToFloat(in, in != nullptr ? inSize : 0, format_, &interleaved_);
     diag::TrackedDelete(in);
-    Feed(interleaved_.data(), static_cast<uint32_t>(interleaved_.size() / channels_), false);
-    if (end) {
-      // Silence after the end pushes the last samples out of the
-      // stretcher's window; what comes out beyond what is owed is dropped.
-      std::fill(planar_.begin(), planar_.end(), 0.0f);
-      for (size_t pad = stretcher_->getPreferredStartPad() + kMaxBlockFrames; pad > 0;) {
-        const auto frames = static_cast<uint32_t>(std::min<size_t>(pad, kMaxBlockFrames));
-        pad -= frames;
-        stretcher_->process(channelPointers_.data(), frames, pad == 0);
-      }
-    }
+    Feed(interleaved_.data(), static_cast<uint32_t>(interleaved_.size() / channels_));
+    // Silence after the end pushes the last samples out of the stretcher's
+    // window; what comes out beyond what is owed is dropped.
+    if (end) FeedSilence(stretcher_->getPreferredStartPad() + kMaxBlockFrames, true);
     finished_ = end;
   }
   uint32_t frames = std::min(Ready(), wanted);

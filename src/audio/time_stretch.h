@@ -58,7 +58,9 @@ class TimeStretch : public diag::Tracked {
  private:
   TimeStretch(const WaveFormatEx& format, std::unique_ptr<RubberBand::RubberBandStretcher> stretcher);
   // Feeds interleaved samples (at most kMaxBlockFrames frames).
-  void Feed(const float* interleaved, uint32_t frames, bool last);
+  void Feed(const float* interleaved, uint32_t frames);
+  // Silence that owes no output: before the start and after the end.
+  void FeedSilence(size_t frames, bool last);
   // Output frames ready to hand out, after the start delay is skipped.
   uint32_t Ready();
   // Output frames still owed for what was fed.
