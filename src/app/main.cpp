@@ -13,6 +13,9 @@
 
 int main(int argc, char** argv) {
   diag::InstallLeakReportAtExit();
+  // Read before the toolkit starts: its X11 connection takes
+  // DESKTOP_STARTUP_ID out of the environment.
+  const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   QApplication::setDesktopFileName(QStringLiteral("quillon"));
@@ -24,7 +27,6 @@ int main(int argc, char** argv) {
   // Someone else's copy, or a stranger's socket, never decides whether this
   // one starts: the lock lives in a folder of the user's own.
   app::SingleInstance instance;
-  const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
   if (instance.Claim(token) == app::SingleInstance::Role::Second) return -1;
 
   app::MainWindow window;

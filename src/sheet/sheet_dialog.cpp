@@ -13,6 +13,7 @@
 #include "sheet/general_page.h"
 #include "sheet/misc_page.h"
 #include "sheet/page_layout.h"
+#include "view/child_modal.h"
 #include "view/help_request.h"
 
 namespace sheet {
@@ -30,10 +31,19 @@ constexpr int kOkMargin = 2;
 
 SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner) {
-  setModal(true);
   setFont(PageFont());
-  setFixedSize(kWidth, kHeight);
-  if (owner != nullptr) move(owner->mapToGlobal(QPoint(0, 0)));
+  if (owner != nullptr) {
+    // Inside the main window, over all of its client area: the compositor
+    // keeps it where the window is, and the bar below the tabs stands for
+    // the menu bar the sheet hides.
+    setWindowFlags(Qt::Widget);
+    setAutoFillBackground(true);
+    setGeometry(owner->rect());
+    view::MakeChildModal(this);
+  } else {
+    setModal(true);
+    setFixedSize(kWidth, kHeight);
+  }
   startPage_ = store != nullptr ? store->StartPage : 0;
 
   tabs_ = CreateTabControl();

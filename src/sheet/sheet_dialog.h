@@ -1,7 +1,8 @@
 #pragma once
-// The settings sheet's window: a modal dialog over the main window's client
-// area above its menu bar, the "OK" button at the top right, the four pages
-// (created once, kept until the sheet goes) and their tabs along the bottom.
+// The settings sheet: a child of the main window covering its client area and
+// modal to it, the "OK" button at the top right, the four pages (created
+// once, kept until the sheet goes) and their tabs along the bottom of the
+// area above the menu bar.
 // The page being left is applied before the next one shows; the page shown
 // when the sheet closes is applied too, however it closes.
 
@@ -23,11 +24,12 @@ class SettingsSheet : public QDialog {
 
  public:
   static constexpr int kWidth = 240;
-  static constexpr int kHeight = 268;  // the main window's client area above its 26-pixel menu bar
+  static constexpr int kHeight = 268;  // pages and tabs: the client area above its 26-pixel menu bar
   static constexpr int kTabHeight = 21;
   static constexpr int kPageCount = 4;
 
-  // Opens at store->StartPage (0 General, 1 Buttons, 2 Misc, 3 About).
+  // Opens at store->StartPage (0 General, 1 Buttons, 2 Misc, 3 About). With
+  // an owner the sheet lies inside it; without one it is a window of its own.
   SettingsSheet(QWidget* owner, settings::SettingsStore* store);
   ~SettingsSheet() override;
 

@@ -139,6 +139,47 @@ e2e_dark_pixels() {
   convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
+# e2e_other_window: another program's window takes the keyboard.
+e2e_other_window() {
+  xmessage -name other -geometry 200x60+400+400 "another program" > /dev/null 2>&1 &
+  E2E_OTHER_PID=$!
+  local other=""
+  for _ in $(seq 1 100); do
+    other=$(xdotool search --onlyvisible --classname '^other$' 2>/dev/null | head -n 1)
+    [ -n "$other" ] && break
+    sleep 0.05
+  done
+  [ -n "$other" ] || e2e_fail "the other window did not show"
+  xdotool windowfocus --sync "$other" 2>/dev/null
+  [ "$(xdotool getwindowfocus)" = "$other" ] || e2e_fail "the other window did not take the keyboard"
+}
+
+# e2e_second_start PROGRAM: starts it again as a launcher would, with a
+# startup id (without a _TIME part: the script knows no server time); its
+# exit status is the function's.
+e2e_second_start() {
+  E2E_TOKEN="quillon-e2e-$$-$RANDOM"
+  DESKTOP_STARTUP_ID="$E2E_TOKEN" timeout 20 "$1" > /dev/null 2>&1
+}
+
+# e2e_window_count: how many windows titled Quillon show.
+e2e_window_count() { xdotool search --onlyvisible --name '^Quillon$' | wc -l; }
+
+# e2e_check_activated: the running window took the second start's token and
+# has the keyboard again.
+e2e_check_activated() {
+  local id="" focus=""
+  for _ in $(seq 1 100); do
+    id=$(xprop -id "$WID" _NET_STARTUP_ID | sed -n 's/.*= "\(.*\)"/\1/p')
+    focus=$(xdotool getwindowfocus)
+    [ "$id" = "$E2E_TOKEN" ] && [ "$focus" = "$WID" ] && break
+    sleep 0.05
+  done
+  [ "$id" = "$E2E_TOKEN" ] || e2e_fail "the window carries startup id '$id', not the second start's"
+  [ "$focus" = "$WID" ] || e2e_fail "the window did not come forward"
+  kill "$E2E_OTHER_PID" 2>/dev/null
+}
+
 # Skin coordinates of the transport buttons (their centres).
 E2E_RECORD="19 98"
 E2E_PLAY="54 98"

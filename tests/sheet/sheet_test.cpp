@@ -22,8 +22,12 @@ TEST_F(SheetTest, OpensAtItsStartPageWithTabOrderAndHelpOnEveryPage) {
     SettingsSheet& sheet = Open(start);
     EXPECT_EQ(sheet.ShownPage()->Heading(), headings[start]);
     for (int i = 0; i < SettingsSheet::kPageCount; ++i) EXPECT_EQ(sheet.Page(i)->isVisible(), i == start);
-    // Over the client area above the menu bar, OK at the top right.
-    EXPECT_EQ(sheet.geometry(), QRect(owner_.mapToGlobal(QPoint(0, 0)), QSize(240, 268)));
+    // Inside the main window over all of its client area, the tabs above
+    // where the menu bar was, OK at the top right.
+    EXPECT_EQ(sheet.parentWidget(), &owner_);
+    EXPECT_FALSE(sheet.isWindow());
+    EXPECT_EQ(sheet.geometry(), owner_.rect());
+    EXPECT_EQ(sheet.TabBar()->geometry().bottom(), 267);
     EXPECT_TRUE(QRect(160, 0, 80, 24).contains(sheet.OkButton()->geometry())) << sheet.OkButton()->x();
 
     // Tab: the page's controls in template order, the tabs, OK, round again;
