@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "app/controller.h"
 #include "app/document_list.h"
@@ -60,6 +62,7 @@ bool MainWindow::Create() {
     });
   }
   if (MenuBar* bar = controller_->Bar) bar->SetKeyForward([this](QKeyEvent* event) { HandleKey(event); });
+  NameForScreenReaders();
   blanker_ = new view::ScreenBlanker(this);
   blanker_->SetWakeHandler([] { audio::DisplayOn = 1; });
   blanker_->Install();
@@ -86,6 +89,17 @@ void MainWindow::RequestExit() {
     controller_->OnCommand(kCmdExit);
   } else {
     close();
+  }
+}
+
+// What a screen reader calls the parts that have no text of their own.
+void MainWindow::NameForScreenReaders() {
+  skin_->setAccessibleName(QStringLiteral("Recorder"));
+  if (MenuBar* bar = controller_->Bar) bar->setAccessibleName(QStringLiteral("Menu bar"));
+  if (DocumentList* list = controller_->DocList) {
+    list->setAccessibleName(QStringLiteral("Document list"));
+    if (auto* chooser = list->findChild<QComboBox*>()) chooser->setAccessibleName(QStringLiteral("Folder"));
+    if (auto* tree = list->findChild<QTreeWidget*>()) tree->setAccessibleName(QStringLiteral("Recordings"));
   }
 }
 

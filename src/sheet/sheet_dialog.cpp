@@ -1,7 +1,9 @@
 #include "sheet/sheet_dialog.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -56,6 +58,7 @@ SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
   ok_->raise();  // over the pages' heading band
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   ChainTabStops();
+  NameFromLabels();
 
   if (tabs_ != nullptr) {
     tabs_->setCurrentIndex(startPage_);
@@ -92,6 +95,35 @@ void SettingsSheet::CreatePages(settings::SettingsStore* store) {
   for (SettingsPage* page : pages_) {
     page->setGeometry(0, 0, kWidth, kHeight - kTabHeight);
     page->hide();
+  }
+}
+
+void SettingsSheet::NameFromLabels() {
+  // A control without a text of its own is named, for a screen reader, by
+  // the label that introduces it: the nearest one above it ending in ":",
+  // else the nearest one above it.
+  for (SettingsPage* page : pages_) {
+    if (page == nullptr) continue;
+    const QList<QLabel*> labels = page->findChildren<QLabel*>();
+    for (QWidget* stop : page->TabStops()) {
+      if (!stop->accessibleName().isEmpty() || qobject_cast<QAbstractButton*>(stop) != nullptr) continue;
+      const QRect at = stop->geometry();
+      const QLabel* nearest = nullptr;
+      const QLabel* introducing = nullptr;
+      for (const QLabel* label : labels) {
+        const QRect box = label->geometry();
+        const QString text = label->text().trimmed();
+        if (text.isEmpty() || box.top() >= at.top() || box.right() < at.left() || box.left() > at.right()) continue;
+        if (nearest == nullptr || box.bottom() > nearest->geometry().bottom()) nearest = label;
+        if (text.endsWith(QLatin1Char(':')) && (introducing == nullptr || box.bottom() > introducing->geometry().bottom()))
+          introducing = label;
+      }
+      const QLabel* name = introducing != nullptr ? introducing : nearest;
+      if (name == nullptr) continue;
+      QString text = name->text().simplified();
+      if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+      stop->setAccessibleName(text);
+    }
   }
 }
 

@@ -50,6 +50,7 @@ class SettingsSheet : public QDialog {
   QTabBar* CreateTabControl();
   void CreatePages(settings::SettingsStore* store);
   void ChainTabStops();
+  void NameFromLabels();
   // Hides the shown page and shows the selected tab's page.
   void ShowSelectedPage();
   void OnTabChanged();

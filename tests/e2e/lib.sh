@@ -1,6 +1,9 @@
 # Shared by the end-to-end scripts: a private home for the real program,
-# ALSA's default device pointed at files, an X display (Xvfb), and taps at
-# skin coordinates with xdotool. Source it, then call e2e_setup.
+# ALSA's default device pointed at files, a private D-Bus session, and a
+# display: an X server (Xvfb, with_xvfb.sh) driven with xdotool, or a
+# Wayland compositor (headless sway, with_sway.sh; WAYLAND_DISPLAY is set)
+# driven with wtype, grim, swaymsg and the accessibility actions, since its
+# seat has no pointer. Source it, then call e2e_setup.
 #
 # Variables after e2e_setup:
 #   E2E_DIR      the private folder (home, configuration, runtime, audio files)
@@ -57,11 +60,38 @@ EOF
   # No sound server may take the default device over.
   unset PULSE_SERVER
   export PULSE_SERVER=unix:/nonexistent
-  export QT_QPA_PLATFORM=xcb
+  if [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    export QT_QPA_PLATFORM=wayland
+    unset DISPLAY
+  else
+    export QT_QPA_PLATFORM=xcb
+  fi
   unset QT_SCALE_FACTOR
   unset QUILLON_WAVE_BACKEND
   trap e2e_cleanup EXIT
+  e2e_session_bus
 }
+
+# e2e_session_bus: a D-Bus session of the script's own, so that the program's
+# media-player name and the accessibility bus are nobody else's.
+e2e_session_bus() {
+  dbus-daemon --session --fork --nosyslog --print-address=3 --print-pid=4 \
+    3> "$E2E_DIR/bus.address" 4> "$E2E_DIR/bus.pid" || e2e_fail "no D-Bus session"
+  DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$E2E_DIR/bus.address")
+  export DBUS_SESSION_BUS_ADDRESS
+  E2E_BUS_PID=$(head -n 1 "$E2E_DIR/bus.pid")
+}
+
+# e2e_accessibility: turns the desktop's accessibility on, as a screen reader
+# does when it starts; the program then shows itself on the accessibility bus.
+e2e_accessibility() {
+  dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Set \
+    string:org.a11y.Status string:IsEnabled variant:boolean:true > /dev/null || e2e_fail "no accessibility bus"
+  E2E_A11Y=1
+}
+
+# e2e_a11y COMMAND ARGS...: the screen reader's client (atspi_client.py).
+e2e_a11y() { /usr/bin/python3 "$(dirname "${BASH_SOURCE[0]}")/atspi_client.py" "$@"; }
 
 e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
@@ -74,6 +104,9 @@ e2e_cleanup() {
     timeout 2 sh -c ': > "$1"' sh "$E2E_DIR/out.fifo" 2>/dev/null
     wait "$E2E_DRAIN_PID" 2>/dev/null
   fi
+  if [ -n "${E2E_OTHER_PID:-}" ]; then kill "$E2E_OTHER_PID" 2>/dev/null; fi
+  # The accessibility bus's launcher ends with the session it serves.
+  if [ -n "${E2E_BUS_PID:-}" ]; then kill "$E2E_BUS_PID" 2>/dev/null; fi
   if [ "${E2E_KEEP:-0}" = 1 ]; then echo "kept $E2E_DIR"; else rm -rf "$E2E_DIR"; fi
 }
 
