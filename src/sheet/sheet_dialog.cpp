@@ -39,6 +39,7 @@ SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
     // keeps it where the window is, and the bar below the tabs stands for
     // the menu bar the sheet hides.
     setWindowFlags(Qt::Widget);
+    setAccessibleName(QStringLiteral("Settings"));
     setAutoFillBackground(true);
     setGeometry(owner->rect());
     view::MakeChildModal(this);

@@ -53,7 +53,7 @@ volume=$(e2e_a11y value Volume)
 
 # The keyboard reaches the controls: focus on Record, Tab goes to Play.
 e2e_refocus
-e2e_a11y action Record SetFocus
+e2e_a11y focus Record
 e2e_a11y states Record | grep -qx focused || e2e_fail "Record did not take the focus"
 e2e_key Tab
 e2e_a11y states Play | grep -qx focused || e2e_fail "Tab did not move from Record to Play"

@@ -6,6 +6,7 @@ does, and finds everything by its accessible name:
   atspi_client.py wait                  waits until the program's window is there
   atspi_client.py press NAME            does the control's first action (press, toggle)
   atspi_client.py action NAME ACTION    does the named action ("SetFocus", ...)
+  atspi_client.py focus NAME            gives NAME the keyboard
   atspi_client.py text NAME             prints the text (or name) of NAME
   atspi_client.py states NAME           prints its states, one per line
   atspi_client.py role NAME             prints its role
@@ -84,6 +85,26 @@ def main(argv):
         do_action(find(argv[2]))
     elif command == "action":
         do_action(find(argv[2]), argv[3])
+    elif command == "focus":
+        # The window may still be on its way to being active: ask again
+        # until the object says it has the keyboard.
+        end = time.monotonic() + 10.0
+        while True:
+            node = find(argv[2])
+            try:
+                action = node.queryAction()
+                names = [action.getName(i) for i in range(action.nActions)]
+            except NotImplementedError:
+                names = []
+            if "SetFocus" in names:
+                do_action(node, "SetFocus")
+            else:
+                node.queryComponent().grabFocus()
+            time.sleep(0.1)
+            if find(argv[2]).getState().contains(pyatspi.STATE_FOCUSED):
+                break
+            if time.monotonic() >= end:
+                sys.exit("atspi_client: %s did not take the keyboard" % argv[2])
     elif command == "text":
         node = find(argv[2])
         try:

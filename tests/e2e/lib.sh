@@ -70,6 +70,27 @@ EOF
   unset QUILLON_WAVE_BACKEND
   trap e2e_cleanup EXIT
   e2e_session_bus
+  # No pointer on the compositor's seat: what needs one goes through the
+  # accessibility actions.
+  if e2e_wayland; then e2e_accessibility; fi
+}
+
+e2e_wayland() { [ -n "${WAYLAND_DISPLAY:-}" ]; }
+
+# e2e_sway_window: the con id and the client area (x y width height) of the
+# first window of app_id $1 (quillon by default), nothing when none shows.
+e2e_sway_window() {
+  swaymsg -t get_tree 2>/dev/null | /usr/bin/python3 -c '
+import json, sys
+want = sys.argv[1]
+def walk(node):
+    if node.get("app_id") == want and node.get("visible", True):
+        r, w = node["rect"], node["window_rect"]
+        print(node["id"], r["x"] + w["x"], r["y"] + w["y"], w["width"], w["height"], int(node.get("focused", False)))
+        sys.exit(0)
+    for child in node.get("nodes", []) + node.get("floating_nodes", []):
+        walk(child)
+walk(json.load(sys.stdin))' "${1:-quillon}"
 }
 
 # e2e_session_bus: a D-Bus session of the script's own, so that the program's
@@ -125,38 +146,110 @@ e2e_start() {
   QUILLON_PID=$!
   WID=""
   for _ in $(seq 1 200); do
-    WID=$(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null | head -n 1)
+    if e2e_wayland; then
+      WID=$(e2e_sway_window | cut -d' ' -f1)
+    else
+      WID=$(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null | head -n 1)
+    fi
     [ -n "$WID" ] && break
     kill -0 "$QUILLON_PID" 2>/dev/null || { cat "$E2E_DIR/quillon.log" >&2; e2e_fail "the program ended at start"; }
     sleep 0.05
   done
   [ -n "$WID" ] || e2e_fail "no window titled Quillon"
-  # Let it paint.
+  # Let it paint (and, with a screen reader, show itself on its bus).
   sleep 0.5
+  # The headless seat's keyboard tells the new window it has the keyboard
+  # only with a key: a Shift, as a person's first touch of the keyboard.
+  if e2e_wayland; then wtype -s 1000 -k Shift_L; fi
+  if [ "${E2E_A11Y:-0}" = 1 ]; then e2e_a11y wait || e2e_fail "the program is not on the accessibility bus"; fi
 }
 
-# e2e_tap X Y: a pen tap at window (skin) coordinates.
+# e2e_tap X Y: a pen tap at window (skin) coordinates (X11 only: the
+# compositor's seat has no pointer; e2e_press names the control instead).
 e2e_tap() {
+  e2e_wayland && e2e_fail "no pointer on Wayland: tap ($1, $2) by name"
   xdotool mousemove --window "$WID" "$1" "$2" mousedown 1 sleep 0.05 mouseup 1
   sleep 0.2
 }
 
-# e2e_key KEY: a key press and release (xdotool key names: F1, Return, Up, ...).
-e2e_key() {
-  xdotool key --window "$WID" "$1"
+# e2e_press NAME: a tap on the skin's control NAME (its accessible name): at
+# its coordinates on X11, its accessibility action on Wayland.
+e2e_press() {
+  if e2e_wayland; then
+    e2e_a11y press "$1" || e2e_fail "no control named $1"
+    sleep 0.2
+    return
+  fi
+  case "$1" in
+    Record) e2e_tap $E2E_RECORD ;;
+    Play) e2e_tap $E2E_PLAY ;;
+    Stop) e2e_tap $E2E_STOP ;;
+    "Next track") e2e_tap $E2E_NEXT ;;
+    *) e2e_fail "no coordinates for $1" ;;
+  esac
+}
+
+# e2e_keys KEY...: key presses and releases (keysym names: F1, Return, Down,
+# End, alt+t, ...) to the window with the keyboard. wtype makes a new virtual
+# keyboard each time: the program gets a second to see it first.
+e2e_keys() {
+  if e2e_wayland; then
+    local args=(-s 1000) key
+    for key in "$@"; do
+      case "$key" in
+        alt+*) args+=(-M alt -k "${key#alt+}" -m alt -s 100) ;;
+        *) args+=(-k "$key" -s 100) ;;
+      esac
+    done
+    wtype "${args[@]}" || e2e_fail "wtype"
+  else
+    xdotool key "$@"
+  fi
   sleep 0.2
+}
+
+# e2e_key KEY: one key press and release at the main window.
+e2e_key() {
+  if e2e_wayland; then
+    e2e_keys "$1"
+  else
+    xdotool key --window "$WID" "$1"
+    sleep 0.2
+  fi
 }
 
 # e2e_refocus: gives the main window the keyboard again after a window of
 # its own (a box, the sheet) has closed, as a desktop's window manager does;
 # Xvfb runs none.
 e2e_refocus() {
-  xdotool windowfocus --sync "$WID" 2>/dev/null
+  if e2e_wayland; then
+    swaymsg "[con_id=$WID] focus" > /dev/null
+  else
+    xdotool windowfocus --sync "$WID" 2>/dev/null
+  fi
   sleep 0.2
 }
 
-# e2e_shot FILE: a screenshot of the main window.
-e2e_shot() { import -window "$WID" "$1" || e2e_fail "no screenshot"; }
+# e2e_window_rect: the main window's client area on the screen, "X Y W H".
+e2e_window_rect() {
+  if e2e_wayland; then
+    e2e_sway_window | cut -d' ' -f2-5
+  else
+    xwininfo -id "$WID" | awk '/Absolute upper-left X:/ {x=$4} /Absolute upper-left Y:/ {y=$4}
+      /Width:/ {w=$2} /Height:/ {h=$2} END {print x, y, w, h}'
+  fi
+}
+
+# e2e_shot FILE: a screenshot of the main window's client area.
+e2e_shot() {
+  if e2e_wayland; then
+    local x y w h
+    read -r x y w h <<< "$(e2e_window_rect)"
+    grim -g "$x,$y ${w}x$h" "$1" || e2e_fail "no screenshot"
+  else
+    import -window "$WID" "$1" || e2e_fail "no screenshot"
+  fi
+}
 
 # e2e_stop: SIGTERM, as a desktop session ends programs; waits for the exit.
 e2e_stop() {
@@ -172,8 +265,19 @@ e2e_dark_pixels() {
   convert "$1" -crop "$4x$5+$2+$3" +repage -colorspace Gray -threshold 50% -negate -format '%[fx:int(mean*w*h+0.5)]' info:
 }
 
-# e2e_other_window: another program's window takes the keyboard.
+# e2e_other_window: another program's window takes the keyboard (xmessage
+# on X11; on Wayland the error box of quillon-e2e-box, E2E_BOX).
 e2e_other_window() {
+  if e2e_wayland; then
+    [ -n "${E2E_BOX:-}" ] || e2e_fail "E2E_BOX names no program"
+    "$E2E_BOX" "another program" > /dev/null 2>&1 &
+    E2E_OTHER_PID=$!
+    for _ in $(seq 1 100); do
+      [ "$(e2e_sway_window quillon-e2e-box | cut -d' ' -f6)" = 1 ] && return 0
+      sleep 0.05
+    done
+    e2e_fail "the other window did not take the keyboard"
+  fi
   xmessage -name other -geometry 200x60+400+400 "another program" > /dev/null 2>&1 &
   E2E_OTHER_PID=$!
   local other=""
@@ -187,27 +291,44 @@ e2e_other_window() {
   [ "$(xdotool getwindowfocus)" = "$other" ] || e2e_fail "the other window did not take the keyboard"
 }
 
-# e2e_second_start PROGRAM: starts it again as a launcher would, with a
-# startup id (without a _TIME part: the script knows no server time); its
-# exit status is the function's.
+# e2e_second_start PROGRAM: starts it again as a launcher would, with an
+# activation token: on Wayland one the compositor made (quillon-e2e-token,
+# E2E_TOKEN_TOOL), on X11 a startup id (without a _TIME part: the script
+# knows no server time); its exit status is the function's.
 e2e_second_start() {
-  E2E_TOKEN="quillon-e2e-$$-$RANDOM"
-  DESKTOP_STARTUP_ID="$E2E_TOKEN" timeout 20 "$1" > /dev/null 2>&1
+  if e2e_wayland; then
+    E2E_TOKEN=$("$E2E_TOKEN_TOOL") || e2e_fail "no activation token from the compositor"
+    XDG_ACTIVATION_TOKEN="$E2E_TOKEN" timeout 20 "$1" > /dev/null 2>&1
+  else
+    E2E_TOKEN="quillon-e2e-$$-$RANDOM"
+    DESKTOP_STARTUP_ID="$E2E_TOKEN" timeout 20 "$1" > /dev/null 2>&1
+  fi
 }
 
 # e2e_window_count: how many windows titled Quillon show.
-e2e_window_count() { xdotool search --onlyvisible --name '^Quillon$' | wc -l; }
+e2e_window_count() {
+  if e2e_wayland; then
+    swaymsg -t get_tree | grep -c '"app_id": "quillon"'
+  else
+    xdotool search --onlyvisible --name '^Quillon$' | wc -l
+  fi
+}
 
 # e2e_check_activated: the running window took the second start's token and
 # has the keyboard again.
 e2e_check_activated() {
   local id="" focus=""
   for _ in $(seq 1 100); do
-    id=$(xprop -id "$WID" _NET_STARTUP_ID | sed -n 's/.*= "\(.*\)"/\1/p')
-    focus=$(xdotool getwindowfocus)
-    [ "$id" = "$E2E_TOKEN" ] && [ "$focus" = "$WID" ] && break
+    if e2e_wayland; then
+      [ "$(e2e_sway_window | cut -d' ' -f6)" = 1 ] && { kill "$E2E_OTHER_PID" 2>/dev/null; return 0; }
+    else
+      id=$(xprop -id "$WID" _NET_STARTUP_ID | sed -n 's/.*= "\(.*\)"/\1/p')
+      focus=$(xdotool getwindowfocus)
+      [ "$id" = "$E2E_TOKEN" ] && [ "$focus" = "$WID" ] && break
+    fi
     sleep 0.05
   done
+  e2e_wayland && e2e_fail "the window did not come forward with the token"
   [ "$id" = "$E2E_TOKEN" ] || e2e_fail "the window carries startup id '$id', not the second start's"
   [ "$focus" = "$WID" ] || e2e_fail "the window did not come forward"
   kill "$E2E_OTHER_PID" 2>/dev/null

@@ -20,9 +20,9 @@ sox -n -r 8000 -c 1 -e gsm-full-rate "$HOME/Documents/Quillon/Speech.wav" synth 
 "$CHECK" settings "$XDG_CONFIG_HOME/quillon/settings.dat" 8192 || e2e_fail "settings.dat"
 
 e2e_start "$QUILLON"
-e2e_tap $E2E_RECORD
+e2e_press Record
 sleep 1.5
-e2e_tap $E2E_STOP
+e2e_press Stop
 recording="$HOME/Documents/Quillon/Recording00.wav"
 [ "$("$CHECK" format "$recording")" = "8000 16 1" ] || e2e_fail "the recording is not 8000 Hz 16-bit PCM"
 
@@ -44,10 +44,10 @@ wait_heard() {
 # Play plays the recording just made; Next the file after it (Speech.wav).
 gsm_bytes=$((13 * 640))
 pcm_bytes=$(( $(stat -c %s "$recording") - 44 ))
-e2e_tap $E2E_PLAY
+e2e_press Play
 wait_heard $pcm_bytes
 sleep 0.5
-e2e_tap $E2E_NEXT
+e2e_press "Next track"
 wait_heard $((pcm_bytes + gsm_bytes))
 sleep 0.5
 e2e_stop

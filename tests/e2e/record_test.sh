@@ -24,9 +24,9 @@ e2e_second_start "$QUILLON" || status=$?
 e2e_check_activated
 e2e_shot "$E2E_DIR/before.png"
 
-e2e_tap $E2E_RECORD
+e2e_press Record
 sleep 2
-e2e_tap $E2E_STOP
+e2e_press Stop
 sleep 0.5
 e2e_shot "$E2E_DIR/after.png"
 
