@@ -5,6 +5,7 @@
 
 #include "app/exit_signals.h"
 #include "app/main_window.h"
+#include "app/mpris.h"
 #include "app/single_instance.h"
 #include "diag/tracker.h"
 #include "view/error_box.h"
@@ -44,6 +45,8 @@ int main(int argc, char** argv) {
   app::ExitSignals exitSignals([&window] { window.RequestExit(); });
   if (!window.Create()) return -1;
   window.show();
+  // Media keys and the desktop's player widgets reach the player here.
+  app::MprisService mpris(&window, window.Controller());
   const int code = QApplication::exec();
   view::ErrorBox::Uninstall();
   if (led != nullptr) view::InstallLed(nullptr);
