@@ -102,7 +102,9 @@ void SettingsSheet::CreatePages(settings::SettingsStore* store) {
 void SettingsSheet::NameFromLabels() {
   // A control without a text of its own is named, for a screen reader, by
   // the label that introduces it: the nearest one above it ending in ":",
-  // else the nearest one above it.
+  // else the nearest one above it. The label is its buddy too: on Linux a
+  // combo box's name is its current text, and its label is found through
+  // that relation.
   for (SettingsPage* page : pages_) {
     if (page == nullptr) continue;
     const QList<QLabel*> labels = page->findChildren<QLabel*>();
@@ -119,11 +121,12 @@ void SettingsSheet::NameFromLabels() {
         if (text.endsWith(QLatin1Char(':')) && (introducing == nullptr || box.bottom() > introducing->geometry().bottom()))
           introducing = label;
       }
-      const QLabel* name = introducing != nullptr ? introducing : nearest;
+      QLabel* name = const_cast<QLabel*>(introducing != nullptr ? introducing : nearest);
       if (name == nullptr) continue;
       QString text = name->text().simplified();
       if (text.endsWith(QLatin1Char(':'))) text.chop(1);
       stop->setAccessibleName(text);
+      if (name->buddy() == nullptr) name->setBuddy(stop);
     }
   }
 }
