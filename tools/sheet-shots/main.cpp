@@ -1,6 +1,6 @@
 // quillon-sheet-shots: opens the settings sheet over a main-window-sized
 // owner at the top left of the screen and saves each page as the screen
-// shows it, 240 x 268 pixels, into OUT_DIR/settings-{general,buttons,misc,about}.png.
+// shows it, over the whole 240 x 294 client area, into OUT_DIR/settings-{general,buttons,misc,about}.png.
 // Settings, registry and recordings go to a temporary folder; the sound
 // device is the virtual one, which takes every format, and the free space is
 // fixed so that the pictures do not depend on the machine.
