@@ -16,8 +16,9 @@
 
 namespace {
 
-// Ends the program as its Exit command does. An open box or sheet is closed
-// first: the controller must not go while a dialog still works on it.
+// Ends the program as its Exit command does, on a signal. An open box or
+// sheet is closed first: the controller must not go while a dialog still
+// works on it.
 void RequestExit(app::MainWindow& window) {
   if (QWidget* modal = QApplication::activeModalWidget()) {
     modal->close();
@@ -25,6 +26,7 @@ void RequestExit(app::MainWindow& window) {
     return;
   }
   if (app::CController* controller = window.Controller()) {
+    controller->Transport.ExitBySignal = true;
     controller->OnCommand(app::kCmdExit);
   } else {
     window.close();
