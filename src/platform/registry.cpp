@@ -128,16 +128,19 @@ std::string Line(const Entry& entry) {
   return line + '\n';
 }
 
-// The entry just changed is always written; of the others, as many as fit
-// within what the store reads back, in their order.
+// The entry just changed is always written; of the others, those from the
+// first on that fit within what the store reads back (a store read as far as
+// its limit keeps its first entries, as the next read would see them).
 bool Save(const std::vector<Entry>& entries, const Entry& changed) {
   if (!DevicePaths::CreateRootFor(kProgramFolder)) return false;
   std::string content;
   size_t room = Registry::kMaxStoreBytes - Line(changed).size();
+  bool full = false;
   for (const Entry& entry : entries) {
     std::string line = Line(entry);
     if (&entry != &changed) {
-      if (line.size() > room) continue;
+      full = full || line.size() > room;
+      if (full) continue;
       room -= line.size();
     }
     content += line;

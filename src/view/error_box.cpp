@@ -70,7 +70,7 @@ std::unique_ptr<QMessageBox> PlainMessageBox(QMessageBox::Icon icon, const QStri
   auto box = std::make_unique<QMessageBox>(icon, caption, QString(), QMessageBox::Ok, owner);
   box->setTextFormat(Qt::PlainText);
   // Selectable, so that a path can be copied; no link can be followed.
-  box->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
   // Half the screen's width for the text leaves room for the icon and the
   // frame; half its height for the lines leaves room for the button.
   const QScreen* screen = owner != nullptr && owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen();

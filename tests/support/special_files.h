@@ -10,8 +10,8 @@ namespace testsupport {
 // A FIFO at hostPath; false when it cannot be made.
 bool MakeFifo(const std::string& hostPath);
 
-// Runs body on a thread of its own. True when it finished within a few
-// seconds; otherwise the FIFO is opened from both ends once, which lets a
+// Runs body on this thread. True when it finished within a few seconds;
+// otherwise the FIFO is opened from both ends until it does, which lets a
 // blocked open (and the read after it) return, and the answer is false.
 bool FinishesWithoutWaitingOn(const std::string& fifo, const std::function<void()>& body);
 
