@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <QMetaObject>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/document_list.h"
@@ -11,6 +12,7 @@
 #include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
+#include "platform/device_paths.h"
 #include "platform/last_error.h"
 #include "view/display_power.h"
 #include "sheet/settings_sheet.h"
@@ -74,6 +76,7 @@ void CController::CreateDocumentList() {
   DocList = new DocumentList(MainWindow, Settings.Record.Folder);
   DocList->setGeometry(0, kDocListTop, MainWindow->width(), kDocListHeight);
   DocList->SetPenDownHook([this] { KeyOrigin = 0; });
+  DocList->SetKeyHook([this] { KeyOrigin = 1; });
   DocList->SetBeforeChange([this](const std::u16string& path) { BeforeListChange(path); });
   QObject::connect(DocList, &DocumentList::Notify, MainWindow,
                    [this](int code, int index, const QString& path) {
@@ -83,10 +86,84 @@ void CController::CreateDocumentList() {
   DocList->Select(0);
   CopyText(Transport.FolderPath, Settings.Record.Folder);
   Transport.SetFilePath(DocList->SelectedPath());
+  lastSelected_ = DocList->SelectedPath();
   Transport.DocList = DocList;
   // Recordings listed at start can be played at once.
   Transport.EnableTrackButtons(DocList->Count() > 0);
+  // Queued: the list is read again inside transport operations (a recording
+  // starting or ending), which must finish before the buttons follow it.
+  QObject::connect(DocList, &DocumentList::Listed, MainWindow, [this] { FollowList(); }, Qt::QueuedConnection);
+  recordingWatch_ = new QTimer(MainWindow);
+  recordingWatch_->setInterval(1000);
+  QObject::connect(recordingWatch_, &QTimer::timeout, MainWindow, [this] { WatchRecording(); });
+  recordingWatch_->start();
   DocList->show();
+}
+
+namespace {
+
+// The card a device path lies on, empty for the documents folder.
+std::u16string CardOf(const std::u16string& path) {
+  const size_t second = path.find(u'\\', 1);
+  if (second == std::u16string::npos || path.rfind(platform::kDocumentsRoot, 0) == 0) return {};
+  return path.substr(1, second - 1);
+}
+
+bool CardPresent(const std::u16string& card) {
+  return platform::DevicePaths::FindStorageCard(card, std::u16string::npos).match ==
+         platform::CardLookup::Match::Found;
+}
+
+}  // namespace
+
+void CController::WatchRecording() {
+  if (!audio::RecordingActive || destroyed_) return;
+  const std::u16string path(Transport.FilePath);
+  // A card taken out (or unmounted) under a recording: the recording goes
+  // no further than what could be written to it, and the user is told.
+  const std::u16string card = CardOf(path);
+  if (!card.empty() && !CardPresent(card)) {
+    Transport.Stop(1);
+    ShowRecordingGone(path);
+    return;
+  }
+  if (DocList != nullptr) DocList->RefreshEntry(path);
+}
+
+void CController::ShowRecordingGone(const std::u16string& path) {
+  const std::u16string card = CardOf(path);
+  if (!card.empty() && !CardPresent(card)) {
+    diag::ShowError(MainWindow, u"The storage card \"%1\" is gone: the recording was stopped.", 0, {card});
+  } else {
+    diag::ShowError(MainWindow, u"\"%1\" was moved or deleted by another program: the recording was stopped.", 0,
+                    {CTransport::DisplayName(path)});
+  }
+}
+
+void CController::FollowList() {
+  if (DocList == nullptr || destroyed_) return;
+  const int count = DocList->Count();
+  const bool recording = audio::RecordingActive != 0;
+  const bool playing = Transport.AudioIO.Direction == audio::WaveDirection::Output;
+  if (count > 0 && DocList->SelectedIndex() < 0 && !recording && !playing) DocList->Select(0);
+  const std::u16string selected = DocList->SelectedPath();
+  if (recording || playing) {
+    // The file running stays FilePath; the moves go on from where it is listed.
+    const int at = DocList->IndexOf(Transport.FilePath);
+    if (at >= 0) Transport.ListIndex = at;
+  } else if (selected != lastSelected_ || DocList->IndexOf(Transport.FilePath) < 0) {
+    // Another row chosen, or the file named is no longer listed (deleted,
+    // renamed, another folder shown): Play plays what the list shows.
+    Transport.SetFilePath(selected);
+    Transport.ListIndex = std::max(DocList->SelectedIndex(), 0);
+  }
+  lastSelected_ = selected;
+  // A recording holds its own view (Play ends it; the moves wait for Stop).
+  if (recording) return;
+  View.EnableButton(view::kNextButton, count > 0);
+  View.EnableButton(view::kPreviousButton, count > 0);
+  // Play pauses a playback whatever the list shows.
+  if (!playing) View.EnableButton(view::kPlayButton, count > 0);
 }
 
 void CController::Destroy() {
@@ -110,9 +187,7 @@ void CController::Destroy() {
 void CController::OnCommand(int id) {
   switch (id) {
     case kCmdExit:
-      audio::VasEnabled = 0;
-      Transport.Stop(1);
-      PostClose(MainWindow);
+      Exit();
       break;
     case kCmdFileExplorer:
       if (DocList != nullptr) DocList->show();
@@ -150,6 +225,16 @@ void CController::OnCommand(int id) {
   }
 }
 
+void CController::Exit() {
+  // Listening ends with the program, but the VAS toggle as the user left it
+  // is what the settings keep for the next start.
+  const bool vasToggled = View.Buttons[view::kVasButton - view::kFirstButton].Toggled != 0;
+  audio::VasEnabled = 0;
+  Transport.Stop(1);
+  View.SetButtonToggled(view::kVasButton, vasToggled);
+  PostClose(MainWindow);
+}
+
 void CController::SwitchPlayMode() {
   // Compared unsigned: a stored 0 or a negative value starts again at 1.
   uint32_t mode = static_cast<uint32_t>(Settings.Record.PlayMode) + 1;
@@ -160,7 +245,13 @@ void CController::SwitchPlayMode() {
 
 void CController::RunSettingsSheet(int startPage) {
   Settings.StartPage = startPage;
+  const int32_t format = Settings.Record.FormatId;
+  const std::u16string storage(Settings.Record.Storage);
   sheet::RunSettingsSheet(MainWindow, &Settings);
+  // The idle panel speaks of the next recording: it names what was chosen.
+  if (destroyed_ || audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output) return;
+  if (Settings.Record.FormatId != format) Transport.ShowFormatFor(Settings.Record.FormatId == 49);
+  if (storage != Settings.Record.Storage) View.ShowStorage(Settings.Record.Storage);
 }
 
 void CController::ShowHelp() { app::ShowHelp(); }
@@ -180,27 +271,28 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
     case kDocListActivated: {
       const bool playEnabled = View.Buttons[view::kPlayButton - view::kFirstButton].Enabled != 0;
       if (!playEnabled && KeyOrigin != 0) return;
-      Transport.SetFilePath(path);
+      if (!Transport.SetFilePath(path)) {
+        Transport.ShowPathTooLong(path);
+        break;
+      }
       Transport.ListIndex = index;
       Transport.Play(1);
       break;
     }
     case kDocListChanged: {
-      if (Transport.AudioIO.IsPlaying() && path == Transport.FilePath) {
+      // Only the file being recorded or played ends with its change: a
+      // tidy-up of other recordings must not cost what is being said.
+      const bool recording = audio::RecordingActive != 0;
+      const bool running = recording || Transport.AudioIO.Direction == audio::WaveDirection::Output;
+      if (running && path == Transport.FilePath) {
         Transport.Stop(1);
         Transport.FilePath[0] = u'\0';
-      }
-      if (Transport.AudioIO.IsRecording() && audio::RecordingActive) {
-        Transport.Stop(1);
-        Transport.FilePath[0] = u'\0';
+        // Not the user's doing (their delete or rename stops it first): say why.
+        if (recording) ShowRecordingGone(path);
       }
       const int count = DocList != nullptr ? DocList->Count() : 0;
-      if (count == 0) {
-        View.ShowLength(u"");
-        Transport.EnableTrackButtons(false);
-      } else {
-        Transport.EnableTrackButtons(true);
-      }
+      if (count == 0) View.ShowLength(u"");
+      FollowList();
       break;
     }
     case kDocListFolderChanged: {

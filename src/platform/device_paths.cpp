@@ -194,18 +194,57 @@ void DevicePaths::SetStorageCards(std::vector<StorageCard> cards) {
   State().cards = std::move(cards);
 }
 
+bool DevicePaths::IsReservedCardName(std::u16string_view name) {
+  for (const std::u16string_view reserved : {std::u16string_view(kDocumentsRoot).substr(1),
+                                              std::u16string_view(u"Program Files"), std::u16string_view(u"Main Memory")})
+    if (SameName(name, reserved)) return true;
+  return false;
+}
+
+CardLookup DevicePaths::FindStorageCard(const std::u16string& stored, size_t cutLength) {
+  CardLookup lookup;
+  if (stored.empty()) return lookup;
+  const std::vector<StorageCard> cards = StorageCards();
+  for (const StorageCard& card : cards) {
+    if (SameName(card.name, stored)) return {CardLookup::Match::Found, card.name};
+  }
+  if (stored.size() < cutLength) return lookup;
+  int matches = 0;
+  for (const StorageCard& card : cards) {
+    if (card.name.size() > stored.size() && SameName(std::u16string_view(card.name).substr(0, stored.size()), stored)) {
+      ++matches;
+      lookup.name = card.name;
+    }
+  }
+  if (matches == 1) lookup.match = CardLookup::Match::Found;
+  if (matches > 1) {
+    lookup.match = CardLookup::Match::Ambiguous;
+    lookup.name.clear();
+  }
+  return lookup;
+}
+
+bool DevicePaths::HasTestCards() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().cards.has_value();
+}
+
 void DevicePaths::UseSystemStorageCards() {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().cards.reset();
 }
 
 std::vector<StorageCard> DevicePaths::StorageCards() {
+  std::vector<StorageCard> cards;
   {
     std::lock_guard<std::mutex> lock(State().mutex);
-    if (State().cards) return *State().cards;
+    if (State().cards) cards = *State().cards;
   }
   // Asked afresh each time: cards come and go.
-  return SystemStorageCards();
+  if (!HasTestCards()) cards = SystemStorageCards();
+  // A volume named like one of the program's own places would record there.
+  std::erase_if(cards, [](const StorageCard& card) { return IsReservedCardName(card.name); });
+  return cards;
 }
 
 void DevicePaths::ResetToDefaults() {
