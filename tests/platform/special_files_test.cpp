@@ -65,7 +65,9 @@ TEST_F(SpecialFilesTest, OnlyRegularFilesOpenAndAFifoNeverMakesTheOpenWait) {
       })) << c.name << " made the open wait";
       EXPECT_EQ(opened, c.opens) << c.name;
       EXPECT_EQ(error, c.error) << c.name;
-      if (opened) EXPECT_EQ(std::string(data, got), "RIFF") << c.name;
+      if (opened) {
+        EXPECT_EQ(std::string(data, got), "RIFF") << c.name;
+      }
     }
   }
 }
