@@ -85,7 +85,7 @@ void CController::CreateDocumentList() {
   DocList->Refresh();
   DocList->Select(0);
   CopyText(Transport.FolderPath, Settings.Record.Folder);
-  Transport.SetFilePath(DocList->SelectedPath());
+  if (!Transport.SetFilePath(DocList->SelectedPath())) Transport.FilePath[0] = u'\0';
   lastSelected_ = DocList->SelectedPath();
   Transport.DocList = DocList;
   // Recordings listed at start can be played at once.
@@ -154,7 +154,7 @@ void CController::FollowList() {
   } else if (selected != lastSelected_ || DocList->IndexOf(Transport.FilePath) < 0) {
     // Another row chosen, or the file named is no longer listed (deleted,
     // renamed, another folder shown): Play plays what the list shows.
-    Transport.SetFilePath(selected);
+    if (!Transport.SetFilePath(selected)) Transport.FilePath[0] = u'\0';
     Transport.ListIndex = std::max(DocList->SelectedIndex(), 0);
   }
   lastSelected_ = selected;
@@ -290,8 +290,12 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
         // Not the user's doing (their delete or rename stops it first): say why.
         if (recording) ShowRecordingGone(path);
       }
+      // An empty list names no file; but a file playing or being recorded
+      // from another folder keeps its length on the panel.
       const int count = DocList != nullptr ? DocList->Count() : 0;
-      if (count == 0) View.ShowLength(u"");
+      const bool stillRunning =
+          audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output;
+      if (count == 0 && !stillRunning) View.ShowLength(u"");
       FollowList();
       break;
     }

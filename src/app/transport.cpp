@@ -5,6 +5,7 @@
 
 #include "app/document_list.h"
 #include "app/recording_place.h"
+#include "app/save_report.h"
 #include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "audio/mul_div_round.h"
@@ -33,7 +34,11 @@ std::u16string CTransport::DisplayName(const std::u16string& path) {
 }
 
 bool CTransport::SetFilePath(const std::u16string& path) {
-  if (path.size() >= static_cast<size_t>(kPathChars)) return false;
+  if (path.size() >= static_cast<size_t>(kPathChars)) {
+    UnplayablePath = path;
+    return false;
+  }
+  UnplayablePath.clear();
   CopyText(FilePath, path);
   return true;
 }
@@ -146,8 +151,9 @@ void CTransport::CloseDevice() {
 
 void CTransport::SaveSettings() {
   if (Store == nullptr) return;
-  Store->Save();
-  Store->Preferences.Save();
+  SaveReport report;
+  SaveAll(*Store, &report);
+  report.Tell(Owner, !ExitBySignal);
 }
 
 // ---- pen ----------------------------------------------------------------------
