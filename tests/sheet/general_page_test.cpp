@@ -89,8 +89,9 @@ TEST_F(GeneralPageTest, SliderPositionsApplyTheirFormatAndWarnForTheLargeOnes) {
 
 // Answers only for 8 kHz, as a device that cannot be asked about anything else.
 struct NoCapsDevice : platform::VirtualWaveDevice {
-  platform::WaveResult QueryInput(uint32_t id, const platform::WaveFormat& format) override {
-    return format.samplesPerSec == 8000 ? VirtualWaveDevice::QueryInput(id, format) : platform::kWaveNoDriver;
+  platform::WaveResult QueryInput(uint32_t id, const platform::WaveRoute& route,
+                                  const platform::WaveFormat& format) override {
+    return format.samplesPerSec == 8000 ? VirtualWaveDevice::QueryInput(id, route, format) : platform::kWaveNoDriver;
   }
 };
 
