@@ -103,6 +103,9 @@ bool Context::WaitLocked(const std::function<bool()>& done, uint32_t timeoutMs) 
 
 bool Context::FinishLocked(pa_operation* operation, uint32_t timeoutMs) {
   if (operation == nullptr) return false;
+  pa_operation_set_state_callback(
+      operation, [](pa_operation*, void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); },
+      loop_);
   const bool done =
       WaitLocked([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; }, timeoutMs);
   if (!done) pa_operation_cancel(operation);
