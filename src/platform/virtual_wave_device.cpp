@@ -1,6 +1,7 @@
 #include "platform/virtual_wave_device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -216,6 +217,9 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
         device_(std::move(device)) {}
 
   bool WaitsForReader() const override { return !live_; }
+  uint64_t DroppedFrames() const override { return dropped_.load(); }
+
+  static constexpr int64_t kLiveBufferMicros = 500000;
 
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
@@ -246,13 +250,15 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
       }
     }
     if (live_) {
-      // Input whose time has passed unread is gone: the read starts now.
+      // The device holds kLiveBufferMicros of input for its reader; what a
+      // reader later than that did not take is gone.
       const int64_t due = segmentStart_ + DurationMicros(format_, segmentBytes_);
-      const int64_t now = clock.NowMicros();
-      if (now > due) {
-        const size_t skipped = BytesIn(format_, now - due);
+      const int64_t late = clock.NowMicros() - due - kLiveBufferMicros;
+      if (late > 0) {
+        const size_t skipped = BytesIn(format_, late);
         position_ += skipped;
         segmentBytes_ += skipped;
+        dropped_ += skipped / format_.blockAlign;
       }
     }
     if (limit_ != 0) {
@@ -284,6 +290,7 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
   const uint64_t limit_;       // bytes this opening delivers; 0 for no end
   const bool live_;
   const std::string device_;
+  std::atomic<uint64_t> dropped_{0};
 };
 
 // --- VirtualWaveDevice -----------------------------------------------------
