@@ -272,6 +272,14 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
       size_t captured = BytesIn(format_, clock.NowMicros() - segmentStart_);
       n = captured > segmentBytes_ ? std::min(bytes, captured - segmentBytes_) : 0;
     }
+    {
+      // Taken away while the read waited: what came after is not its input.
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      if (owner_.GoneLocked(true, device_)) {
+        read = 0;
+        return kWaveDeviceGone;
+      }
+    }
     owner_.Generate(format_, position_, data, n);
     position_ += n;
     segmentBytes_ += n;
