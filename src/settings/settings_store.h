@@ -32,7 +32,7 @@ class SettingsStore {
 
   SettingsRecord Record{};
   char16_t Path[kPathChars]{};  // device path, NUL-terminated
-  int32_t StartPage = 0;        // 0 General, 1 Buttons, 2 Misc, 3 About; never stored
+  int32_t StartPage = 0;        // 0 General, 1 Buttons, 2 Misc, 3 About, 4 Audio; never stored
   // The desktop's additions, in their own file beside settings.dat; loaded
   // and saved by the program with the record, never part of its 700 bytes.
   PreferencesStore Preferences;

@@ -9,6 +9,7 @@
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
 #include "sheet/about_page.h"
+#include "sheet/audio_page.h"
 #include "sheet/buttons_page.h"
 #include "sheet/general_page.h"
 #include "sheet/misc_page.h"
@@ -20,7 +21,7 @@ namespace sheet {
 namespace {
 
 // Tab labels, in page order.
-constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "About"};
+constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "Audio", "About"};
 
 constexpr int kOkWidth = 32;
 constexpr int kOkHeight = 20;
@@ -34,7 +35,7 @@ SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
   setFont(PageFont());
   setFixedSize(kWidth, kHeight);
   if (owner != nullptr) move(owner->mapToGlobal(QPoint(0, 0)));
-  startPage_ = store != nullptr ? store->StartPage : 0;
+  startPage_ = PageForStart(store != nullptr ? store->StartPage : 0);
 
   tabs_ = CreateTabControl();
   if (tabs_ == nullptr) diag::ShowError(this, u"CreateTabControl() faled.", platform::GetLastError());
@@ -78,7 +79,8 @@ void SettingsSheet::CreatePages(settings::SettingsStore* store) {
   pages_[0] = new GeneralPage(store, this);
   pages_[1] = new ButtonsPage(store, this);
   pages_[2] = new MiscPage(store, this);
-  pages_[3] = new AboutPage(store, this);
+  pages_[3] = new AudioPage(store, this);
+  pages_[4] = new AboutPage(store, this);
   for (SettingsPage* page : pages_) {
     page->setGeometry(0, 0, kWidth, kHeight - kTabHeight);
     page->hide();
@@ -95,6 +97,16 @@ void SettingsSheet::ChainTabStops() {
   if (tabs_ != nullptr) chain.append(tabs_);
   chain.append(ok_);
   for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+int SettingsSheet::PageForStart(int startPage) {
+  // StartPage keeps the handheld's numbers (3: About); the Audio page,
+  // shown before About, is 4.
+  switch (startPage) {
+    case 3: return kAboutPage;
+    case 4: return kAudioPage;
+    default: return startPage >= 0 && startPage < kPageCount ? startPage : 0;
+  }
 }
 
 SettingsPage* SettingsSheet::Page(int index) const {

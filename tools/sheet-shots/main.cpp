@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr const char* kNames[sheet::SettingsSheet::kPageCount] = {"general", "buttons", "misc", "about"};
+constexpr const char* kNames[sheet::SettingsSheet::kPageCount] = {"general", "buttons", "misc", "audio", "about"};
 
 void Settle() {
   for (int i = 0; i < 20; ++i) QApplication::processEvents();
