@@ -1,6 +1,8 @@
 # Shared by the end-to-end scripts: a private home for the real program,
-# ALSA's default device pointed at files, an X display (Xvfb), and taps at
-# skin coordinates with xdotool. Source it, then call e2e_setup.
+# ALSA's default device pointed at files (or, with E2E_SOUND=pulse, a
+# private PulseAudio daemon whose pipes are files: pulse.sh), an X display
+# (Xvfb), and taps at skin coordinates with xdotool. Source it, then call
+# e2e_setup.
 #
 # Variables after e2e_setup:
 #   E2E_DIR      the private folder (home, configuration, runtime, audio files)
@@ -10,6 +12,7 @@
 #   WID          its main window (after e2e_start)
 
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/pulse.sh"
 
 # A sanitizer build of the program runs several times slower than a plain
 # one: E2E_TIME_SCALE (default 1) stretches every wait the scripts make with
@@ -45,7 +48,10 @@ e2e_setup() {
   ( while [ ! -e "$E2E_DIR/drained" ]; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) \
     < /dev/null > /dev/null 2>&1 &
   E2E_DRAIN_PID=$!
-  cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
+  if [ "${E2E_SOUND:-alsa}" = pulse ]; then
+    e2e_pulse_start
+  else
+    cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
 pcm.!default {
   type file
   slave.pcm "null"
@@ -54,9 +60,9 @@ pcm.!default {
   infile "$E2E_IN"
 }
 EOF
-  # No sound server may take the default device over.
-  unset PULSE_SERVER
-  export PULSE_SERVER=unix:/nonexistent
+    # No sound server may take the default device over.
+    export PULSE_SERVER=unix:/nonexistent
+  fi
   export QT_QPA_PLATFORM=xcb
   unset QT_SCALE_FACTOR
   unset QUILLON_WAVE_BACKEND
@@ -67,6 +73,7 @@ e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
   # A folder a script mounted something on (E2E_MOUNT) is let go first.
   if [ -n "${E2E_MOUNT:-}" ]; then umount "$E2E_MOUNT" 2>/dev/null; fi
+  e2e_pulse_stop
   if [ -n "${E2E_DRAIN_PID:-}" ]; then
     # The loop stops after its reader's next end of file; a writer that
     # opens and closes the pipe gives the reader, waiting in its open, one.
