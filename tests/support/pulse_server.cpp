@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -228,7 +229,9 @@ void PulseServer::Feed(const std::string& source, std::vector<uint8_t> bytes) {
     perSecond = FrameBytes(device.pipe) * static_cast<size_t>(device.pipe.rate);
   }
   feeders_.emplace_back([this, fifo, perSecond, bytes = std::move(bytes)] {
-    const int fd = open(fifo.c_str(), O_WRONLY | O_CLOEXEC);
+    // Non-blocking: a source that is not being read leaves the pipe full,
+    // and the feed must still end when the server does.
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return;
     // 20 ms at a time, each at its moment from the start: the pace of a
     // microphone, whoever reads it.
@@ -237,6 +240,11 @@ void PulseServer::Feed(const std::string& source, std::vector<uint8_t> bytes) {
     for (size_t done = 0; done < bytes.size() && !quit_;) {
       const size_t n = std::min(chunk, bytes.size() - done);
       const ssize_t w = write(fd, bytes.data() + done, n);
+      if (w < 0 && errno == EAGAIN) {
+        pollfd ready{fd, POLLOUT, 0};
+        poll(&ready, 1, 20);
+        continue;
+      }
       if (w <= 0) break;
       done += static_cast<size_t>(w);
       std::this_thread::sleep_until(start + std::chrono::microseconds(done * 1000000 / perSecond));
