@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include <QMetaObject>
+#include <QTimer>
 #include <QWidget>
 
 #include "app/document_list.h"
@@ -75,6 +76,7 @@ void CController::CreateDocumentList() {
   DocList = new DocumentList(MainWindow, Settings.Record.Folder);
   DocList->setGeometry(0, kDocListTop, MainWindow->width(), kDocListHeight);
   DocList->SetPenDownHook([this] { KeyOrigin = 0; });
+  DocList->SetKeyHook([this] { KeyOrigin = 1; });
   DocList->SetBeforeChange([this](const std::u16string& path) { BeforeListChange(path); });
   QObject::connect(DocList, &DocumentList::Notify, MainWindow,
                    [this](int code, int index, const QString& path) {
@@ -84,10 +86,46 @@ void CController::CreateDocumentList() {
   DocList->Select(0);
   CopyText(Transport.FolderPath, Settings.Record.Folder);
   Transport.SetFilePath(DocList->SelectedPath());
+  lastSelected_ = DocList->SelectedPath();
   Transport.DocList = DocList;
   // Recordings listed at start can be played at once.
   Transport.EnableTrackButtons(DocList->Count() > 0);
+  // Queued: the list is read again inside transport operations (a recording
+  // starting or ending), which must finish before the buttons follow it.
+  QObject::connect(DocList, &DocumentList::Listed, MainWindow, [this] { FollowList(); }, Qt::QueuedConnection);
+  growth_ = new QTimer(MainWindow);
+  growth_->setInterval(1000);
+  QObject::connect(growth_, &QTimer::timeout, MainWindow, [this] {
+    if (audio::RecordingActive && DocList != nullptr) DocList->RefreshEntry(Transport.FilePath);
+  });
+  growth_->start();
   DocList->show();
+}
+
+void CController::FollowList() {
+  if (DocList == nullptr || destroyed_) return;
+  const int count = DocList->Count();
+  const bool recording = audio::RecordingActive != 0;
+  const bool playing = Transport.AudioIO.Direction == audio::WaveDirection::Output;
+  if (count > 0 && DocList->SelectedIndex() < 0 && !recording && !playing) DocList->Select(0);
+  const std::u16string selected = DocList->SelectedPath();
+  if (recording || playing) {
+    // The file running stays FilePath; the moves go on from where it is listed.
+    const int at = DocList->IndexOf(Transport.FilePath);
+    if (at >= 0) Transport.ListIndex = at;
+  } else if (selected != lastSelected_ || DocList->IndexOf(Transport.FilePath) < 0) {
+    // Another row chosen, or the file named is no longer listed (deleted,
+    // renamed, another folder shown): Play plays what the list shows.
+    Transport.SetFilePath(selected);
+    Transport.ListIndex = std::max(DocList->SelectedIndex(), 0);
+  }
+  lastSelected_ = selected;
+  // A recording holds its own view (Play ends it; the moves wait for Stop).
+  if (recording) return;
+  View.EnableButton(view::kNextButton, count > 0);
+  View.EnableButton(view::kPreviousButton, count > 0);
+  // Play pauses a playback whatever the list shows.
+  if (!playing) View.EnableButton(view::kPlayButton, count > 0);
 }
 
 void CController::Destroy() {
@@ -111,9 +149,7 @@ void CController::Destroy() {
 void CController::OnCommand(int id) {
   switch (id) {
     case kCmdExit:
-      audio::VasEnabled = 0;
-      Transport.Stop(1);
-      PostClose(MainWindow);
+      Exit();
       break;
     case kCmdFileExplorer:
       if (DocList != nullptr) DocList->show();
@@ -151,6 +187,16 @@ void CController::OnCommand(int id) {
   }
 }
 
+void CController::Exit() {
+  // Listening ends with the program, but the VAS toggle as the user left it
+  // is what the settings keep for the next start.
+  const bool vasToggled = View.Buttons[view::kVasButton - view::kFirstButton].Toggled != 0;
+  audio::VasEnabled = 0;
+  Transport.Stop(1);
+  View.SetButtonToggled(view::kVasButton, vasToggled);
+  PostClose(MainWindow);
+}
+
 void CController::SwitchPlayMode() {
   // Compared unsigned: a stored 0 or a negative value starts again at 1.
   uint32_t mode = static_cast<uint32_t>(Settings.Record.PlayMode) + 1;
@@ -161,7 +207,13 @@ void CController::SwitchPlayMode() {
 
 void CController::RunSettingsSheet(int startPage) {
   Settings.StartPage = startPage;
+  const int32_t format = Settings.Record.FormatId;
+  const std::u16string storage(Settings.Record.Storage);
   sheet::RunSettingsSheet(MainWindow, &Settings);
+  // The idle panel speaks of the next recording: it names what was chosen.
+  if (destroyed_ || audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output) return;
+  if (Settings.Record.FormatId != format) Transport.ShowFormatFor(Settings.Record.FormatId == 49);
+  if (storage != Settings.Record.Storage) View.ShowStorage(Settings.Record.Storage);
 }
 
 void CController::ShowHelp() { app::ShowHelp(); }
@@ -187,21 +239,16 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
       break;
     }
     case kDocListChanged: {
-      if (Transport.AudioIO.IsPlaying() && path == Transport.FilePath) {
-        Transport.Stop(1);
-        Transport.FilePath[0] = u'\0';
-      }
-      if (Transport.AudioIO.IsRecording() && audio::RecordingActive) {
+      // Only the file being recorded or played ends with its change: a
+      // tidy-up of other recordings must not cost what is being said.
+      const bool running = audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output;
+      if (running && path == Transport.FilePath) {
         Transport.Stop(1);
         Transport.FilePath[0] = u'\0';
       }
       const int count = DocList != nullptr ? DocList->Count() : 0;
-      if (count == 0) {
-        View.ShowLength(u"");
-        Transport.EnableTrackButtons(false);
-      } else {
-        Transport.EnableTrackButtons(true);
-      }
+      if (count == 0) View.ShowLength(u"");
+      FollowList();
       break;
     }
     case kDocListFolderChanged: {

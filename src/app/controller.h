@@ -12,6 +12,7 @@
 #include "settings/settings_store.h"
 #include "view/main_view.h"
 
+class QTimer;
 class QWidget;
 
 namespace app {
@@ -38,6 +39,9 @@ class CController : public diag::Tracked {
   void ShowHelp();
   // A user's delete or rename is about to touch the file at path.
   void BeforeListChange(const std::u16string& path);
+  // The track buttons and the file Play would play follow what the list
+  // shows now (run after every change of its rows or selection).
+  void FollowList();
 
   QWidget* MainWindow;
   DocumentList* DocList = nullptr;
@@ -52,7 +56,13 @@ class CController : public diag::Tracked {
   void CreateDocumentList();
   void RunSettingsSheet(int startPage);
   void SwitchPlayMode();
+  void Exit();
   bool destroyed_ = false;
+  // The list's selection as FollowList last saw it: only a change of it
+  // moves FilePath while nothing plays, so Stop keeps the recording just made.
+  std::u16string lastSelected_;
+  // Every second while recording, the list's row of the file shows its size.
+  QTimer* growth_ = nullptr;
 };
 
 }  // namespace app

@@ -125,6 +125,40 @@ std::vector<DocumentEntry> ScanDocuments(const std::vector<std::u16string>& fold
   return entries;
 }
 
+std::optional<DocumentEntry> ReadDocumentEntry(const std::u16string& path) {
+  const std::optional<std::string> host = platform::DevicePaths::ToHost(path);
+  if (!host) return std::nullopt;
+  const QFileInfo info(QString::fromStdString(*host));
+  if (!info.exists()) return std::nullopt;
+  DocumentEntry entry;
+  entry.path = path;
+  const QString fileName = info.fileName();
+  entry.name = fileName.left(fileName.lastIndexOf(QLatin1Char('.')));
+  entry.modified = info.lastModified();
+  entry.size = info.size();
+  return entry;
+}
+
+QString FolderLabel(const std::u16string& path) {
+  // "\My Documents\Quillon\A.wav" -> "Quillon"; "\Storage Card\Quillon\A.wav" -> "Storage Card".
+  const std::u16string documents = std::u16string(platform::kDocumentsRoot) + u"\\";
+  const size_t start = path.rfind(documents, 0) == 0 ? documents.size() : 1;
+  const size_t end = path.find(u'\\', start);
+  return QString::fromStdU16String(path.substr(start, end == std::u16string::npos ? end : end - start));
+}
+
+std::vector<QString> DisplayNames(const std::vector<DocumentEntry>& entries) {
+  std::vector<QString> names;
+  names.reserve(entries.size());
+  for (const DocumentEntry& entry : entries) {
+    bool repeated = false;
+    for (const DocumentEntry& other : entries)
+      repeated = repeated || (&other != &entry && other.name.compare(entry.name, Qt::CaseInsensitive) == 0);
+    names.push_back(repeated ? QStringLiteral("%1 (%2)").arg(entry.name, FolderLabel(entry.path)) : entry.name);
+  }
+  return names;
+}
+
 int NaturalCompare(const QString& a, const QString& b) {
   qsizetype i = 0;
   qsizetype j = 0;

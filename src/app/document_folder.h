@@ -48,6 +48,17 @@ std::vector<QString> WatchedHostFolders(const FolderChoice& choice);
 // missing folder contributes nothing.
 std::vector<DocumentEntry> ScanDocuments(const std::vector<std::u16string>& folders);
 
+// The entry of one listed file read again (its size and date), or nothing
+// when it is gone.
+std::optional<DocumentEntry> ReadDocumentEntry(const std::u16string& path);
+
+// The folder a recording is in, as the user knows it: the storage card's
+// name, or the documents folder's subfolder ("Quillon").
+QString FolderLabel(const std::u16string& path);
+// What each row shows: the name, and "name (folder)" where another entry has
+// the same name (letter case ignored), so that the rows can be told apart.
+std::vector<QString> DisplayNames(const std::vector<DocumentEntry>& entries);
+
 // <0, 0, >0: names compared with runs of digits taken as numbers and letter
 // case ignored; equal numbers with fewer leading zeros come first.
 int NaturalCompare(const QString& a, const QString& b);

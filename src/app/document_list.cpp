@@ -1,149 +1,25 @@
 #include "app/document_list.h"
 
-#include <cerrno>
 #include <utility>
 #include <vector>
 
-#include <QApplication>
-#include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
-#include <QFileSystemWatcher>
 #include <QHeaderView>
-#include <QKeyEvent>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMessageBox>
-#include <QMouseEvent>
-#include <QPointer>
 #include <QScrollBar>
 #include <QStyledItemDelegate>
-#include <QTimer>
-#include <QTreeWidget>
 #include <QVBoxLayout>
 
-#include "app/document_folder.h"
-#include "diag/show_error.h"
-#include "platform/device_paths.h"
-#include "platform/file.h"
-#include "platform/last_error.h"
+#include "app/document_list_impl.h"
 #include "view/skin_font.h"
 
 namespace app {
 namespace {
 
-enum Column { kNameColumn, kDateColumn, kSizeColumn, kColumnCount };
-
 // One save or copy by another program changes a folder several times in a
 // row; the folder is read again once they have settled.
 constexpr int kRescanDelayMs = 100;
 
-constexpr char16_t kDeleteQuestion[] = u"Delete \"%1\"?";
-constexpr char16_t kDeleteFailed[] = u"DeleteFile(): failed.";
-constexpr char16_t kRenameFailed[] = u"MoveFile(): failed.";
-constexpr char16_t kNameEmpty[] = u"Type a name for the recording.";
-constexpr char16_t kNameInvalid[] = u"A name cannot contain \\ or / or control characters.";
-constexpr char16_t kNameExists[] = u"A recording named \"%1\" already exists in this folder.";
-
-bool IsReturnKey(int key) { return key == Qt::Key_Return || key == Qt::Key_Enter; }
-
-bool IsValidName(const QString& name) {
-  for (const QChar c : name)
-    if (c == QLatin1Char('/') || c == QLatin1Char('\\') || c.unicode() < 0x20 || c.unicode() == 0x7F)
-      return false;
-  return true;
-}
-
-// Whether another entry of the folder already has the new name. Letter case
-// is ignored, as on the handheld: "Memo.wav" beside "memo.WAV" would be two
-// rows no one can tell apart. The file itself may change its case.
-bool NameTaken(const std::u16string& oldPath, const std::u16string& newPath) {
-  const std::optional<std::string> host = platform::DevicePaths::ToHost(newPath);
-  if (!host) return false;
-  const QFileInfo target(QString::fromStdString(*host));
-  const QString oldName = QString::fromStdU16String(oldPath.substr(oldPath.rfind(u'\\') + 1));
-  const QStringList entries =
-      target.dir().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-  for (const QString& entry : entries)
-    if (entry.compare(target.fileName(), Qt::CaseInsensitive) == 0 && entry != oldName) return true;
-  return false;
-}
-
-// The in-place name editor: a committed name goes to the list's rename,
-// which renames the file; the row itself is rewritten from the disk.
-class NameDelegate : public QStyledItemDelegate {
- public:
-  using Commit = std::function<void(const QModelIndex& index, const QString& text)>;
-  NameDelegate(QObject* parent, Commit commit) : QStyledItemDelegate(parent), commit_(std::move(commit)) {}
-
-  void setModelData(QWidget* editor, QAbstractItemModel*, const QModelIndex& index) const override {
-    if (auto* line = qobject_cast<QLineEdit*>(editor)) commit_(index, line->text());
-  }
-
- private:
-  Commit commit_;
-};
-
 }  // namespace
-
-struct DocumentList::Impl : public QObject {
-  explicit Impl(DocumentList* owner);
-
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  bool ListKey(QKeyEvent* event);
-  void ListMouse(QMouseEvent* event);
-  void Forward(QKeyEvent* event) const {
-    if (keyForward) keyForward(event);
-  }
-  // Typing a new name is no key for the bound actions.
-  bool EditingName() const {
-    const QWidget* focus = list->window()->focusWidget();
-    return focus != nullptr && focus != list && list->isAncestorOf(focus);
-  }
-  void PenDown() const {
-    if (penDownHook) penDownHook();
-  }
-
-  // Reads the folder again. With notify, every file that was listed and is
-  // gone now is reported as changed. The selection stays on its file, or on
-  // `select` when given; a selected file that is gone passes the selection
-  // to the row that took its place.
-  void Load(bool notify, const std::u16string& select = {});
-  void FillRows();
-  void FillChooser();
-  void UpdateWatcher();
-  void PickFolder(int chooserIndex);
-  void ShowContextMenu(const QPoint& viewportPos);
-  void StartRename(int row);
-
-  int RowAt(const QPoint& viewportPos) const;
-  int SelectedRow() const;
-  void SelectRow(int row);
-  int IndexOf(const std::u16string& path) const;
-  bool InRange(int index) const { return index >= 0 && index < static_cast<int>(items.size()); }
-  void Activate(int row) {
-    emit self->Notify(kDocListActivated, row, QString::fromStdU16String(items[row].path));
-  }
-  bool Confirm(const QString& name) const;
-  bool DeletePath(const std::u16string& path);
-
-  DocumentList* self;
-  QComboBox* chooser;
-  QTreeWidget* list;
-  QFileSystemWatcher watcher;
-  QTimer rescan;
-  FolderChoice folder;
-  std::vector<DocumentEntry> items;
-
-  KeyForward keyForward;
-  std::function<void()> penDownHook;
-  std::function<void(const std::u16string&)> beforeChange;
-  std::function<bool(const QString&)> confirmDelete;
-
-  bool returnHeld = false;   // Return went down on an item: its release is the list's too
-  int pressedRow = -1;       // row under the pen when it went down
-  bool doubleClick = false;  // the pen's second tap of a double click activates nothing more
-};
 
 DocumentList::Impl::Impl(DocumentList* owner) : self(owner) {
   self->setFont(view::CreateSkinFont(QStringLiteral("Arial"), 10, 400));
@@ -175,18 +51,7 @@ DocumentList::Impl::Impl(DocumentList* owner) : self(owner) {
   list->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
   list->header()->setSectionResizeMode(kDateColumn, QHeaderView::ResizeToContents);
   list->header()->setSectionResizeMode(kSizeColumn, QHeaderView::ResizeToContents);
-  list->setItemDelegateForColumn(
-      kNameColumn, new NameDelegate(list, [this, alive = QPointer<Impl>(this)](const QModelIndex& index,
-                                                                               const QString& text) {
-        // An editor losing the focus while the list goes away commits too.
-        if (alive.isNull() || !InRange(index.row())) return;
-        // The rename rewrites the rows; it runs once the editor has closed.
-        const std::u16string path = items[index.row()].path;
-        QTimer::singleShot(0, this, [this, path, text] {
-          const int row = IndexOf(path);
-          if (row >= 0) self->RenameItem(row, text);
-        });
-      }));
+  list->setItemDelegateForColumn(kNameColumn, NewNameDelegate(this));
   layout->addWidget(list, 1);
 
   self->setFocusProxy(list);
@@ -208,88 +73,7 @@ DocumentList::Impl::Impl(DocumentList* owner) : self(owner) {
       Load(true);
   });
   connect(&watcher, &QFileSystemWatcher::directoryChanged, this, [this] { rescan.start(); });
-}
-
-bool DocumentList::Impl::eventFilter(QObject* watched, QEvent* event) {
-  switch (event->type()) {
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease: {
-      auto* key = static_cast<QKeyEvent*>(event);
-      // Keys the list or the chooser left unhandled end here: they have been
-      // forwarded already, and must not reach the main window a second time.
-      if (watched == self) return true;
-      if (watched == list) return EditingName() ? false : ListKey(key);
-      if (watched == chooser) Forward(key);
-      return false;
-    }
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::MouseButtonRelease:
-      if (watched == list->viewport()) {
-        ListMouse(static_cast<QMouseEvent*>(event));
-      } else if (watched == chooser && event->type() == QEvent::MouseButtonPress) {
-        PenDown();
-      }
-      return false;
-    default:
-      return false;
-  }
-}
-
-bool DocumentList::Impl::ListKey(QKeyEvent* event) {
-  const bool press = event->type() == QEvent::KeyPress;
-  if (IsReturnKey(event->key())) {
-    // The list's activation key: not passed on, or the bound action would
-    // pause at once what the activation started.
-    if (press && !event->isAutoRepeat()) {
-      const int row = SelectedRow();
-      returnHeld = row >= 0;
-      if (returnHeld) {
-        Activate(row);
-        return true;
-      }
-    } else if (returnHeld) {
-      if (!press && !event->isAutoRepeat()) returnHeld = false;
-      return true;
-    }
-  }
-  Forward(event);
-  if (press && event->key() == Qt::Key_Delete && !event->isAutoRepeat()) {
-    const int row = SelectedRow();
-    if (row >= 0) {
-      // Asked after this key event is over: the question runs a loop of its own.
-      const std::u16string path = items[row].path;
-      QTimer::singleShot(0, this, [this, path] {
-        const int at = IndexOf(path);
-        if (at >= 0) self->DeleteItem(at);
-      });
-    }
-    return true;
-  }
-  return false;
-}
-
-void DocumentList::Impl::ListMouse(QMouseEvent* event) {
-  if (event->type() != QEvent::MouseButtonRelease) PenDown();
-  if (event->button() != Qt::LeftButton) return;
-  const int row = RowAt(event->position().toPoint());
-  switch (event->type()) {
-    case QEvent::MouseButtonPress:
-      pressedRow = row;
-      doubleClick = false;
-      break;
-    case QEvent::MouseButtonDblClick:
-      // A desktop user's double click: the first tap has activated the item.
-      pressedRow = row;
-      doubleClick = true;
-      break;
-    default:
-      // A tap activates the item it went down and came up on.
-      if (!doubleClick && row >= 0 && row == pressedRow) Activate(row);
-      pressedRow = -1;
-      doubleClick = false;
-      break;
-  }
+  connect(list, &QTreeWidget::itemSelectionChanged, self, &DocumentList::Listed);
 }
 
 void DocumentList::Impl::Load(bool notify, const std::u16string& select) {
@@ -304,18 +88,23 @@ void DocumentList::Impl::Load(bool notify, const std::u16string& select) {
     if (!present) vanished.emplace_back(static_cast<int>(i), items[i].path);
   }
   items = std::move(fresh);
-  FillRows();
-
-  int row = IndexOf(selected);
-  if (row < 0 && selectedRow >= 0 && !items.empty())
-    row = std::min(selectedRow, static_cast<int>(items.size()) - 1);
-  SelectRow(row);
+  {
+    // One Listed for the whole reload, after it, not one per row selected.
+    const QSignalBlocker quiet(list);
+    FillRows();
+    int row = IndexOf(selected);
+    if (row < 0 && selectedRow >= 0 && !items.empty())
+      row = std::min(selectedRow, static_cast<int>(items.size()) - 1);
+    SelectRow(row);
+  }
   FillChooser();
   UpdateWatcher();
 
-  if (!notify) return;
-  for (const auto& [index, path] : vanished)
-    emit self->Notify(kDocListChanged, index, QString::fromStdU16String(path));
+  if (notify) {
+    for (const auto& [index, path] : vanished)
+      emit self->Notify(kDocListChanged, index, QString::fromStdU16String(path));
+  }
+  emit self->Listed();
 }
 
 void DocumentList::Impl::FillRows() {
@@ -324,8 +113,10 @@ void DocumentList::Impl::FillRows() {
   const QDateTime now = QDateTime::currentDateTime();
   QList<QTreeWidgetItem*> rows;
   rows.reserve(static_cast<qsizetype>(items.size()));
-  for (const DocumentEntry& entry : items) {
-    auto* row = new QTreeWidgetItem({entry.name, DateText(entry.modified, now), SizeText(entry.size)});
+  displayNames = DisplayNames(items);
+  for (size_t i = 0; i < items.size(); ++i) {
+    const DocumentEntry& entry = items[i];
+    auto* row = new QTreeWidgetItem({displayNames[i], DateText(entry.modified, now), SizeText(entry.size)});
     row->setFlags(row->flags() | Qt::ItemIsEditable);
     row->setTextAlignment(kDateColumn, Qt::AlignRight | Qt::AlignVCenter);
     row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
@@ -382,28 +173,6 @@ void DocumentList::Impl::PickFolder(int chooserIndex) {
   emit self->Notify(kDocListFolderChanged, -1, folder.name);
 }
 
-void DocumentList::Impl::ShowContextMenu(const QPoint& viewportPos) {
-  const int row = RowAt(viewportPos);
-  if (row < 0) return;
-  SelectRow(row);
-  const std::u16string path = items[row].path;
-  QMenu menu(self);
-  QAction* remove = menu.addAction(QStringLiteral("Delete"));
-  QAction* rename = menu.addAction(QStringLiteral("Rename"));
-  QAction* chosen = menu.exec(list->viewport()->mapToGlobal(viewportPos));
-  // The menu ran a loop of its own: the rows may have changed meanwhile.
-  const int at = IndexOf(path);
-  if (chosen == nullptr || at < 0) return;
-  if (chosen == remove) self->DeleteItem(at);
-  if (chosen == rename) StartRename(at);
-}
-
-void DocumentList::Impl::StartRename(int row) {
-  if (!InRange(row)) return;
-  SelectRow(row);
-  list->editItem(list->topLevelItem(row), kNameColumn);
-}
-
 int DocumentList::Impl::RowAt(const QPoint& viewportPos) const {
   QTreeWidgetItem* item = list->itemAt(viewportPos);
   return item != nullptr ? list->indexOfTopLevelItem(item) : -1;
@@ -433,28 +202,6 @@ int DocumentList::Impl::IndexOf(const std::u16string& path) const {
   for (size_t i = 0; i < items.size(); ++i)
     if (items[i].path == path) return static_cast<int>(i);
   return -1;
-}
-
-bool DocumentList::Impl::Confirm(const QString& name) const {
-  if (confirmDelete) return confirmDelete(name);
-  return QMessageBox::question(self, QApplication::applicationDisplayName(),
-                               QString::fromUtf16(kDeleteQuestion).arg(name),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
-}
-
-bool DocumentList::Impl::DeletePath(const std::u16string& path) {
-  if (beforeChange) beforeChange(path);
-  if (!platform::DeleteFile(path)) {
-    const int error = platform::GetLastError();
-    // Gone already (another program was quicker): what the user wanted.
-    if (error != ENOENT) {
-      diag::ShowError(self, kDeleteFailed, error);
-      Load(true);
-      return false;
-    }
-  }
-  Load(true);
-  return true;
 }
 
 DocumentList::DocumentList(QWidget* parent, const std::u16string& folder)
@@ -493,6 +240,29 @@ void DocumentList::Previous(int* index) const {
     *index -= 1;
 }
 
+int DocumentList::IndexOf(const std::u16string& path) const { return d_->IndexOf(path); }
+
+int DocumentList::SelectedIndex() const { return d_->SelectedRow(); }
+
+QString DocumentList::DisplayNameAt(int index) const {
+  return d_->InRange(index) && index < static_cast<int>(d_->displayNames.size()) ? d_->displayNames[index]
+                                                                                 : QString();
+}
+
+void DocumentList::RefreshEntry(const std::u16string& path) {
+  const int row = d_->IndexOf(path);
+  if (row < 0) return;
+  const std::optional<DocumentEntry> fresh = ReadDocumentEntry(path);
+  if (!fresh) return;
+  DocumentEntry& entry = d_->items[row];
+  if (fresh->size == entry.size && fresh->modified == entry.modified) return;
+  entry.size = fresh->size;
+  entry.modified = fresh->modified;
+  QTreeWidgetItem* item = d_->list->topLevelItem(row);
+  item->setText(kDateColumn, DateText(entry.modified, QDateTime::currentDateTime()));
+  item->setText(kSizeColumn, SizeText(entry.size));
+}
+
 int DocumentList::Count() const { return static_cast<int>(d_->items.size()); }
 
 std::u16string DocumentList::PathAt(int index) const {
@@ -505,57 +275,14 @@ void DocumentList::SetKeyForward(KeyForward forward) { d_->keyForward = std::mov
 
 void DocumentList::SetPenDownHook(std::function<void()> hook) { d_->penDownHook = std::move(hook); }
 
+void DocumentList::SetKeyHook(std::function<void()> hook) { d_->keyHook = std::move(hook); }
+
 void DocumentList::SetBeforeChange(std::function<void(const std::u16string& path)> hook) {
   d_->beforeChange = std::move(hook);
 }
 
 void DocumentList::SetDeleteConfirmation(std::function<bool(const QString& name)> confirm) {
   d_->confirmDelete = std::move(confirm);
-}
-
-bool DocumentList::DeleteItem(int index) {
-  if (!d_->InRange(index)) return false;
-  const std::u16string path = d_->items[index].path;
-  if (!d_->Confirm(d_->items[index].name)) return false;
-  return d_->DeletePath(path);
-}
-
-bool DocumentList::RenameItem(int index, const QString& newName) {
-  if (!d_->InRange(index)) return false;
-  static const QString kExtension = QStringLiteral(".wav");
-  QString name = newName.trimmed();
-  if (name.endsWith(kExtension, Qt::CaseInsensitive)) name = name.chopped(kExtension.size()).trimmed();
-  if (name.isEmpty()) {
-    diag::ShowError(this, kNameEmpty, 0);
-    return false;
-  }
-  if (!IsValidName(name)) {
-    diag::ShowError(this, kNameInvalid, 0);
-    return false;
-  }
-  const std::u16string oldPath = d_->items[index].path;
-  const size_t slash = oldPath.rfind(u'\\');
-  // The file keeps its own spelling of the extension (".wav" or ".WAV").
-  const std::u16string newPath = oldPath.substr(0, slash + 1) + name.toStdU16String() +
-                                 oldPath.substr(oldPath.size() - kExtension.size());
-  if (newPath == oldPath) return true;
-  if (NameTaken(oldPath, newPath)) {
-    diag::ShowError(this, kNameExists, 0, {name.toStdU16String()});
-    return false;
-  }
-  if (d_->beforeChange) d_->beforeChange(oldPath);
-  if (!platform::MoveFile(oldPath, newPath)) {
-    const int error = platform::GetLastError();
-    if (error == EEXIST)
-      diag::ShowError(this, kNameExists, 0, {name.toStdU16String()});
-    else
-      diag::ShowError(this, kRenameFailed, error);
-    d_->Load(true);
-    return false;
-  }
-  // The old name is gone from the disk: that reports the change.
-  d_->Load(true, newPath);
-  return true;
 }
 
 }  // namespace app

@@ -63,8 +63,10 @@ class DocumentList : public QWidget {
   // item and is not passed on (it would otherwise play and at once pause).
   using KeyForward = std::function<void(QKeyEvent* event)>;
   void SetKeyForward(KeyForward forward);
-  // Called when the pen goes down in the list (the controller's KeyOrigin = 0).
+  // Called when the pen goes down in the list (the controller's KeyOrigin = 0)
+  // and when a key goes down in it, Return included (KeyOrigin = 1).
   void SetPenDownHook(std::function<void()> hook);
+  void SetKeyHook(std::function<void()> hook);
   // Called before the user's delete or rename touches a file, with its path:
   // the controller stops a recording or playback of that file first.
   void SetBeforeChange(std::function<void(const std::u16string& path)> hook);
@@ -76,13 +78,29 @@ class DocumentList : public QWidget {
   bool DeleteItem(int index);
   bool RenameItem(int index, const QString& newName);
 
+  // Index of the item with this device path, -1 when it is not listed.
+  int IndexOf(const std::u16string& path) const;
+  // Index of the selected item, -1 when none is.
+  int SelectedIndex() const;
+  // Reads the size and date of one listed file again (a recording growing)
+  // without rewriting the rows.
+  void RefreshEntry(const std::u16string& path);
+  // The text a row shows for item index: the recording's name, followed by
+  // its folder where another listed recording has the same name.
+  QString DisplayNameAt(int index) const;
+
+  // The insides, shared by the list's sources (document_list_impl.h).
+  struct Impl;
+
  signals:
   // code: kDocListActivated, kDocListChanged or kDocListFolderChanged;
   // path: the item's full device path, or the new folder's name.
   void Notify(int code, int index, const QString& path);
+  // The rows or the selection changed (the disk, a folder picked, a delete,
+  // a rename, the user moving the selection). Sent after the change.
+  void Listed();
 
  private:
-  struct Impl;
   Impl* d_;
 };
 

@@ -2,36 +2,14 @@
 // running window to the front and ends with -1.
 #include <QApplication>
 #include <QIcon>
-#include <QTimer>
 
-#include "app/controller.h"
 #include "app/exit_signals.h"
 #include "app/main_window.h"
-#include "app/menu_bar.h"
 #include "app/single_instance.h"
 #include "diag/tracker.h"
 #include "view/error_box.h"
 #include "view/record_led.h"
 #include "view/tray_led.h"
-
-namespace {
-
-// Ends the program as its Exit command does. An open box or sheet is closed
-// first: the controller must not go while a dialog still works on it.
-void RequestExit(app::MainWindow& window) {
-  if (QWidget* modal = QApplication::activeModalWidget()) {
-    modal->close();
-    QTimer::singleShot(0, &window, [&window] { RequestExit(window); });
-    return;
-  }
-  if (app::CController* controller = window.Controller()) {
-    controller->OnCommand(app::kCmdExit);
-  } else {
-    window.close();
-  }
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   diag::InstallLeakReportAtExit();
@@ -43,9 +21,11 @@ int main(int argc, char** argv) {
   for (const char* size : {"48", "256"}) icon.addFile(QStringLiteral(":/skin/101-icon-%1.png").arg(QLatin1String(size)));
   QApplication::setWindowIcon(icon);
 
+  // Someone else's copy, or a stranger's socket, never decides whether this
+  // one starts: the lock lives in a folder of the user's own.
   app::SingleInstance instance;
-  if (instance.AskRunningCopy()) return -1;
-  instance.Listen();
+  const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
+  if (instance.Claim(token) == app::SingleInstance::Role::Second) return -1;
 
   app::MainWindow window;
   view::ErrorBox::Install(&window);
@@ -54,10 +34,13 @@ int main(int argc, char** argv) {
     led = new view::TrayLed(&application);
     view::InstallLed(led);
   }
-  if (!window.Create()) return -1;
+  // Both before the window is made: a start-up message box may be up while
+  // a second copy asks to come forward, or while the session ends the
+  // program, and either must be answered then.
   QObject::connect(&instance, &app::SingleInstance::ActivationRequested, &window,
-                   [&window] { window.BringToFront(); });
-  app::ExitSignals exitSignals([&window] { RequestExit(window); });
+                   [&window](const QString& token) { window.BringToFront(token); });
+  app::ExitSignals exitSignals([&window] { window.RequestExit(); });
+  if (!window.Create()) return -1;
   window.show();
   const int code = QApplication::exec();
   view::ErrorBox::Uninstall();

@@ -3,13 +3,16 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QTimer>
 
 #include "app/controller.h"
 #include "app/document_list.h"
+#include "app/menu_bar.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
 #include "view/hardware_buttons.h"
+#include "view/key_input.h"
 #include "view/help_request.h"
 #include "view/record_led.h"
 #include "view/screen_blanker.h"
@@ -28,6 +31,7 @@ MainWindow::MainWindow() {
   setPalette(background);
   skin_ = new view::SkinViewWidget(this);
   skin_->move(0, 0);
+  view::InstallKeyInput();
 }
 
 MainWindow::~MainWindow() {
@@ -39,7 +43,9 @@ MainWindow::~MainWindow() {
 }
 
 bool MainWindow::Create() {
+  creating_ = true;
   controller_ = new (u"main", 85) CController(this, skin_);  // tracked: null when memory runs out
+  creating_ = false;
   if (controller_ == nullptr) {
     diag::ShowError(this, u"CController::CController(): failed.", platform::GetLastError());
     return false;
@@ -51,11 +57,34 @@ bool MainWindow::Create() {
       HandleKey(event);
     });
   }
+  if (MenuBar* bar = controller_->Bar) bar->SetKeyForward([this](QKeyEvent* event) { HandleKey(event); });
   blanker_ = new view::ScreenBlanker(this);
   blanker_->SetWakeHandler([] { audio::DisplayOn = 1; });
   blanker_->Install();
   skin_->setFocus();
+  if (exitPending_) QTimer::singleShot(0, this, [this] { RequestExit(); });
   return true;
+}
+
+void MainWindow::RequestExit() {
+  if (creating_) {
+    // A start-up box runs its own loop inside the controller's making.
+    exitPending_ = true;
+    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    return;
+  }
+  // An open box or sheet is closed first: the controller must not go while
+  // a dialog still works on it.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->close();
+    QTimer::singleShot(0, this, [this] { RequestExit(); });
+    return;
+  }
+  if (controller_ != nullptr) {
+    controller_->OnCommand(kCmdExit);
+  } else {
+    close();
+  }
 }
 
 // The skin shows the controller's view, and the pen goes to its transport.
@@ -75,7 +104,13 @@ void MainWindow::AttachSkin(CController* controller) {
   });
 }
 
-void MainWindow::BringToFront() {
+void MainWindow::BringToFront(const QString& /*token*/) {
+  // A box up (at start-up, say) is what the user must see and answer.
+  if (QWidget* modal = QApplication::activeModalWidget()) {
+    modal->raise();
+    modal->activateWindow();
+    if (!isVisible()) return;
+  }
   if (isMinimized()) showNormal();
   show();
   raise();
@@ -89,11 +124,21 @@ void MainWindow::HandleKey(QKeyEvent* event) {
     return;
   }
   const uint32_t code = view::DeviceKeyCode(event->key());
-  if (event->type() == QEvent::KeyPress) {
-    // A held key repeats its key-down: a held arrow keeps stepping the volume.
-    controller_->Transport.OnKeyDown(code);
-  } else if (event->type() == QEvent::KeyRelease && !event->isAutoRepeat()) {
-    controller_->Transport.OnKeyUp(code);
+  switch (view::PhaseOf(event)) {
+    case view::KeyPhase::Press:
+      pressedHere_.insert(event->key());
+      controller_->Transport.OnKeyDown(code);
+      break;
+    case view::KeyPhase::Repeat:
+      // A held key repeats its key-down (a held arrow keeps stepping the
+      // volume), but only when it went down here.
+      if (pressedHere_.count(event->key()) != 0) controller_->Transport.OnKeyDown(code);
+      break;
+    case view::KeyPhase::Release:
+      if (pressedHere_.erase(event->key()) != 0) controller_->Transport.OnKeyUp(code);
+      break;
+    case view::KeyPhase::RepeatRelease:
+      break;
   }
 }
 

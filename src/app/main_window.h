@@ -6,6 +6,7 @@
 // and tears it down in order when it closes.
 
 #include <cstdint>
+#include <set>
 
 #include <QPointer>
 #include <QWidget>
@@ -36,8 +37,14 @@ class MainWindow : public QWidget {
   bool Create();
   CController* Controller() const { return controller_; }
   view::SkinViewWidget* Skin() const { return skin_; }
-  // Brings the window to the front (a second copy of the program asked).
-  void BringToFront();
+  // Brings the window to the front (a second copy of the program asked),
+  // with the box or sheet it shows, if any; token: the second copy's
+  // activation token, empty when it had none.
+  void BringToFront(const QString& token = {});
+  // Ends the program as its Exit command does (the session ends it). A box
+  // or the sheet is closed first; while the window is still being made the
+  // exit waits until it is.
+  void RequestExit();
   // A key going down or up, from the window or forwarded by the list.
   void HandleKey(QKeyEvent* event);
 
@@ -57,8 +64,14 @@ class MainWindow : public QWidget {
   view::SkinViewWidget* skin_ = nullptr;
   view::ScreenBlanker* blanker_ = nullptr;
   CController* controller_ = nullptr;
+  bool creating_ = false;
+  bool exitPending_ = false;
   // A hot-key press has been seen and its release not yet.
   bool hotKeyHeld_ = false;
+  // Keys whose press reached this window (directly or from the list) and
+  // whose release has not: only their release acts. A release whose press
+  // closed a box, the sheet or a name being typed belongs to that.
+  std::set<int> pressedHere_;
   // The widget that had the keyboard when the window was last deactivated.
   QPointer<QWidget> savedFocus_;
 };

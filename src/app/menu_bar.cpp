@@ -3,10 +3,12 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QImage>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPixmap>
 #include <QToolButton>
 
+#include "view/hardware_buttons.h"
 #include "view/image_list.h"
 #include "view/skin_font.h"
 #include "view/skin_images.h"
@@ -123,6 +125,7 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
             [this, command] { emit Command(command); });
   }
   tools->setMenu(menu);
+  tools->installEventFilter(this);
   layout->addWidget(tools);
   layout->addStretch(1);
 
@@ -145,9 +148,19 @@ MenuBar::MenuBar(QWidget* parent) : QWidget(parent) {
     button->setIconSize(QSize(kImageSize, kImageSize));
     const int command = row.command;
     connect(button, &QToolButton::clicked, this, [this, command] { emit Command(command); });
+    button->installEventFilter(this);
     layout->addWidget(button);
     SetButtonImage(row.command, row.image);
   }
+}
+
+bool MenuBar::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease)
+    return QWidget::eventFilter(watched, event);
+  auto* key = static_cast<QKeyEvent*>(event);
+  if (!keyForward_ || (view::DeviceKeyCode(key->key()) == 0 && key->key() != Qt::Key_Help)) return false;
+  keyForward_(key);
+  return true;
 }
 
 bool MenuBar::IsValid() const { return !property(kStripProperty).value<QImage>().isNull(); }

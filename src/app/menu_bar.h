@@ -5,7 +5,11 @@
 // (VAS), a checked pair, Display Off, and Switch Play Mode, whose image shows
 // the play mode.
 
+#include <functional>
+
 #include <QWidget>
+
+class QKeyEvent;
 
 namespace app {
 
@@ -41,8 +45,20 @@ class MenuBar : public QWidget {
   QRect ButtonRect(int commandId) const;
   QRect ToolsRect() const;
 
+  // A bound key (an arrow, Return, F1-F5) typed while one of the bar's
+  // buttons has the focus goes here instead of moving the focus along the
+  // bar: the keys keep their bindings wherever the focus is.
+  using KeyForward = std::function<void(QKeyEvent* event)>;
+  void SetKeyForward(KeyForward forward) { keyForward_ = std::move(forward); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void Command(int commandId);
+
+ private:
+  KeyForward keyForward_;
 };
 
 }  // namespace app

@@ -117,7 +117,7 @@ bool CTransport::RestoreState() {
   if (ChooseRecordingPlace(Settings->Storage, &place)) {
     View->ShowFileName(DisplayName(place.Name).c_str());
   } else {
-    diag::ShowError(Owner, u"CreateDirectory(): failed", platform::GetLastError());
+    ShowRecordingPlaceFailure(Owner, place, Settings->Storage, platform::GetLastError());
   }
   return true;
 }
@@ -246,6 +246,8 @@ void CTransport::CloseStreams() {
     const bool recorded = audio::RecordingActive != 0;
     if (!AudioIO.Close()) ShowDeviceError();
     if (stream != nullptr) ReleaseStream(stream);
+    // Ended by Play or a tapped item as much as by Stop: the LED goes out.
+    if (audio::RecordingActive) view::SetRecordLed(false);
     audio::RecordingActive = 0;
     if (DocList != nullptr) DocList->Refresh();
     if (recorded) ReportLostInput(*this);
@@ -263,11 +265,12 @@ void CTransport::Stop(int act) {
   if (act == 0 || View == nullptr) return;
   CloseStreams();
   View->ShowStatusIcon(kStatusStopped);
-  View->EnableButton(view::kPlayButton, true);
+  // Nothing runs: neither face stays lit.
+  View->SetButtonFace(view::kRecordButton, view::FaceNormal);
+  View->SetButtonFace(view::kPlayButton, view::FaceNormal);
   View->EnableButton(view::kStopButton, false);
   View->EnableButton(view::kRecordButton, true);
-  View->EnableButton(view::kPreviousButton, true);
-  View->EnableButton(view::kNextButton, true);
+  EnableTrackButtons(ListHasItems());
   View->EnableButton(view::kRewindButton, false);
   View->EnableButton(view::kForwardButton, false);
   View->EnableButton(view::kVasButton, true);
@@ -337,7 +340,11 @@ void CTransport::UpdateVas(int act) {
   if (act == 0 || View == nullptr) return;
   audio::VasEnabled = View->Buttons[view::kVasButton - view::kFirstButton].Toggled ? 1 : 0;
   if (audio::VasEnabled) {
-    if (AudioIO.IsPlaying() || AudioIO.IsRecording()) return;
+    // Any open device keeps its stream: a playback with nothing queued (an
+    // empty file) is still a playback, and listening must not replace it.
+    if (AudioIO.IsPlaying() || AudioIO.IsRecording() || AudioIO.Direction != WaveDirection::None ||
+        AudioIO.Stream != nullptr)
+      return;
     // Listening: the input runs into a stream without a file, only so that
     // the level meter measures it.
     audio::WaveFileStream* stream = NewStream();
@@ -360,6 +367,11 @@ void CTransport::UpdateVas(int act) {
     if (!AudioIO.Close()) ShowDeviceError();
     ReleaseStream(stream);
   }
+}
+
+bool CTransport::ListHasItems() const {
+  // Without a list (it could not be made) the buttons act on FilePath alone.
+  return DocList == nullptr || DocList->Count() > 0;
 }
 
 void CTransport::EnableTrackButtons(bool on) {

@@ -11,6 +11,7 @@
 // Threads: everything runs on the UI thread; the monitor thread hands the
 // end of a playback over to it. Play is the one operation that takes Lock.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -81,6 +82,8 @@ class CTransport : public view::ViewTransport {
   void ApplyVasThreshold();
   void ShowFileInfo(int keepName);
   void EnableTrackButtons(bool on);
+  // Whether the track buttons have something to act on: the list shows items.
+  bool ListHasItems() const;
 
   // Closes the device and releases the stream whatever runs, without
   // touching the view: the last step before the view goes away.
@@ -114,6 +117,12 @@ class CTransport : public view::ViewTransport {
   settings::SettingsStore* Store = nullptr;
   // Play's pause before it acts, letting a device just closed settle.
   uint32_t PlayDelayMs = 100;
+  // Playbacks in a row that had no data to play (their file was empty).
+  int32_t EmptyPlays = 0;
+  // A Rewind or Forward scan lasted to the end of its file: the release of
+  // that hold does nothing to the file that plays next. Set on the monitor's
+  // hand-over, read by the key and pen releases.
+  std::atomic<int32_t> ScanOutlivedFile{0};
 
  private:
   // A new WaveFileStream, or null after telling the user.

@@ -1,5 +1,6 @@
 // Playback: opening and starting a file, pause and resume, the end of a file
 // with the play modes, moving through the list, scanning and seeking.
+#include <algorithm>
 #include <mutex>
 
 #include "app/document_list.h"
@@ -47,8 +48,13 @@ void CTransport::Play(int act) {
   if (FilePath[0] == u'\0' || platform::GetFileAttributes(FilePath) == platform::kInvalidAttributes) return;
 
   CloseStreams();
+  // From here on whatever ran has been closed: a failure leaves the view as
+  // Stop would, not showing a playback that is not there.
   audio::WaveFileStream* stream = NewStream();
-  if (stream == nullptr) return;
+  if (stream == nullptr) {
+    Stop(1);
+    return;
+  }
   platform::SetLastError(0);
   if (!stream->Open(FilePath, audio::kStreamRead)) {
     const int error = platform::GetLastError();
@@ -58,6 +64,7 @@ void CTransport::Play(int act) {
     } else {
       diag::ShowError(Owner, u"Wrong file format.", 0);
     }
+    Stop(1);
     return;
   }
   View->ShowLength(u"(00:00:00)");
@@ -65,19 +72,18 @@ void CTransport::Play(int act) {
     ShowDeviceError();
     AudioIO.Close();
     ReleaseStream(stream);
+    Stop(1);
     return;
   }
   const audio::WaveFormatEx* format = stream->GetFormat();
   ShowFormatFor(format != nullptr && format->ExtraSize == 1);
 
-  // Closing the device after a refusal: a close that fails leaves the stream
-  // with the device, which still uses it.
+  // Closing the device after a refusal. The device object is gone after a
+  // close that failed as well, so the stream is released either way.
   auto closeAfterFailure = [&] {
-    if (!AudioIO.Close()) {
-      ShowDeviceError();
-      return;
-    }
+    if (!AudioIO.Close()) ShowDeviceError();
     ReleaseStream(stream);
+    Stop(1);
   };
   if (!AudioIO.QueryOutputFormat(&DeviceId, stream)) {
     ShowQueryFailure(u"Format not support.");
@@ -95,6 +101,9 @@ void CTransport::Play(int act) {
     closeAfterFailure();
     return;
   }
+  // A file without data ends at once; a play mode that keeps landing on
+  // such files must not go round them for ever.
+  EmptyPlays = AudioIO.IsPlaying() ? 0 : EmptyPlays + 1;
 
   ApplyVolume();
   ShowFileInfo(0);
@@ -113,38 +122,49 @@ void CTransport::Play(int act) {
 void CTransport::OnPlaybackEnd() {
   if (View == nullptr || Settings == nullptr) return;
   audio::IAudioStream* stream = AudioIO.Stream;
+  // A scan held to the end of its file: the release that follows belongs
+  // to that file, not to the one the play mode starts next.
+  if (AudioIO.ScanMode != audio::ScanNone) ScanOutlivedFile = 1;
   if (!AudioIO.Close()) ShowDeviceError();
   View->SetSliderPercent(view::kPositionSlider, 0);
   View->Sliders[view::kPositionSlider - view::kFirstSlider].Enabled = 0;
   ReleaseStream(stream);
   audio::RecordingActive = 0;
   View->ShowStatusIcon(kStatusStopped);
-  View->EnableButton(view::kPlayButton, true);
+  View->SetButtonFace(view::kPlayButton, view::FaceNormal);
   View->EnableButton(view::kRecordButton, true);
-  View->EnableButton(view::kPreviousButton, true);
-  View->EnableButton(view::kNextButton, true);
+  EnableTrackButtons(ListHasItems());
   View->EnableButton(view::kRewindButton, false);
   View->EnableButton(view::kForwardButton, false);
   View->EnableButton(view::kStopButton, false);
   View->ShowTime(u"00:00:00");
 
-  switch (Settings->PlayMode) {
-    case kPlayListOnce:
-      Settings->WrapAround = 0;
-      NextTrack(1);
-      break;
-    case kPlayListRepeat:
-      Settings->WrapAround = 1;
-      NextTrack(1);
-      break;
-    case kPlayOneFile:
-      Settings->WrapAround = 0;
-      break;
-    case kPlayOneRepeat:
-      Play(1);
-      break;
-    default:
-      break;
+  // Every file of the list (or the one repeated) held no data: nothing
+  // would ever be heard, so the play mode ends here.
+  const int listed = DocList != nullptr ? DocList->Count() : 0;
+  const bool nothingToHear =
+      EmptyPlays > 0 && (Settings->PlayMode == kPlayOneRepeat || EmptyPlays >= std::max(listed, 1));
+  if (nothingToHear) {
+    EmptyPlays = 0;
+  } else {
+    switch (Settings->PlayMode) {
+      case kPlayListOnce:
+        Settings->WrapAround = 0;
+        NextTrack(1);
+        break;
+      case kPlayListRepeat:
+        Settings->WrapAround = 1;
+        NextTrack(1);
+        break;
+      case kPlayOneFile:
+        Settings->WrapAround = 0;
+        break;
+      case kPlayOneRepeat:
+        Play(1);
+        break;
+      default:
+        break;
+    }
   }
 
   View->EnableButton(view::kVasButton, true);
@@ -172,8 +192,10 @@ void CTransport::MoveTrack(bool forward) {
   }
   // The end of the list is judged on the index before the move.
   const int count = DocList->Count();
+  // The ends wrap in the mode the tool button shows (repeat the list), not
+  // by what the last end of a playback left in WrapAround.
   if (forward ? ListIndex >= count - 1 : ListIndex == 0) {
-    if (Settings->WrapAround == 0) return;
+    if (Settings->PlayMode != kPlayListRepeat) return;
     index = forward ? 0 : count - 1;
   }
   DocList->Select(index);
@@ -188,12 +210,14 @@ void CTransport::MoveTrack(bool forward) {
 
 void CTransport::Rewind(int act) {
   if (act == 0) {
+    ScanOutlivedFile = 0;
     if (AudioIO.IsPlaying() && !AudioIO.Paused && !AudioIO.StartScan(audio::ScanBackward)) {
       ShowDeviceError();
       Stop(1);
     }
     return;
   }
+  if (ScanOutlivedFile.exchange(0) != 0) return;
   // Released: a scan ends. No scan running also reports failure; Rewind
   // then shows only an error the device has.
   if (!AudioIO.StopScan()) ShowDeviceError();
@@ -201,12 +225,15 @@ void CTransport::Rewind(int act) {
 
 void CTransport::Forward(int act) {
   if (act == 0) {
+    ScanOutlivedFile = 0;
     if (AudioIO.IsPlaying() && !AudioIO.Paused && !AudioIO.StartScan(audio::ScanForward)) {
       ShowDeviceError();
       Stop(1);
     }
     return;
   }
+  // The scan ran to the end of its file: the file playing now is another.
+  if (ScanOutlivedFile.exchange(0) != 0) return;
   // Released with no scan running (paused, say): the playback stops.
   if (!AudioIO.StopScan()) {
     ShowDeviceError();
@@ -228,7 +255,10 @@ void CTransport::ApplyPosition(int act) {
     } else {
       ShowDeviceError();
     }
+    return;
   }
+  // Paused, no buffer passes to move the time along: it follows the seek here.
+  if (AudioIO.Paused) View->ShowTime(view::FormatTime(AudioIO.GetPositionSeconds()).c_str());
 }
 
 void CTransport::ShowFileInfo(int keepName) {

@@ -42,7 +42,7 @@ bool CTransport::StartNewRecording() {
   if (!ChooseRecordingPlace(Settings->Storage, &place)) {
     const int error = platform::GetLastError();
     delete stream;
-    diag::ShowError(Owner, u"CreateDirectory(): failed", error);
+    ShowRecordingPlaceFailure(Owner, place, Settings->Storage, error);
     return false;
   }
   if (!AudioIO.QueryInputFormat(&DeviceId, stream)) {

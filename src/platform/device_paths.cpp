@@ -194,6 +194,29 @@ void DevicePaths::SetStorageCards(std::vector<StorageCard> cards) {
   State().cards = std::move(cards);
 }
 
+CardLookup DevicePaths::FindStorageCard(const std::u16string& stored, size_t cutLength) {
+  CardLookup lookup;
+  if (stored.empty()) return lookup;
+  const std::vector<StorageCard> cards = StorageCards();
+  for (const StorageCard& card : cards) {
+    if (SameName(card.name, stored)) return {CardLookup::Match::Found, card.name};
+  }
+  if (stored.size() < cutLength) return lookup;
+  int matches = 0;
+  for (const StorageCard& card : cards) {
+    if (card.name.size() > stored.size() && SameName(std::u16string_view(card.name).substr(0, stored.size()), stored)) {
+      ++matches;
+      lookup.name = card.name;
+    }
+  }
+  if (matches == 1) lookup.match = CardLookup::Match::Found;
+  if (matches > 1) {
+    lookup.match = CardLookup::Match::Ambiguous;
+    lookup.name.clear();
+  }
+  return lookup;
+}
+
 void DevicePaths::UseSystemStorageCards() {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().cards.reset();

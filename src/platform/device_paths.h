@@ -21,6 +21,13 @@ struct StorageCard {
   std::string hostPath;     // its mount point
 };
 
+// What a storage name from the settings finds among the cards mounted now.
+struct CardLookup {
+  enum class Match { Found, None, Ambiguous };
+  Match match = Match::None;
+  std::u16string name;  // the card's whole name when found
+};
+
 class DevicePaths {
  public:
   // Host folder behind "\My Documents" (default: the user's documents folder).
@@ -36,6 +43,12 @@ class DevicePaths {
   static std::vector<StorageCard> StorageCards();
   // Restores every root to the system default.
   static void ResetToDefaults();
+
+  // The card a stored name stands for: the card of that name (letter case
+  // ignored), or, for a name of `cutLength` characters or more (the settings
+  // keep only so many, and a volume named by its UUID has 36), the one card
+  // whose name begins with it. Two such cards are Ambiguous: never guessed.
+  static CardLookup FindStorageCard(const std::u16string& stored, size_t cutLength);
 
   // Maps a device path to a host path; nullopt for a path outside every root.
   static std::optional<std::string> ToHost(const std::u16string& devicePath);

@@ -119,6 +119,10 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
   bool WaitingForTime() const override { return owner_.clock_.WaitingForTime(waiter_); }
+  WaveResult RefuseClose() const override {
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    return owner_.failures_.closeOutput;
+  }
 
   WaveResult AcceptBuffer() override {
     int64_t now = owner_.clock_.NowMicros();
@@ -421,6 +425,7 @@ bool VirtualWaveDevice::GoneLocked(bool input, const std::string& id) const {
 
 WaveResult VirtualWaveDevice::QueryOutput(uint32_t, const WaveRoute& route, const WaveFormat& format) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (failures_.queryOutput != kWaveOk) return failures_.queryOutput;
   if (WaveResult r = CheckRoute(false, route)) return r;
   return CheckFormat(format);
 }

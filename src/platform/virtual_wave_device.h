@@ -84,6 +84,11 @@ struct VirtualWaveFailures {
   uint32_t failWriteFrom = 0;
   uint32_t failAddFrom = 0;
   WaveResult queueError = kWaveError;
+  // The output query alone fails with this (the device opens all the same).
+  WaveResult queryOutput = kWaveOk;
+  // Closing an output device fails with this (the device object still goes
+  // when its owner lets it go).
+  WaveResult closeOutput = kWaveOk;
 };
 
 class VirtualWaveDevice : public WaveBackend {

@@ -31,6 +31,10 @@ class WaveBackendStream {
   // passing of (virtual) time can finish. Lets tests see that a device has
   // settled; backends on real hardware say false.
   virtual bool WaitingForTime() const { return false; }
+  // Under the device's lock, when it is asked to close: a failure code keeps
+  // it from closing (the virtual device's injected failures; real backends
+  // never refuse).
+  virtual WaveResult RefuseClose() const { return kWaveOk; }
 };
 
 class WaveOutStream : public WaveBackendStream {

@@ -118,6 +118,7 @@ WaveResult WaveDevice::Close() {
     if (!open_) return kWaveInvalidHandle;
     if (OnDeviceThread()) return kWaveHandleBusy;
     if (!queue_.empty()) return kWaveStillPlaying;
+    if (const WaveResult refused = stream_->RefuseClose()) return refused;
     quit_ = true;
     cv_.notify_all();
   }

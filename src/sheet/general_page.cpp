@@ -8,6 +8,7 @@
 
 #include "audio/format_presets.h"
 #include "diag/show_error.h"
+#include "platform/device_paths.h"
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
 #include "sheet/format_table.h"
@@ -50,10 +51,17 @@ GeneralPage::GeneralPage(settings::SettingsStore* store, QWidget* parent)
   const QString stored =
       QString::fromUtf16(name, std::find(name, name + settings::kStorageChars, u'\0') - name);
   // The first entry equal to the stored name, letter case included; none
-  // when the card is not mounted.
+  // when the card is not mounted. A card whose name is longer than the
+  // record keeps is found by the part kept, when only one card has it.
   int match = -1;
   for (int i = 0; i < storage_->count() && match < 0; ++i) {
     if (storage_->itemText(i) == stored) match = i;
+  }
+  if (match < 0 && stored.size() >= settings::kStorageChars - 1) {
+    const platform::CardLookup card = platform::DevicePaths::FindStorageCard(
+        stored.toStdU16String(), static_cast<size_t>(settings::kStorageChars - 1));
+    if (card.match == platform::CardLookup::Match::Found)
+      match = storage_->findText(QString::fromStdU16String(card.name));
   }
   storage_->setCurrentIndex(match);
   if (!InitFormatsSld()) diag::ShowError(this, u"InitFormatsSld(): failed.", platform::GetLastError());

@@ -3,10 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include <QCoreApplication>
-#include <QKeyEvent>
-#include <QPointer>
-#include <QWidget>
 
 namespace view {
 namespace {
@@ -31,41 +27,6 @@ void CopyName(char16_t (&buffer)[N], const char16_t* text) {
   size_t i = 0;
   for (; text[i] != u'\0' && i + 1 < N; ++i) buffer[i] = text[i];
   buffer[i] = u'\0';
-}
-
-// Routes the grabbed keys: installed on the application object once.
-class ApplicationKeyRouter : public QObject {
- public:
-  QPointer<QWidget> Owner;
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() != QEvent::KeyPress && event->type() != QEvent::KeyRelease) {
-      return QObject::eventFilter(watched, event);
-    }
-    QWidget* owner = Owner.data();
-    if (owner == nullptr) return false;
-    auto* key = static_cast<QKeyEvent*>(event);
-    const uint32_t code = DeviceKeyCode(key->key());
-    if (!IsApplicationButton(code)) return false;
-    const bool release = event->type() == QEvent::KeyRelease;
-    // The repeats of a held key come as release/press pairs: only the last,
-    // real release counts as the key going up.
-    if (!(release && key->isAutoRepeat())) {
-      QCoreApplication::postEvent(owner, new HotKeyEvent(code, release));
-    }
-    return true;
-  }
-};
-
-ApplicationKeyRouter* Router() {
-  static ApplicationKeyRouter* router = nullptr;
-  if (router == nullptr && QCoreApplication::instance() != nullptr) {
-    router = new ApplicationKeyRouter;
-    router->setParent(QCoreApplication::instance());
-    QCoreApplication::instance()->installEventFilter(router);
-  }
-  return router;
 }
 
 }  // namespace
@@ -114,16 +75,6 @@ bool IsApplicationButton(uint32_t code) { return code >= 0xC1 && code <= 0xCF; }
 QEvent::Type HotKeyEvent::EventType() {
   static const auto type = static_cast<QEvent::Type>(QEvent::registerEventType());
   return type;
-}
-
-void GrabApplicationKeys(QWidget* window) {
-  ApplicationKeyRouter* router = Router();
-  if (router != nullptr) router->Owner = window;
-}
-
-QWidget* ApplicationKeysOwner() {
-  ApplicationKeyRouter* router = Router();
-  return router != nullptr ? router->Owner.data() : nullptr;
 }
 
 }  // namespace view

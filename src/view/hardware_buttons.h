@@ -62,8 +62,8 @@ uint32_t DeviceKeyCode(int qtKey);
 bool IsApplicationButton(uint32_t code);
 
 // A hot key: an application button routed to the window that grabbed it.
-// Every press (auto-repeats included) arrives with KeyUp false; the release
-// arrives once with KeyUp true, as the handheld's MOD_KEYUP.
+// The press arrives once with KeyUp false and the release once with KeyUp
+// true, as the handheld's MOD_KEYUP; the repeats of a held button do not.
 class HotKeyEvent : public QEvent {
  public:
   static QEvent::Type EventType();
@@ -75,7 +75,7 @@ class HotKeyEvent : public QEvent {
 // Takes the application buttons over and routes them to `window` as hot keys
 // while the program has the keyboard; null hands them to no window (they then
 // reach the focused widget as ordinary keys). They stay with the last window
-// they were grabbed for.
+// they were grabbed for. The routing is the key filter's (key_input.h).
 void GrabApplicationKeys(QWidget* window);
 QWidget* ApplicationKeysOwner();
 

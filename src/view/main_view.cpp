@@ -357,6 +357,12 @@ void MainView::EnableButton(int buttonId, bool on) {
   button->Enabled = on ? 1 : 0;
   if (!initialised_) return;
   button->DrawEnabledState(BackBuffer.Image, Skin.Image);
+  // Enabled again, the button shows its face (Play's ▶ or ❚❚, a toggled
+  // VAS), not the bare skin beneath it.
+  if (on) {
+    button->Dirty = 1;
+    button->Draw(BackBuffer.Image, Skin.Image);
+  }
   Invalidate(ChangedArea(*button));
 }
 

@@ -99,9 +99,9 @@ void MonitorThread::HandleData() {
           view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
         }
       } else if (vas) {
-        // Listening for voice: nothing has been written yet.
+        // Listening for voice: nothing is being written. The length stays
+        // what it shows (the recording just stopped, say).
         view_.ShowTime(u"00:00:00");
-        view_.ShowLength(u"(00:00:00)");
       }
       break;
     }

@@ -51,6 +51,16 @@ bool WriteHostFile(const std::string& hostPath, const std::string& content) {
   return static_cast<bool>(out << content << std::flush);
 }
 
+std::vector<std::string> OpenFilesUnder(const std::string& base) {
+  std::vector<std::string> open;
+  std::error_code error;
+  for (const fs::directory_entry& fd : fs::directory_iterator("/proc/self/fd", error)) {
+    const fs::path target = fs::read_symlink(fd.path(), error);
+    if (!error && target.string().rfind(base, 0) == 0) open.push_back(target.string());
+  }
+  return open;
+}
+
 bool UnderFileSizeLimit(uint64_t bytes, const std::function<bool()>& body) {
   rlimit old{};
   getrlimit(RLIMIT_FSIZE, &old);

@@ -31,6 +31,9 @@ class TempRoots {
 std::string ReadHostFile(const std::string& hostPath);
 // Writes a host file, creating or truncating it; false when it cannot.
 bool WriteHostFile(const std::string& hostPath, const std::string& content);
+// The files under `base` this process holds open (by /proc/self/fd): what
+// a stream left behind still keeps.
+std::vector<std::string> OpenFilesUnder(const std::string& base);
 // What `body` returns when run with files limited to `bytes` (a full disk
 // alike: a write past it fails with EFBIG); the limit goes afterwards.
 bool UnderFileSizeLimit(uint64_t bytes, const std::function<bool()>& body);

@@ -5,9 +5,19 @@
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QKeyEvent>
 #include <QSignalSpy>
+#include <QLineEdit>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <unistd.h>
 
 #include "app/single_instance.h"
 #include "app_fixture.h"
@@ -129,6 +139,98 @@ TEST_F(KeysTest, KeysTypedInTheListActAsOnTheWindow) {
   Click(Qt::Key_Return, list);  // the list's activation: plays the selected file once
   EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Output);
   EXPECT_EQ(T().AudioIO.Paused, 0);
+
+  // Return on an item is a key, not a tap, even after the pen was there:
+  // with Play disabled its activation is refused.
+  C().KeyOrigin = 0;
+  T().Stop(1);
+  V().EnableButton(view::kPlayButton, false);
+  Click(Qt::Key_Return, list);
+  EXPECT_EQ(C().KeyOrigin, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
+
+  // A focused tool button (reached with Tab) lets the bound arrows act.
+  auto* tool = C().Bar->findChild<QToolButton*>(QStringLiteral("QuillonTool%1").arg(app::kCmdDisplayOff));
+  ASSERT_NE(tool, nullptr);
+  tool->setFocus();
+  const int before = Volume();
+  Click(Qt::Key_Down, tool);
+  EXPECT_EQ(Volume(), before - 5);
+  EXPECT_TRUE(tool->hasFocus());
+}
+
+// A release acts only where its press went: the Return that closes the
+// sheet, commits a name or dismisses a box is that window's, not Play/Pause.
+TEST_F(KeysTest, AReleaseWhosePressWentElsewhereDoesNothing) {
+  StartWithFiles();
+  Click(Qt::Key_F1);
+  ASSERT_EQ(audio::RecordingActive, 1);
+  // Tools > Settings..., Return closes it; the release lands on the window.
+  QTimer::singleShot(0, [] {
+    QWidget* sheet = QApplication::activeModalWidget();
+    if (sheet == nullptr) return;
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(sheet, &press);
+  });
+  C().OnCommand(app::kCmdSettings);
+  ASSERT_EQ(QApplication::activeModalWidget(), nullptr) << "Return closed the sheet";
+  Key(QEvent::KeyRelease, Qt::Key_Return);
+  EXPECT_EQ(audio::RecordingActive, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
+
+  // A name typed in the list and committed with Enter.
+  auto* tree = List().findChild<QTreeWidget*>();
+  tree->editItem(tree->topLevelItem(0), 0);
+  Pump();
+  auto* editor = tree->findChild<QLineEdit*>();
+  ASSERT_NE(editor, nullptr);
+  editor->setText(QStringLiteral("Renamed"));
+  Key(QEvent::KeyPress, Qt::Key_Enter, false, editor);
+  Key(QEvent::KeyRelease, Qt::Key_Enter, false, tree);
+  EXPECT_TRUE(fs::exists(InDocuments("Renamed.wav")));
+  EXPECT_EQ(audio::RecordingActive, 1);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
+  // Pressed here, its release acts.
+  Click(Qt::Key_Return);
+  EXPECT_EQ(audio::RecordingActive, 0);
+}
+
+// A held key acts once per real press, however the window system sends its
+// repeats: as presses only (X11 with detectable auto-repeat) or as marked
+// release/press pairs (Wayland, X11 when Qt sees the pair).
+TEST_F(KeysTest, AHeldKeyActsOncePerPressAtTheWindow) {
+  for (const char* name : {"A.wav", "B.wav", "C.wav", "D.wav"}) WriteWav(InDocuments(name), 8192, NumberedSamples(8000));
+  Start();
+  view::GrabApplicationKeys(window_.get());
+  QWindow* window = window_->windowHandle();
+  ASSERT_NE(window, nullptr);
+  auto send = [&](bool press, int key, bool repeat) {
+    QTest::simulateEvent(window, press, key, Qt::NoModifier, QString(), repeat);
+    Pump();
+  };
+  T().ListIndex = 0;
+  for (const bool marked : {false, true}) {
+    SCOPED_TRACE(marked);
+    const int from = T().ListIndex;
+    send(true, Qt::Key_F4, false);  // Task: Next Track
+    for (int i = 0; i < 5; ++i) {
+      if (marked) send(false, Qt::Key_F4, true);
+      send(true, Qt::Key_F4, marked);
+    }
+    send(false, Qt::Key_F4, false);
+    EXPECT_EQ(T().ListIndex, from + 1);
+  }
+  // Return held in the list plays its item once, and its release stays the list's.
+  T().Stop(1);
+  auto* tree = List().findChild<QTreeWidget*>();
+  tree->setFocus();
+  const int opens = device_->OutputOpens();
+  send(true, Qt::Key_Return, false);
+  for (int i = 0; i < 5; ++i) send(true, Qt::Key_Return, false);
+  send(false, Qt::Key_Return, false);
+  EXPECT_EQ(device_->OutputOpens(), opens + 1);
+  EXPECT_EQ(T().AudioIO.Paused, 0);
+  EXPECT_TRUE(T().AudioIO.IsPlaying());
 }
 
 // Another window taking over gets the application buttons; coming back
@@ -152,24 +254,49 @@ TEST_F(KeysTest, ActivationHandsTheButtonsOverAndBringsTheFocusBack) {
   EXPECT_EQ(QApplication::focusWidget(), list);
 }
 
-TEST(SingleInstanceTest, ASecondCopyBringsTheFirstForward) {
+// The lock decides who runs, in a folder that must be the user's own; the
+// socket beside it only carries the request to come forward.
+TEST(SingleInstanceTest, TheLockDecidesWhoRunsAndOnlyAPrivateFolderIsUsed) {
   QTemporaryDir dir;
-  const QString name = dir.filePath(QStringLiteral("quillon.socket"));
-  app::SingleInstance first(name);
-  EXPECT_FALSE(first.AskRunningCopy()) << "nobody answers yet";
-  ASSERT_TRUE(first.Listen());
-  QSignalSpy raised(&first, &app::SingleInstance::ActivationRequested);
-  app::SingleInstance second(name);
-  EXPECT_TRUE(second.AskRunningCopy());
-  EXPECT_TRUE(raised.wait(10000));
+  const QString folder = dir.filePath(QStringLiteral("private"));
+  ASSERT_TRUE(QDir().mkdir(folder));
+  ASSERT_TRUE(QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner));
+  // A file left where the socket goes (a crashed copy's, say) locks nobody out.
+  testsupport::WriteHostFile(QDir(folder).filePath(QStringLiteral("quillon.socket")).toStdString(), "");
 
-  // A socket left behind by a copy that crashed does not lock the program out.
-  QTemporaryDir other;
-  const QString stale = other.filePath(QStringLiteral("quillon.socket"));
-  testsupport::WriteHostFile(stale.toStdString(), "");
-  app::SingleInstance third(stale);
-  EXPECT_FALSE(third.AskRunningCopy());
-  EXPECT_TRUE(third.Listen());
+  auto first = std::make_unique<app::SingleInstance>(folder);
+  ASSERT_EQ(first->Claim(), app::SingleInstance::Role::First);
+  QSignalSpy raised(first.get(), &app::SingleInstance::ActivationRequested);
+  // Claimed at the same moment as the first: the lock is held, so it is second.
+  app::SingleInstance second(folder);
+  EXPECT_EQ(second.Claim(QStringLiteral("token-42")), app::SingleInstance::Role::Second);
+  ASSERT_TRUE(raised.wait(10000));
+  EXPECT_EQ(raised.first().first().toString(), QStringLiteral("token-42"));
+
+  // The first copy gone (even without tidying up), the next one runs.
+  first.reset();
+  app::SingleInstance third(folder);
+  EXPECT_EQ(third.Claim(), app::SingleInstance::Role::First);
+
+  // A folder others may enter, or a link to one, is never used.
+  const QString open = dir.filePath(QStringLiteral("open"));
+  ASSERT_TRUE(QDir().mkdir(open));
+  QFile::setPermissions(open, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner |
+                                  QFileDevice::ReadOther | QFileDevice::ExeOther);
+  const QString link = dir.filePath(QStringLiteral("link"));
+  ASSERT_TRUE(QFile::link(folder, link));
+  EXPECT_TRUE(app::SingleInstance::IsPrivateFolder(folder));
+  EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(open));
+  EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(link));
+  EXPECT_EQ(app::SingleInstance(open).Claim(), app::SingleInstance::Role::Alone);
+  if (::geteuid() == 0) {
+    // Another user's folder, private as it may be, is not ours.
+    const QString foreign = dir.filePath(QStringLiteral("foreign"));
+    ASSERT_TRUE(QDir().mkdir(foreign));
+    ASSERT_EQ(::chown(QFile::encodeName(foreign).constData(), 65534, 65534), 0);
+    ::chmod(QFile::encodeName(foreign).constData(), 0700);
+    EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(foreign));
+  }
 }
 
 }  // namespace

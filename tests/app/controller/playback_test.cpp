@@ -127,15 +127,15 @@ TEST_F(PlaybackTest, PlayPausesAndResumesTheSameFileAndATrackMoveRestartsIt) {
   EXPECT_EQ(V().Buttons[1].Face, view::FaceActive);
   EXPECT_EQ(device_->Captures().size(), 1u);
 
-  // One item with wrap-around: next lands on the same file and starts it anew.
-  C().Settings.Record.WrapAround = 1;
+  // One item, the list repeated: next wraps onto the same file and starts it anew.
+  C().Settings.Record.PlayMode = 2;
   StepBuffers(5);
   Tap(view::kNextButton);
   EXPECT_EQ(device_->Captures().size(), 2u);
   EXPECT_EQ(T().AudioIO.Paused, 0);
   EXPECT_EQ(T().TrackJump, 0);
-  // Without wrap-around the end of the list holds.
-  C().Settings.Record.WrapAround = 0;
+  // Played once, the end of the list holds.
+  C().Settings.Record.PlayMode = 1;
   Tap(view::kPreviousButton);
   EXPECT_EQ(device_->Captures().size(), 2u);
   EXPECT_EQ(T().TrackJump, 1);
