@@ -208,8 +208,8 @@ void Context::Published() {
   }
   pa_threaded_mainloop_signal(loop_, 0);
   {
-    std::lock_guard<std::recursive_mutex> watch(watchMutex_);
-    for (const auto& w : watchers_) w.second();
+    std::lock_guard<std::mutex> listener(listenerMutex_);
+    if (listener_) listener_();
   }
   if (again_ && AliveLocked()) {
     again_ = false;
@@ -233,17 +233,9 @@ std::vector<WaveEndpoint> Context::Endpoints(bool input) const {
   return out;
 }
 
-int Context::Watch(std::function<void()> changed) {
-  std::lock_guard<std::recursive_mutex> watch(watchMutex_);
-  watchers_.emplace_back(nextWatch_, std::move(changed));
-  return nextWatch_++;
-}
-
-void Context::Unwatch(int token) {
-  std::lock_guard<std::recursive_mutex> watch(watchMutex_);
-  watchers_.erase(
-      std::remove_if(watchers_.begin(), watchers_.end(), [&](const auto& w) { return w.first == token; }),
-      watchers_.end());
+void Context::SetListener(std::function<void()> changed) {
+  std::lock_guard<std::mutex> listener(listenerMutex_);
+  listener_ = std::move(changed);
 }
 
 }  // namespace platform::pulse

@@ -11,7 +11,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/wave_backend.h"
@@ -55,8 +54,10 @@ class Context {
   bool HasDevice(bool input, const std::string& name) const;
   // The devices shown to the user (no monitors), the default marked.
   std::vector<WaveEndpoint> Endpoints(bool input) const;
-  int Watch(std::function<void()> changed);
-  void Unwatch(int token);
+  // Called on the loop's thread (with its lock held) after every change of
+  // the lists; set before the first change can come, or cleared, under the
+  // listener's own lock.
+  void SetListener(std::function<void()> changed);
 
   // With the loop's lock held: waits until `done` holds, the context fails,
   // or `timeoutMs` passes; true when `done` held.
@@ -89,9 +90,8 @@ class Context {
   std::string defaultSink_, defaultSource_;
   bool listed_ = false;
 
-  std::recursive_mutex watchMutex_;
-  std::vector<std::pair<int, std::function<void()>>> watchers_;
-  int nextWatch_ = 1;
+  std::mutex listenerMutex_;
+  std::function<void()> listener_;
 };
 
 }  // namespace platform::pulse

@@ -231,8 +231,9 @@ class PulseInStream final : public WaveInStream, private PulseStream {
           continue;
         }
         if (peeked == nullptr) {
-          // A hole: the server lost this much before we could read it.
-          dropped_ += length / format_.blockAlign;
+          // A hole: time the stream spent without input of its own (corked,
+          // just moved to another source). Nothing was captured there, so
+          // nothing of a recording is lost: it is skipped, not counted.
           pa_stream_drop(stream_);
           continue;
         }
@@ -253,17 +254,11 @@ class PulseInStream final : public WaveInStream, private PulseStream {
     return kWaveOk;
   }
 
-  uint64_t DroppedFrames() const override {
-    LoopLock lock(context_->Loop());
-    return dropped_;
-  }
-
  private:
   // The fragment being read: the server's buffer, valid until dropped.
   const uint8_t* fragment_ = nullptr;
   size_t fragmentLength_ = 0;
   size_t fragmentOffset_ = 0;
-  uint64_t dropped_ = 0;
 };
 
 }  // namespace
@@ -273,10 +268,25 @@ std::shared_ptr<PulseWaveDevice> PulseWaveDevice::Connect(uint32_t timeoutMs) {
   if (!context) return nullptr;
   std::shared_ptr<PulseWaveDevice> device(new PulseWaveDevice);
   device->context_ = std::move(context);
+  device->Attach(*device->context_);
   return device;
 }
 
-PulseWaveDevice::~PulseWaveDevice() = default;
+PulseWaveDevice::~PulseWaveDevice() {
+  // The live context stops calling before the watchers go. (Streams hold
+  // contexts too, but every stream belongs to a device that holds this
+  // backend: none outlives it.)
+  if (context_) context_->SetListener(nullptr);
+}
+
+void PulseWaveDevice::Attach(pulse::Context& context) {
+  context.SetListener([this] { Tell(); });
+}
+
+void PulseWaveDevice::Tell() {
+  std::lock_guard<std::recursive_mutex> watch(watchMutex_);
+  for (const auto& w : watchers_) w.second();
+}
 
 std::shared_ptr<Context> PulseWaveDevice::Live() {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -286,7 +296,11 @@ std::shared_ptr<Context> PulseWaveDevice::Live() {
     alive = context_->AliveLocked();
   }
   if (!alive) {
-    if (std::shared_ptr<Context> fresh = Context::Connect(kOpTimeoutMs)) context_ = std::move(fresh);
+    if (std::shared_ptr<Context> fresh = Context::Connect(kOpTimeoutMs)) {
+      context_ = std::move(fresh);
+      Attach(*context_);
+      Tell();  // the server is back, with its devices
+    }
   }
   return context_;
 }
@@ -330,13 +344,16 @@ WaveResult PulseWaveDevice::OpenInput(uint32_t, const WaveRoute& route, const Wa
 std::vector<WaveEndpoint> PulseWaveDevice::Endpoints(bool input) { return Live()->Endpoints(input); }
 
 int PulseWaveDevice::WatchEndpoints(std::function<void()> changed) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return context_->Watch(std::move(changed));
+  std::lock_guard<std::recursive_mutex> watch(watchMutex_);
+  watchers_.emplace_back(nextWatch_, std::move(changed));
+  return nextWatch_++;
 }
 
 void PulseWaveDevice::UnwatchEndpoints(int token) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  context_->Unwatch(token);
+  std::lock_guard<std::recursive_mutex> watch(watchMutex_);
+  watchers_.erase(
+      std::remove_if(watchers_.begin(), watchers_.end(), [&](const auto& w) { return w.first == token; }),
+      watchers_.end());
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 
 #include <memory>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 #include "platform/wave_backend.h"
 
@@ -44,9 +46,15 @@ class PulseWaveDevice final : public WaveBackend {
   // The live connection, made again when the server went away and came back.
   std::shared_ptr<pulse::Context> Live();
   WaveResult Query(bool input, const WaveRoute& route, const WaveFormat& format);
+  // Hands a context's news on to the watchers, whichever context is live.
+  void Attach(pulse::Context& context);
+  void Tell();
 
   std::mutex mutex_;
   std::shared_ptr<pulse::Context> context_;
+  std::recursive_mutex watchMutex_;
+  std::vector<std::pair<int, std::function<void()>>> watchers_;
+  int nextWatch_ = 1;
 };
 
 }  // namespace platform

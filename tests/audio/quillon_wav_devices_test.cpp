@@ -38,16 +38,7 @@ class QuillonWavDevicesTest : public ::testing::Test {
   TempDir dir_;
 };
 
-Bytes Numbered(size_t samples, uint32_t seed) {
-  Bytes out(samples * 2);
-  for (size_t i = 0; i < samples; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    const auto v = static_cast<uint16_t>((seed >> 16) | 1);
-    out[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    out[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  return out;
-}
+Bytes Numbered(size_t samples, uint32_t seed) { return testsupport::NumberedSamples(samples, seed); }
 
 TEST_F(QuillonWavDevicesTest, ListsTheServersDevicesAndRecordsFromTheOneChosen) {
   testsupport::PulseServer server({{"mic_a", "Built-in Audio Analog Stereo", true},

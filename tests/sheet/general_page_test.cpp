@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "platform/wave_route.h"
+
 #include "sheet/general_page.h"
 #include "sheet/input_formats.h"
 #include "sheet_fixture.h"
@@ -110,6 +112,14 @@ TEST_F(GeneralPageTest, SliderOffersAsManyPositionsAsTheInputTakesFormats) {
     const QSlider* slider = OpenGeneral()->FormatSlider();
     EXPECT_EQ(std::pair(slider->minimum(), slider->maximum()), std::pair(1, std::max(1, d.count))) << d.device;
   }
+  // A chosen microphone that is unplugged: the default one answers for it,
+  // and the choice stays.
+  auto device = std::make_shared<platform::VirtualWaveDevice>();
+  platform::InstallWaveBackend(device);
+  platform::SetWaveRouteDevice(true, "usb", "USB Headset Mono");
+  EXPECT_EQ(sheet::CountInputFormats(), 7);
+  EXPECT_EQ(platform::CurrentWaveRoute(true).deviceId, "usb");
+  platform::SetWaveRoute(true, {});
 }
 
 TEST_F(GeneralPageTest, StorageBoxIsSortedAndSelectsOnlyTheExactName) {

@@ -85,6 +85,10 @@ class PulseServer {
   std::atomic<bool> quit_{false};
 };
 
+// 16-bit samples that never repeat and are never silence (0), so that any
+// stretch recorded or heard can be told apart: content to feed a source.
+std::vector<uint8_t> NumberedSamples(size_t samples, uint32_t seed);
+
 // Whether `heard` is `expected` with nothing but silence (`silence` bytes,
 // in whole frames) before and after it.
 bool HeardExactly(const std::vector<uint8_t>& heard, const std::vector<uint8_t>& expected, uint8_t silence = 0);

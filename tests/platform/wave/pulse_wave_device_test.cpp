@@ -28,17 +28,7 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 using testsupport::PulseServer;
 
-// Samples that never repeat, none of them silence.
-Bytes Numbered(size_t samples, uint32_t seed) {
-  Bytes out(samples * 2);
-  for (size_t i = 0; i < samples; ++i) {
-    seed = seed * 1664525u + 1013904223u;
-    const auto v = static_cast<uint16_t>((seed >> 16) | 1);
-    out[2 * i] = static_cast<uint8_t>(v & 0xFF);
-    out[2 * i + 1] = static_cast<uint8_t>(v >> 8);
-  }
-  return out;
-}
+Bytes Numbered(size_t samples, uint32_t seed) { return testsupport::NumberedSamples(samples, seed); }
 
 template <typename F>
 bool WaitFor(F done, int ms = 10000) {
