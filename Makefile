@@ -5,6 +5,8 @@
 #   make test-tsan  the tests under ThreadSanitizer (build-tsan/)
 #   make bench      build and run the benchmarks
 #   make soak       a day of GSM and of PCM recording on the virtual device's fast clock
+#   make explore    the sequence test with new seeds for EXPLORE_SECONDS (default 60);
+#                   prints the seed of any failure
 #   make fuzz       build the libFuzzer targets with clang (build-fuzz/) and run each
 #                   for FUZZ_SECONDS (default 60); fails on a finding
 #   make install    install into $(DESTDIR)$(PREFIX) (PREFIX defaults to /usr/local)
@@ -13,8 +15,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
 PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
+EXPLORE_SECONDS ?= 60
 
-.PHONY: all deps build run install test test-asan test-tsan bench soak fuzz clean
+.PHONY: all deps build run install test test-asan test-tsan bench soak explore fuzz clean
 
 all: build
 
@@ -58,6 +61,9 @@ bench: build
 # One at a time: each day of recording keeps both cores busy.
 soak: build
 	cd build && QT_QPA_PLATFORM=offscreen QUILLON_SOAK=1 ctest --output-on-failure -V -R '^(SoakTest\.|e2e_soak$$)' --timeout 1500
+
+explore: build
+	scripts/explore build $(EXPLORE_SECONDS)
 
 fuzz:
 	@scripts/install-deps fuzz

@@ -12,6 +12,7 @@
 #include "app/text_buffer.h"
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
+#include "platform/device_paths.h"
 #include "platform/last_error.h"
 #include "view/display_power.h"
 #include "sheet/settings_sheet.h"
@@ -93,13 +94,51 @@ void CController::CreateDocumentList() {
   // Queued: the list is read again inside transport operations (a recording
   // starting or ending), which must finish before the buttons follow it.
   QObject::connect(DocList, &DocumentList::Listed, MainWindow, [this] { FollowList(); }, Qt::QueuedConnection);
-  growth_ = new QTimer(MainWindow);
-  growth_->setInterval(1000);
-  QObject::connect(growth_, &QTimer::timeout, MainWindow, [this] {
-    if (audio::RecordingActive && DocList != nullptr) DocList->RefreshEntry(Transport.FilePath);
-  });
-  growth_->start();
+  recordingWatch_ = new QTimer(MainWindow);
+  recordingWatch_->setInterval(1000);
+  QObject::connect(recordingWatch_, &QTimer::timeout, MainWindow, [this] { WatchRecording(); });
+  recordingWatch_->start();
   DocList->show();
+}
+
+namespace {
+
+// The card a device path lies on, empty for the documents folder.
+std::u16string CardOf(const std::u16string& path) {
+  const size_t second = path.find(u'\\', 1);
+  if (second == std::u16string::npos || path.rfind(platform::kDocumentsRoot, 0) == 0) return {};
+  return path.substr(1, second - 1);
+}
+
+bool CardPresent(const std::u16string& card) {
+  return platform::DevicePaths::FindStorageCard(card, std::u16string::npos).match ==
+         platform::CardLookup::Match::Found;
+}
+
+}  // namespace
+
+void CController::WatchRecording() {
+  if (!audio::RecordingActive || destroyed_) return;
+  const std::u16string path(Transport.FilePath);
+  // A card taken out (or unmounted) under a recording: the recording goes
+  // no further than what could be written to it, and the user is told.
+  const std::u16string card = CardOf(path);
+  if (!card.empty() && !CardPresent(card)) {
+    Transport.Stop(1);
+    ShowRecordingGone(path);
+    return;
+  }
+  if (DocList != nullptr) DocList->RefreshEntry(path);
+}
+
+void CController::ShowRecordingGone(const std::u16string& path) {
+  const std::u16string card = CardOf(path);
+  if (!card.empty() && !CardPresent(card)) {
+    diag::ShowError(MainWindow, u"The storage card \"%1\" is gone: the recording was stopped.", 0, {card});
+  } else {
+    diag::ShowError(MainWindow, u"\"%1\" was moved or deleted by another program: the recording was stopped.", 0,
+                    {CTransport::DisplayName(path)});
+  }
 }
 
 void CController::FollowList() {
@@ -233,7 +272,10 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
     case kDocListActivated: {
       const bool playEnabled = View.Buttons[view::kPlayButton - view::kFirstButton].Enabled != 0;
       if (!playEnabled && KeyOrigin != 0) return;
-      Transport.SetFilePath(path);
+      if (!Transport.SetFilePath(path)) {
+        Transport.ShowPathTooLong(path);
+        break;
+      }
       Transport.ListIndex = index;
       Transport.Play(1);
       break;
@@ -241,10 +283,13 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
     case kDocListChanged: {
       // Only the file being recorded or played ends with its change: a
       // tidy-up of other recordings must not cost what is being said.
-      const bool running = audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output;
+      const bool recording = audio::RecordingActive != 0;
+      const bool running = recording || Transport.AudioIO.Direction == audio::WaveDirection::Output;
       if (running && path == Transport.FilePath) {
         Transport.Stop(1);
         Transport.FilePath[0] = u'\0';
+        // Not the user's doing (their delete or rename stops it first): say why.
+        if (recording) ShowRecordingGone(path);
       }
       const int count = DocList != nullptr ? DocList->Count() : 0;
       if (count == 0) View.ShowLength(u"");

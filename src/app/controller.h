@@ -61,8 +61,12 @@ class CController : public diag::Tracked {
   // The list's selection as FollowList last saw it: only a change of it
   // moves FilePath while nothing plays, so Stop keeps the recording just made.
   std::u16string lastSelected_;
-  // Every second while recording, the list's row of the file shows its size.
-  QTimer* growth_ = nullptr;
+  // Every second while recording: the list's row of the file shows its size,
+  // and a recording whose card has gone is stopped.
+  QTimer* recordingWatch_ = nullptr;
+  void WatchRecording();
+  // Says why a recording ended under the program: its card or its file went.
+  void ShowRecordingGone(const std::u16string& path);
 };
 
 }  // namespace app

@@ -9,6 +9,7 @@
 
 #include "app/document_list.h"
 #include "platform/device_paths.h"
+#include "platform/file.h"
 
 namespace app {
 namespace {
@@ -111,6 +112,9 @@ std::vector<DocumentEntry> ScanDocuments(const std::vector<std::u16string>& fold
         continue;
       DocumentEntry entry;
       entry.path = folder + u"\\" + fileName.toStdU16String();
+      // A name that is not valid UTF-8 reads back as another name, which no
+      // file has: it could be listed but never opened, so it is not listed.
+      if (platform::GetFileAttributes(entry.path) == platform::kInvalidAttributes) continue;
       entry.name = fileName.left(fileName.size() - kExtension.size());
       entry.modified = info.lastModified();
       entry.size = info.size();

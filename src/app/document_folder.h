@@ -45,7 +45,8 @@ std::vector<QString> WatchedHostFolders(const FolderChoice& choice);
 
 // The *.wav files (letter case of ".wav" ignored, hidden files left out) of
 // the folders, sorted by NaturalCompare of their names, then by folder. A
-// missing folder contributes nothing.
+// missing folder contributes nothing. Names no device path can carry (with a
+// "\") or that are not valid UTF-8 are left out: they could not be opened.
 std::vector<DocumentEntry> ScanDocuments(const std::vector<std::u16string>& folders);
 
 // The entry of one listed file read again (its size and date), or nothing

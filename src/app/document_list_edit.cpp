@@ -26,6 +26,7 @@ constexpr char16_t kDeleteFailed[] = u"DeleteFile(): failed.";
 constexpr char16_t kRenameFailed[] = u"MoveFile(): failed.";
 constexpr char16_t kNameEmpty[] = u"Type a name for the recording.";
 constexpr char16_t kNameInvalid[] = u"A name cannot contain \\ or / or control characters.";
+constexpr char16_t kNameHidden[] = u"A name cannot start with a dot: the recording would be hidden.";
 constexpr char16_t kNameExists[] = u"A recording named \"%1\" already exists in this folder.";
 
 bool IsValidName(const QString& name) {
@@ -129,6 +130,11 @@ bool DocumentList::RenameItem(int index, const QString& newName) {
   }
   if (!IsValidName(name)) {
     diag::ShowError(this, kNameInvalid, 0);
+    return false;
+  }
+  // ".hidden" or ".." would vanish from every list for good.
+  if (name.startsWith(QLatin1Char('.'))) {
+    diag::ShowError(this, kNameHidden, 0);
     return false;
   }
   const std::u16string oldPath = d_->items[index].path;

@@ -31,6 +31,11 @@ bool ChooseRecordingPlace(const char16_t* storage, RecordingPlace* place) {
   if (name == kMainMemory) {
     place->Folder = std::u16string(u"\\My Documents\\") + kFolderWord;
   } else {
+    // A storage named like one of the program's own places is no card.
+    if (platform::DevicePaths::IsReservedCardName(name)) {
+      platform::SetLastError(ENODEV);
+      return false;
+    }
     // A card's whole name may be longer than the settings keep of it.
     const platform::CardLookup card =
         platform::DevicePaths::FindStorageCard(name, static_cast<size_t>(settings::kStorageChars - 1));

@@ -33,8 +33,15 @@ std::u16string CTransport::DisplayName(const std::u16string& path) {
   return name;
 }
 
-void CTransport::SetFilePath(const std::u16string& path) {
+bool CTransport::SetFilePath(const std::u16string& path) {
+  if (path.size() >= static_cast<size_t>(kPathChars)) return false;
   CopyText(FilePath, path);
+  return true;
+}
+
+void CTransport::ShowPathTooLong(const std::u16string& path) {
+  diag::ShowError(Owner, u"The name of \"%1\" is too long to play it: rename it to a shorter one.", 0,
+                  {DisplayName(path)});
 }
 
 bool CTransport::ButtonEnabled(int id) const {

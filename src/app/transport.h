@@ -90,8 +90,11 @@ class CTransport : public view::ViewTransport {
   void CloseDevice();
   // Saves the settings store: the one save of settings.dat, at exit.
   void SaveSettings();
-  // FilePath = path (cut to the buffer).
-  void SetFilePath(const std::u16string& path);
+  // FilePath = path; false, FilePath unchanged, for a path too long for the
+  // buffer (a cut path would name another file, or none).
+  bool SetFilePath(const std::u16string& path);
+  // Says that the recording at path cannot be played: its path is too long.
+  void ShowPathTooLong(const std::u16string& path);
   // "GSM (WAV)" or "PCM (WAV)" in the format area.
   void ShowFormatFor(bool gsm);
 

@@ -69,7 +69,9 @@ void CTransport::Play(int act) {
   }
   View->ShowLength(u"(00:00:00)");
   if (!OpenDevice(stream, WaveDirection::Output)) {
-    ShowDeviceError();
+    // A device that refuses the format when opened says so as the format
+    // query would.
+    ShowQueryFailure(u"Format not support.");
     AudioIO.Close();
     ReleaseStream(stream);
     Stop(1);
@@ -200,7 +202,11 @@ void CTransport::MoveTrack(bool forward) {
   }
   DocList->Select(index);
   ListIndex = index;
-  SetFilePath(DocList->SelectedPath());
+  const std::u16string path = DocList->SelectedPath();
+  if (!SetFilePath(path)) {
+    ShowPathTooLong(path);
+    return;
+  }
   if (FilePath[0] != u'\0') {
     Play(1);
   } else {

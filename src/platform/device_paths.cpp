@@ -194,6 +194,13 @@ void DevicePaths::SetStorageCards(std::vector<StorageCard> cards) {
   State().cards = std::move(cards);
 }
 
+bool DevicePaths::IsReservedCardName(std::u16string_view name) {
+  for (const std::u16string_view reserved : {std::u16string_view(kDocumentsRoot).substr(1),
+                                              std::u16string_view(u"Program Files"), std::u16string_view(u"Main Memory")})
+    if (SameName(name, reserved)) return true;
+  return false;
+}
+
 CardLookup DevicePaths::FindStorageCard(const std::u16string& stored, size_t cutLength) {
   CardLookup lookup;
   if (stored.empty()) return lookup;
@@ -217,18 +224,27 @@ CardLookup DevicePaths::FindStorageCard(const std::u16string& stored, size_t cut
   return lookup;
 }
 
+bool DevicePaths::HasTestCards() {
+  std::lock_guard<std::mutex> lock(State().mutex);
+  return State().cards.has_value();
+}
+
 void DevicePaths::UseSystemStorageCards() {
   std::lock_guard<std::mutex> lock(State().mutex);
   State().cards.reset();
 }
 
 std::vector<StorageCard> DevicePaths::StorageCards() {
+  std::vector<StorageCard> cards;
   {
     std::lock_guard<std::mutex> lock(State().mutex);
-    if (State().cards) return *State().cards;
+    if (State().cards) cards = *State().cards;
   }
   // Asked afresh each time: cards come and go.
-  return SystemStorageCards();
+  if (!HasTestCards()) cards = SystemStorageCards();
+  // A volume named like one of the program's own places would record there.
+  std::erase_if(cards, [](const StorageCard& card) { return IsReservedCardName(card.name); });
+  return cards;
 }
 
 void DevicePaths::ResetToDefaults() {

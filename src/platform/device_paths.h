@@ -40,10 +40,15 @@ class DevicePaths {
   // Cards: by default the mounted removable volumes; tests set their own list.
   static void SetStorageCards(std::vector<StorageCard> cards);
   static void UseSystemStorageCards();
+  static bool HasTestCards();
   static std::vector<StorageCard> StorageCards();
   // Restores every root to the system default.
   static void ResetToDefaults();
 
+  // Whether a card of this name would be taken for one of the program's own
+  // places ("My Documents", "Program Files", "Main Memory"): such a volume
+  // is never offered as a card, and a stored storage of that name finds none.
+  static bool IsReservedCardName(std::u16string_view name);
   // The card a stored name stands for: the card of that name (letter case
   // ignored), or, for a name of `cutLength` characters or more (the settings
   // keep only so many, and a volume named by its UUID has 36), the one card

@@ -5,8 +5,10 @@
 //       the data of FILE is the input (PCM) or its GSM coding, from the
 //       first sample, at least MINBYTES long
 //   quillon-e2e-check defaults SETTINGS.dat   the file is the default settings
-//   quillon-e2e-check settings SETTINGS.dat FORMATID   writes the defaults with that format
+//   quillon-e2e-check settings SETTINGS.dat FORMATID [NAME=VALUE...]
+//       writes the defaults with that format and those fields (VasMode=2, Storage=Card, ...)
 //   quillon-e2e-check formatid SETTINGS.dat   prints the file's FormatId
+//   quillon-e2e-check get SETTINGS.dat NAME   prints an integer field (VasMode, PlayMode, ...)
 //   quillon-e2e-check format FILE.wav         prints "rate bits channels" as libsndfile reads it
 //   quillon-e2e-check played OUT.raw FILE.wav...
 //       OUT holds each file's decoded samples, one after the other
@@ -166,21 +168,62 @@ int Defaults(const char* path) {
   return 0;
 }
 
-int WriteSettings(const char* path, int formatId) {
+// The integer fields a script sets or reads by name; Storage and Folder are texts.
+int32_t* IntField(settings::SettingsRecord& r, const std::string& name) {
+  if (name == "Volume") return &r.Volume;
+  if (name == "VasThreshold") return &r.VasThreshold;
+  if (name == "VasMode") return &r.VasMode;
+  if (name == "WrapAround") return &r.WrapAround;
+  if (name == "LedBlink") return &r.LedBlink;
+  if (name == "FormatId") return &r.FormatId;
+  if (name == "PlayMode") return &r.PlayMode;
+  return nullptr;
+}
+
+template <size_t N>
+bool SetText(char16_t (&field)[N], const std::string& value) {
+  if (value.size() >= N) return false;
+  std::fill(std::begin(field), std::end(field), u'\0');
+  std::copy(value.begin(), value.end(), field);  // ASCII is enough for the scripts
+  return true;
+}
+
+// settings PATH FORMATID [NAME=VALUE...]: the defaults with these changes.
+int WriteSettings(const char* path, int formatId, int count, char** assignments) {
   settings::SettingsStore store;
   store.SetDefaults();
   store.Record.FormatId = formatId;
+  for (int i = 0; i < count; ++i) {
+    const std::string assignment = assignments[i];
+    const size_t equals = assignment.find('=');
+    if (equals == std::string::npos) return Fail(assignment + ": not NAME=VALUE");
+    const std::string name = assignment.substr(0, equals);
+    const std::string value = assignment.substr(equals + 1);
+    bool set = false;
+    if (int32_t* field = IntField(store.Record, name)) {
+      *field = std::atoi(value.c_str());
+      set = true;
+    } else if (name == "Storage") {
+      set = SetText(store.Record.Storage, value);
+    } else if (name == "Folder") {
+      set = SetText(store.Record.Folder, value);
+    }
+    if (!set) return Fail(assignment + ": no such field, or too long");
+  }
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(&store.Record), sizeof store.Record);
   return out.good() ? 0 : Fail(std::string(path) + ": cannot be written");
 }
 
-int FormatIdOf(const char* path) {
+// get PATH NAME: an integer field of settings.dat.
+int GetField(const char* path, const std::string& name) {
   const Bytes file = ReadAll(path);
   settings::SettingsRecord record{};
   if (file.size() != sizeof record) return Fail(std::to_string(file.size()) + " bytes instead of 700");
   std::memcpy(&record, file.data(), sizeof record);
-  std::printf("%d\n", record.FormatId);
+  const int32_t* field = IntField(record, name);
+  if (field == nullptr) return Fail(name + ": no such field");
+  std::printf("%d\n", *field);
   return 0;
 }
 
@@ -339,15 +382,16 @@ int main(int argc, char** argv) {
   const std::string command = argc > 1 ? argv[1] : "";
   if (command == "prefix" && argc == 5) return Prefix(argv[2], argv[3], std::atol(argv[4]));
   if (command == "defaults" && argc == 3) return Defaults(argv[2]);
-  if (command == "settings" && argc == 4) return WriteSettings(argv[2], std::atoi(argv[3]));
-  if (command == "formatid" && argc == 3) return FormatIdOf(argv[2]);
+  if (command == "settings" && argc >= 4) return WriteSettings(argv[2], std::atoi(argv[3]), argc - 4, argv + 4);
+  if (command == "formatid" && argc == 3) return GetField(argv[2], "FormatId");
+  if (command == "get" && argc == 4) return GetField(argv[2], argv[3]);
   if (command == "format" && argc == 3) return Format(argv[2]);
   if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
   if (command == "heard" && argc >= 4) return HeardAmidSilence(argv[2], argc - 3, argv + 3);
   if (command == "run" && argc == 5) return Run(argv[2], argv[3], std::atol(argv[4]));
   if (command == "holds" && argc == 5) return Holds(argv[2], std::atol(argv[3]), argv[4]);
   if (command == "header" && argc == 3) return Header(argv[2]);
-  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|format|played|heard|run|holds|header ...\n",
+  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|get|format|played|heard|run|holds|header ...\n",
              stderr);
   return 2;
 }

@@ -121,6 +121,14 @@ e2e_key() {
   sleep 0.2
 }
 
+# e2e_refocus: gives the main window the keyboard again after a window of
+# its own (a box, the sheet) has closed, as a desktop's window manager does;
+# Xvfb runs none.
+e2e_refocus() {
+  xdotool windowfocus --sync "$WID" 2>/dev/null
+  sleep 0.2
+}
+
 # e2e_shot FILE: a screenshot of the main window.
 e2e_shot() { import -window "$WID" "$1" || e2e_fail "no screenshot"; }
 
