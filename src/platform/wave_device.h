@@ -224,6 +224,8 @@ class WaveInDevice final : public WaveDevice {
   // holds (so that it completes when its last frame arrives), or the
   // backend's own size, or 10 ms when there is nothing to fill.
   size_t CaptureChunkLocked() const;
+  // An eighth of the ring (1 s): what a read takes while a backlog waits.
+  size_t BacklogChunk() const;
   void CaptureReadLocked(std::unique_lock<std::mutex>& lock);
   bool CaptureIdleLocked() const;
   bool FailedLocked() const { return failure_ != kWaveOk && ring_.Empty(); }

@@ -159,7 +159,9 @@ bool WaveInDevice::CaptureHasWorkLocked() const {
   if (startsDone_ < startRequests_) return true;
   if (!started_ && streamRunning_) return true;
   if (started_ && streamRunning_ && failure_ == kWaveOk) {
-    return ring_.Free() >= format_.blockAlign || !in_->WaitsForReader();
+    // Input that waits for its reader is read again once the ring has room
+    // for a good part of a second, not for every buffer taken from it.
+    return !in_->WaitsForReader() || ring_.Free() >= BacklogChunk();
   }
   return false;
 }
@@ -173,8 +175,14 @@ bool WaveInDevice::OwnThreadsSettledLocked() const {
   }
 }
 
+size_t WaveInDevice::BacklogChunk() const {
+  return std::max<size_t>(format_.blockAlign, ring_.Capacity() / 8 / format_.blockAlign * format_.blockAlign);
+}
+
 size_t WaveInDevice::CaptureChunkLocked() const {
   const size_t align = format_.blockAlign;
+  // A backlog (the owner is behind): large reads, fewer wake-ups.
+  if (ring_.Size() >= ring_.Capacity() / 4) return BacklogChunk();
   if (size_t limit = in_->ChunkBytes()) return std::max<size_t>(limit / align, 1) * align;
   if (!queue_.empty()) {
     const WaveHeader* front = queue_.front();
