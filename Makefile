@@ -68,7 +68,7 @@ explore: build
 fuzz:
 	@scripts/install-deps fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read fuzz_settings_load
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read fuzz_settings_load fuzz_registry_load
 	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:

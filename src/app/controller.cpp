@@ -291,8 +291,12 @@ void CController::OnNotify(int code, int index, const std::u16string& path) {
         // Not the user's doing (their delete or rename stops it first): say why.
         if (recording) ShowRecordingGone(path);
       }
+      // An empty list names no file; but a file playing or being recorded
+      // from another folder keeps its length on the panel.
       const int count = DocList != nullptr ? DocList->Count() : 0;
-      if (count == 0) View.ShowLength(u"");
+      const bool stillRunning =
+          audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output;
+      if (count == 0 && !stillRunning) View.ShowLength(u"");
       FollowList();
       break;
     }

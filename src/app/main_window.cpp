@@ -81,6 +81,8 @@ void MainWindow::RequestExit() {
     return;
   }
   if (controller_ != nullptr) {
+    // No one may be there to answer a box about what could not be saved.
+    controller_->Transport.ExitBySignal = true;
     controller_->OnCommand(kCmdExit);
   } else {
     close();

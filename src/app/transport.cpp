@@ -5,6 +5,7 @@
 
 #include "app/document_list.h"
 #include "app/recording_place.h"
+#include "app/save_report.h"
 #include "app/text_buffer.h"
 #include "app/transport_devices.h"
 #include "audio/app_flags.h"
@@ -147,8 +148,9 @@ void CTransport::CloseDevice() {
 
 void CTransport::SaveSettings() {
   if (Store == nullptr) return;
-  Store->Save();
-  Store->Preferences.Save();
+  SaveReport report;
+  SaveAll(*Store, &report);
+  report.Tell(Owner, !ExitBySignal);
 }
 
 // ---- pen ----------------------------------------------------------------------

@@ -113,8 +113,9 @@ size_t BytesIn(const WaveFormat& format, int64_t elapsed) {
 // clock in any slices gives the same result.
 class VirtualWaveDevice::OutStream final : public WaveOutStream {
  public:
-  OutStream(VirtualWaveDevice& owner, const WaveFormat& format, size_t capture, std::string device)
-      : owner_(owner), format_(format), capture_(capture), device_(std::move(device)) {}
+  OutStream(VirtualWaveDevice& owner, const WaveFormat& format, size_t capture, const CaptureLimits& limits,
+            std::string device)
+      : owner_(owner), format_(format), capture_(capture), limits_(limits), device_(std::move(device)) {}
 
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
@@ -166,8 +167,11 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
     bufferBytes_ += n;
     {
       std::lock_guard<std::mutex> lock(owner_.mutex_);
-      auto& out = owner_.captures_[capture_].bytes;
-      out.insert(out.end(), data, data + n);
+      if (Capture* c = owner_.CaptureAt(capture_)) {
+        const size_t keep = std::min(n, limits_.bytes - std::min(limits_.bytes, c->bytes.size()));
+        c->bytes.insert(c->bytes.end(), data, data + keep);
+        c->playedBytes += n;
+      }
     }
     written = n;
     return kWaveOk;
@@ -175,10 +179,14 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
 
   void BufferDone() override {
     std::lock_guard<std::mutex> lock(owner_.mutex_);
-    Capture& c = owner_.captures_[capture_];
     completedAt_ = segmentStart_ + DurationMicros(format_, segmentBytes_);
     deviceThread_ = std::this_thread::get_id();
-    c.buffers.push_back({c.bytes.size(), bufferBytes_, completedAt_});
+    if (Capture* c = owner_.CaptureAt(capture_)) {
+      if (c->buffers.size() < limits_.buffers) {
+        c->buffers.push_back({static_cast<size_t>(c->playedBytes), bufferBytes_, completedAt_});
+      }
+      ++c->playedBuffers;
+    }
     bufferBytes_ = 0;
     if (!handedAt_.empty()) handedAt_.pop_front();
   }
@@ -198,7 +206,8 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
  private:
   VirtualWaveDevice& owner_;
   const WaveFormat format_;
-  const size_t capture_;
+  const size_t capture_;  // the output open's number
+  const CaptureLimits limits_;
   const std::string device_;
   VirtualWaveClock::Waiter waiter_;
   uint32_t handed_ = 0;              // under owner_.mutex_
@@ -383,9 +392,19 @@ void VirtualWaveDevice::Generate(const WaveFormat& format, uint64_t position, ui
   }
 }
 
+void VirtualWaveDevice::SetCaptureLimits(const CaptureLimits& limits) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limits_ = limits;
+}
+
+VirtualWaveDevice::Capture* VirtualWaveDevice::CaptureAt(size_t number) {
+  if (number < firstCapture_ || number - firstCapture_ >= captures_.size()) return nullptr;
+  return &captures_[number - firstCapture_];
+}
+
 std::vector<VirtualWaveDevice::Capture> VirtualWaveDevice::Captures() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return captures_;
+  return {captures_.begin(), captures_.end()};
 }
 
 VirtualWaveDevice::Capture VirtualWaveDevice::LastCapture() const {
@@ -443,7 +462,11 @@ WaveResult VirtualWaveDevice::OpenOutput(uint32_t, const WaveRoute& route, const
   if (WaveResult r = CheckRoute(false, route)) return r;
   if (WaveResult r = CheckFormat(format)) return r;
   captures_.push_back(Capture{format, {}, {}});
-  stream = std::make_unique<OutStream>(*this, format, captures_.size() - 1, route.deviceId);
+  while (captures_.size() > std::max<size_t>(limits_.captures, 1)) {
+    captures_.pop_front();
+    ++firstCapture_;
+  }
+  stream = std::make_unique<OutStream>(*this, format, firstCapture_ + captures_.size() - 1, limits_, route.deviceId);
   lastRoute_[false] = route;
   ++outputOpens_;
   return kWaveOk;

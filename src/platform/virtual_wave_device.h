@@ -2,12 +2,14 @@
 // An in-process waveform device for tests and simulations. Time is virtual:
 // it runs at real time times a speed factor, or only when the test steps it,
 // so timing can be checked without sleeping. Output is captured as bytes with
-// the virtual time at which each buffer completed; input comes from given
-// samples or a signal generator; failures can be injected.
+// the virtual time at which each buffer completed, up to fixed limits, so
+// that a device left playing for days keeps a bounded amount; input comes
+// from given samples or a signal generator; failures can be injected.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <functional>
 #include <mutex>
@@ -94,15 +96,25 @@ struct VirtualWaveFailures {
 class VirtualWaveDevice : public WaveBackend {
  public:
   struct CompletedBuffer {
-    size_t endOffset;       // byte offset in `bytes` where the buffer ended
+    size_t endOffset;       // byte offset in all that was played where the buffer ended
     size_t size;            // bytes it carried
     int64_t completedMicros;
   };
-  // Everything one open output device played.
+  // What one open output device played: its first bytes and buffers, up to
+  // the limits, and how much it played in all.
   struct Capture {
     WaveFormat format{};
     std::vector<uint8_t> bytes;
     std::vector<CompletedBuffer> buffers;
+    uint64_t playedBytes = 0;    // every byte, kept or not
+    uint64_t playedBuffers = 0;  // every completed buffer, kept or not
+  };
+  // How much is kept: of each capture its first `bytes` and `buffers`, and
+  // of all captures the last `captures` (older ones are let go).
+  struct CaptureLimits {
+    size_t bytes = 16u << 20;
+    size_t buffers = 1u << 16;
+    size_t captures = 256;
   };
 
   VirtualWaveDevice();
@@ -148,7 +160,9 @@ class VirtualWaveDevice : public WaveBackend {
 
   void SetFailures(const VirtualWaveFailures& failures);
 
-  // Captures, one per output open, oldest first.
+  // Applies to captures from the next output open on.
+  void SetCaptureLimits(const CaptureLimits& limits);
+  // The captures kept, one per output open, oldest first.
   std::vector<Capture> Captures() const;
   Capture LastCapture() const;
   int OutputOpens() const;
@@ -191,7 +205,12 @@ class VirtualWaveDevice : public WaveBackend {
   std::mutex watchMutex_;
   std::vector<std::pair<int, std::function<void()>>> watchers_;
   int nextWatch_ = 1;
-  std::vector<Capture> captures_;
+  CaptureLimits limits_;
+  // captures_[i] belongs to output open number firstCapture_ + i.
+  std::deque<Capture> captures_;
+  size_t firstCapture_ = 0;
+  // The capture of open number `number`, null when it was let go.
+  Capture* CaptureAt(size_t number);
   int outputOpens_ = 0;
   int inputOpens_ = 0;
 };

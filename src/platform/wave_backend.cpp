@@ -49,6 +49,8 @@ std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice) {
     return std::make_shared<PortAudioWaveDevice>();
   }
   auto device = std::make_shared<VirtualWaveDevice>();
+  // No one reads what a program run on it plays: nothing is kept.
+  device->SetCaptureLimits({.bytes = 0, .buffers = 0, .captures = 1});
   const char* rest = choice + kLength;
   double speed = 1.0;
   if (*rest == ':') {

@@ -164,3 +164,44 @@ e2e_input_position() {
   done
   return 1
 }
+
+# ---- message boxes ----------------------------------------------------------
+# A box's text is read by its looks: a screenshot of it is compared with the
+# program's own box (quillon-e2e-box) showing the expected text.
+
+# e2e_box_window: a visible window titled Quillon other than the main one.
+e2e_box_window() {
+  local w
+  for w in $(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null); do
+    [ "$w" != "$WID" ] && { echo "$w"; return 0; }
+  done
+  return 1
+}
+
+# e2e_reference_box BOX TEXT FILE: a screenshot of the error box showing TEXT
+# ("\n" a line break), shown on its own by the program BOX.
+e2e_reference_box() {
+  local pid w=""
+  "$1" "$2" > /dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 1 100); do
+    w=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Quillon$' 2>/dev/null | head -n 1)
+    [ -n "$w" ] && break
+    sleep 0.1
+  done
+  [ -n "$w" ] || e2e_fail "the reference box does not show"
+  sleep 0.5
+  import -window "$w" "$3" || e2e_fail "no screenshot of the reference box"
+  kill "$pid"
+  wait "$pid" 2>/dev/null
+}
+
+# e2e_differing A.png B.png: how many pixels differ (fuzz for anti-aliasing);
+# images of different sizes count as all.
+e2e_differing() {
+  local a b
+  a=$(identify -format '%wx%h' "$1")
+  b=$(identify -format '%wx%h' "$2")
+  [ "$a" = "$b" ] || { echo 999999; return; }
+  compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1 | cut -d' ' -f1
+}

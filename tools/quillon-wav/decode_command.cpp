@@ -10,6 +10,7 @@
 #include "diag/tracker.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "safe_output.h"
 
 namespace quillonwav {
 
@@ -46,12 +47,13 @@ int RunDecode(const Args& args) {
   }
   if (files.size() != 2) return UsageError("decode takes an input and an output file", usage);
 
+  SafeOutput output(files[1]);
+  if (!output.Prepare({files[0]}, false)) return 1;
+  output.RemoveOnSignal();
   audio::WaveFileStream stream;
   if (!OpenForReading(stream, files[0])) return 1;
   platform::File out;
-  if (!out.OpenHost(platform::ToUtf8(EnginePath(files[1])), platform::FileAccess::Write)) {
-    return FailWithLastError(files[1]);
-  }
+  if (!output.Open(&out)) return 1;
   bool ok;
   if (backward) {
     Drain(stream, audio::kReadForward, nullptr);  // to the end of the data
@@ -60,7 +62,8 @@ int RunDecode(const Args& args) {
     ok = Drain(stream, audio::kReadForward, &out);
   }
   if (!ok) return FailWithLastError(files[1]);
-  return 0;
+  out.Close();
+  return output.Commit() ? 0 : 1;
 }
 
 }  // namespace quillonwav

@@ -15,6 +15,7 @@
 #include "cli.h"
 #include "commands.h"
 #include "diag/tracker.h"
+#include "safe_output.h"
 #include "sample_convert.h"
 
 namespace quillonwav {
@@ -62,6 +63,9 @@ int RunEncode(const Args& args) {
   if (formatId == 0) return UsageError("--format is required", kUsage);
   if (files.size() != 2) return UsageError("encode takes an input and an output file", kUsage);
 
+  SafeOutput out(files[1]);
+  if (!out.Prepare({files[0]}, true)) return 1;
+  out.RemoveOnSignal();
   audio::WaveFileStream input;
   if (!OpenForReading(input, files[0])) return 1;
   const audio::WaveFormatEx in = *input.GetFormat();
@@ -73,7 +77,7 @@ int RunEncode(const Args& args) {
   const bool same = in.Channels == 1 && in.SamplesPerSec == target.SamplesPerSec &&
                     in.BitsPerSample == target.BitsPerSample && in.BlockAlign == target.BlockAlign;
 
-  if (!output.Open(EnginePath(files[1]), audio::kStreamWrite)) return FailWithLastError(files[1]);
+  if (!output.Open(EnginePath(out.WritePath()), audio::kStreamWrite)) return FailWithLastError(files[1]);
   BlockWriter writer(output, target.BlockAlign);
   SampleConverter converter(in, target);
   std::vector<uint8_t> converted;
@@ -95,7 +99,7 @@ int RunEncode(const Args& args) {
   }
   if (!writer.Finish()) return FailWithLastError(files[1]);
   output.Close();
-  return 0;
+  return out.Commit() ? 0 : 1;
 }
 
 }  // namespace quillonwav

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 
 #include "audio/app_flags.h"
 #include "audio/format_presets.h"
@@ -22,6 +21,7 @@
 #include "platform/last_error.h"
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "safe_output.h"
 #include "settings/settings_record.h"
 
 namespace quillonwav {
@@ -129,8 +129,16 @@ int RunRecord(const Args& args) {
     io.Close();
     return Fail(name, "Format not support");
   }
+  // The recording goes under a temporary name and takes the output's place
+  // at the end; a recording cut short by a failure is put there too, as it
+  // holds what was recorded.
+  SafeOutput output(name);
+  if (!output.Prepare({}, true)) {
+    io.Close();
+    return 1;
+  }
   platform::SetLastError(0);
-  if (!stream.Open(EnginePath(name), audio::kStreamWrite)) {
+  if (!stream.Open(EnginePath(output.WritePath()), audio::kStreamWrite)) {
     io.Close();
     return FailWithLastError(name);
   }
@@ -143,9 +151,7 @@ int RunRecord(const Args& args) {
     io.Close();
     audio::RecordingActive = 0;
     audio::VasEnabled = 0;
-    stream.Close();
-    std::error_code ignored;
-    std::filesystem::remove(name, ignored);  // it holds nothing
+    stream.Close();  // it holds nothing: the temporary file goes
     return Fail(name, text);
   }
 
@@ -177,6 +183,7 @@ int RunRecord(const Args& args) {
   audio::RecordingActive = 0;
   audio::VasEnabled = 0;
   stream.Close();
+  if (!output.Commit()) return 1;
 
   if (io.WriteFailed) {
     std::string text = platform::ToUtf8(platform::SystemErrorText(io.WriteError));

@@ -368,6 +368,21 @@ TEST_F(SequenceTest, ThePanelSaysWhatIsTrueAfterDeletingSeekingAndRecording) {
   T().Stop(1);
 }
 
+// Found by the sequence test: play, show a folder with one file, delete it.
+TEST_F(SequenceTest, AFileFromAnotherFolderKeepsItsLengthWhenTheListEmpties) {
+  Files("A", 100);
+  Files("C", 4, roots_.Card(u"Storage Card") + "/Quillon");
+  Start();
+  Activate(List().IndexOf(DocPath("A.wav")));
+  ChooseFolder(QStringLiteral("Storage Card"));
+  ASSERT_EQ(List().Count(), 1);
+  List().SetDeleteConfirmation([](const QString&) { return true; });
+  ASSERT_TRUE(List().DeleteItem(0));
+  Pump();
+  EXPECT_TRUE(T().AudioIO.IsPlaying());
+  EXPECT_EQ(Shown(Area::Length), u"(00:00:04)");
+}
+
 TEST_F(SequenceTest, AVoiceActivatedRecordingKeepsItsLengthAfterStop) {
   WriteSettings([](settings::SettingsRecord& r) {
     r.VasMode = 2;

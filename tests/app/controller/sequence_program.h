@@ -17,6 +17,7 @@
 #include "app_fixture.h"
 #include "platform/device_paths.h"
 #include "platform/text.h"
+#include "view/time_text.h"
 
 namespace apptest {
 
@@ -55,6 +56,7 @@ class SequenceProgram : public AppTest {
     AddFile(roots_.Card(u"Storage Card") + "/Quillon", "Card0.wav", 8);
     Start();
     Settle();
+    NoteIdleBytes();
   }
 
   void AddFile(const std::string& folder, const std::string& name, int buffers) {
@@ -123,12 +125,18 @@ class SequenceProgram : public AppTest {
     RC_ASSERT(Enabled(view::kPlayButton) == (recording || playing || listed));
     if (!recording) RC_ASSERT(Enabled(view::kNextButton) == listed);
     if (recording || playing) RC_ASSERT(Shown(Area::FileName) == app::CTransport::DisplayName(T().FilePath));
+    if (playing) {
+      auto* stream = static_cast<audio::WaveFileStream*>(io.Stream.load());
+      RC_ASSERT(Shown(Area::Length) == view::FormatTimeParen(stream->GetLengthSeconds()));
+    }
     // Listening under voice activation, idle without it.
     if (!recording && !playing) {
       RC_ASSERT((io.Direction.load() == audio::WaveDirection::Input) == (audio::VasEnabled.load() != 0));
     }
     // A stream exactly while a device is open; a file open only while it runs.
     RC_ASSERT((io.Stream.load() != nullptr) == (io.Direction.load() != audio::WaveDirection::None));
+    // With no device open every stream and buffer has been given back.
+    if (io.Direction.load() == audio::WaveDirection::None) RC_ASSERT(diag::CurrentBytes() == idleBytes_);
     std::set<std::string> open;
     for (const std::string& file : testsupport::OpenFilesUnder(roots_.Base()))
       if (file.size() > 4 && file.compare(file.size() - 4, 4, ".wav") == 0) open.insert(file);
@@ -207,6 +215,7 @@ class SequenceProgram : public AppTest {
     RC_ASSERT(r.LedBlink == chosen.ledBlink);
     Start();
     Settle();
+    NoteIdleBytes();
   }
 
   Chosen chosen;
@@ -224,6 +233,18 @@ class SequenceProgram : public AppTest {
     recordings_[host] = {audio::VasEnabled.load() != 0, C().Settings.Record.FormatId == 49};
   }
 
+  // What the program holds with nothing running: its own objects, no
+  // stream, no buffer. Under voice activation it listens, so the figure is
+  // taken with the device closed for a moment.
+  void NoteIdleBytes() {
+    const bool vas = audio::VasEnabled.load() != 0;
+    if (vas) T().CloseDevice();
+    idleBytes_ = diag::CurrentBytes();
+    if (vas) T().UpdateVas(1);
+    Settle();
+  }
+
+  uint32_t idleBytes_ = 0;
   bool wasRecording_ = false;
   std::u16string recordingPath_;
   size_t errorsBefore_ = 0;
