@@ -116,7 +116,7 @@ void WaveIO::RouteDevice(WaveDirection direction) {
     platform::SetWaveRouteDevice(input, choice.id, choice.description);
     if (input) PreRollMs = ReadPreRollMs(*Preferences);
   }
-  platform::SetWaveStreamName(input, StreamNameFor(Stream));
+  platform::SetWaveStreamName(input, StreamName.empty() ? StreamNameFor(Stream) : StreamName);
 }
 
 bool WaveIO::Open(WaveDirection direction) {

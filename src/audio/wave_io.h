@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "audio/audio_stream.h"
 #include "audio/meter_state.h"
@@ -75,6 +76,9 @@ class WaveIO {
   // Voice activation writes this much of the input before a buffer that
   // reaches the threshold ahead of it (0: none); read by StartRecording.
   std::atomic<uint32_t> PreRollMs{kDefaultPreRollMs};
+  // What the desktop's volume control calls the stream; empty: the stream
+  // file's name (see StreamNameFor). Read by Open.
+  std::string StreamName;
   std::unique_ptr<platform::WaveOutDevice> OutputHandle;
   std::unique_ptr<platform::WaveInDevice> InputHandle;
   // Index of the header queued last; 2 at rest so that the first buffer uses

@@ -1,6 +1,7 @@
 /* LD_PRELOAD shim: one write of a recording takes its time, as a disk that
  * stalls does. The QUILLON_STALL_AT-th write (write or pwrite, default 40)
- * to a file whose name ends in ".wav" sleeps QUILLON_STALL_MS (default 2000)
+ * to a file whose name holds ".wav" (a recording, or the temporary file one
+ * is written under) sleeps QUILLON_STALL_MS (default 2000)
  * before it goes through; every other write goes through at once. */
 #define _GNU_SOURCE
 #include <dlfcn.h>
@@ -19,7 +20,8 @@ static int IsRecording(int fd) {
   const ssize_t n = readlink(link, path, sizeof path - 1);
   if (n < 4) return 0;
   path[n] = '\0';
-  return strcmp(path + n - 4, ".wav") == 0;
+  const char* name = strrchr(path, '/');
+  return strstr(name != NULL ? name : path, ".wav") != NULL;
 }
 
 static void MaybeStall(int fd) {

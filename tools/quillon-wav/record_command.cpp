@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 
 #include "audio/app_flags.h"
 #include "audio/format_presets.h"
@@ -120,6 +121,8 @@ int RunRecord(const Args& args) {
   settings::WriteAmplifyInput(session.settings, options.Amplify ? 1 : 0);
   audio::WaveIO& io = session.io;
   io.PreRollMs = options.PreRollMs;
+  // The desktop shows the output's name, not the temporary one's.
+  io.StreamName = std::filesystem::path(name).stem().string();
   uint32_t& deviceId = session.deviceId;
   ChooseDevice(true, options.Device);
 
