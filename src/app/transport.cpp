@@ -35,7 +35,11 @@ std::u16string CTransport::DisplayName(const std::u16string& path) {
 }
 
 bool CTransport::SetFilePath(const std::u16string& path) {
-  if (path.size() >= static_cast<size_t>(kPathChars)) return false;
+  if (path.size() >= static_cast<size_t>(kPathChars)) {
+    UnplayablePath = path;
+    return false;
+  }
+  UnplayablePath.clear();
   CopyText(FilePath, path);
   return true;
 }

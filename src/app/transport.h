@@ -93,8 +93,10 @@ class CTransport : public view::ViewTransport {
   // box when ExitBySignal is set).
   void SaveSettings();
   // FilePath = path; false, FilePath unchanged, for a path too long for the
-  // buffer (a cut path would name another file, or none).
+  // buffer (a cut path would name another file, or none): that path is kept
+  // in UnplayablePath, so that Play can say why it plays nothing.
   bool SetFilePath(const std::u16string& path);
+  std::u16string UnplayablePath;
   // Says that the recording at path cannot be played: its path is too long.
   void ShowPathTooLong(const std::u16string& path);
   // "GSM (WAV)" or "PCM (WAV)" in the format area.

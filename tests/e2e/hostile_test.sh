@@ -111,6 +111,8 @@ act() {
     none) ;;
     play) e2e_tap $E2E_PLAY ;;
     record) e2e_tap $E2E_RECORD; sleep 1; e2e_tap $E2E_STOP ;;
+    # Records, and the card is pulled out (a lazy unmount) a second in.
+    record_unplug) e2e_tap $E2E_RECORD; sleep 1; umount -l /media/QCARD ;;
     sheet | misc)
       # Tools > Settings..., the Misc tab (at the sheet's foot), then OK (Return).
       e2e_tap 20 281
@@ -187,6 +189,8 @@ hostile_case() {
   # Whatever the case mounted or moved goes with it.
   umount "$DOCS" 2>/dev/null
   umount "$CONFIG" 2>/dev/null
+  umount -l /media/QCARD 2>/dev/null
+  umount -l /media 2>/dev/null
   XDG_CONFIG_HOME="$HOME/.config"
   CONFIG="$XDG_CONFIG_HOME/quillon"
   rm -f "$SHOTS/box.png" "$SHOTS/expected.png"
@@ -247,6 +251,23 @@ hostile_case read_only_configuration \
   'mount -t tmpfs quillon-config "$CONFIG" && "$CHECK" settings "$CONFIG/settings.dat" 8192 && mount -o remount,ro "$CONFIG"' \
   none '' menu 'The settings could not be saved to $CONFIG/settings.dat; the file there is kept as it was.\nRead-only file system' \
   '[ "$("$CHECK" formatid "$CONFIG/settings.dat")" = 8192 ]'
+
+# A storage card: a folder of the build tree (on a disk, as cards are, not a
+# tmpfs, which is no card) bound on /media/QCARD, over a /media of this
+# namespace's own.
+CARDS="$(dirname "$QUILLON")/e2e-cards.$$"
+trap 'rm -rf "$CARDS"; e2e_cleanup' EXIT
+card() {
+  mkdir -p "$CARDS/QCARD/Quillon" && mount -t tmpfs quillon-media /media && mkdir /media/QCARD &&
+    mount --bind "$CARDS/QCARD" /media/QCARD
+}
+hostile_case card_pulled_out_while_recording \
+  'rm -rf "$CARDS" && card && "$CHECK" settings "$CONFIG/settings.dat" 49 Storage=QCARD' \
+  record_unplug 'The storage card \"QCARD\" is gone: the recording was stopped.' term '' \
+  '"$WAV" info "$CARDS/QCARD/Quillon/Recording00.wav" | grep -q "GSM (WAV)"'
+LONG=$(printf 'L%.0s' $(seq 1 240))
+hostile_case name_too_long_to_play 'sox -n -r 8000 -c 1 -b 16 "$DOCS/$LONG.wav" synth 0.2 sine 440 2>/dev/null' \
+  play 'The name of \"$LONG\" is too long to play it: rename it to a shorter one.' term '' '[ -f "$DOCS/$LONG.wav" ]'
 
 # ---- quillon-wav -----------------------------------------------------------------
 TONE='sox -n -r 8000 -c 1 -b 16 x.wav synth 1 sine 440 2>/dev/null && cp x.wav x.orig'

@@ -289,6 +289,20 @@ TEST(SingleInstanceTest, TheLockDecidesWhoRunsAndOnlyAPrivateFolderIsUsed) {
   EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(open));
   EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(link));
   EXPECT_EQ(app::SingleInstance(open).Claim(), app::SingleInstance::Role::Alone);
+  // Without a runtime folder: a private one in a fresh home's cache, made
+  // with the folders above it.
+  {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), home = qgetenv("HOME"), cache = qgetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_CACHE_HOME");
+    qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+    const QString made = app::SingleInstance::PrivateFolder();
+    EXPECT_EQ(made, dir.filePath(QStringLiteral("home/.cache/quillon")));
+    EXPECT_TRUE(app::SingleInstance::IsPrivateFolder(made));
+    qputenv("HOME", home);
+    if (!runtime.isNull()) qputenv("XDG_RUNTIME_DIR", runtime);
+    if (!cache.isNull()) qputenv("XDG_CACHE_HOME", cache);
+  }
   if (::geteuid() == 0) {
     // Another user's folder, private as it may be, is not ours.
     const QString foreign = dir.filePath(QStringLiteral("foreign"));
