@@ -21,7 +21,7 @@ load-module module-pipe-sink sink_name=speaker file=$E2E_DIR/out.fifo format=s16
 EOF
   env -i HOME="$E2E_PULSE/home" XDG_RUNTIME_DIR="$E2E_PULSE/runtime" XDG_CONFIG_HOME="$E2E_PULSE/home/.config" \
     PULSE_STATE_PATH="$E2E_PULSE/state" PULSE_RUNTIME_PATH="$E2E_PULSE/runtime" PATH=/usr/bin:/bin LANG=C \
-    pulseaudio -n --daemonize=no --exit-idle-time=-1 --disallow-exit --use-pid-file=no --system=no \
+    pulseaudio -n --daemonize=no --exit-idle-time=20 --disallow-exit --use-pid-file=no --system=no \
     --file="$E2E_PULSE/server.pa" --log-target=file:"$E2E_PULSE/server.log" < /dev/null > /dev/null 2>&1 &
   E2E_PULSE_PID=$!
   export PULSE_SERVER="unix:$E2E_PULSE/native" PULSE_COOKIE="$E2E_PULSE/cookie"

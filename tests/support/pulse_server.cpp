@@ -106,7 +106,9 @@ bool PulseServer::Start() {
                                   "LANG=C"};
   const std::string script = "--file=" + dir_ + "/server.pa";
   const std::string log = "--log-target=file:" + dir_ + "/server.log";
-  std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+  // A daemon whose test died with it goes by itself once nobody has used it
+  // for 20 s.
+  std::vector<std::string> args = {"pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=20",
                                    "--disallow-exit", "--use-pid-file=no", "--system=no", script, log};
   std::vector<char*> argv, envp;
   for (auto& a : args) argv.push_back(a.data());
