@@ -40,6 +40,7 @@ CController::CController(QWidget* window, QWidget* viewWidget)
   }
   if (!Settings.Load()) Settings.SetDefaults();
   Settings.Preferences.Load();
+  Transport.AudioIO.Preferences = &Settings.Preferences;
   Transport.Settings = &Settings.Record;
   Transport.Store = &Settings;
   if (!Transport.RestoreState()) {

@@ -11,7 +11,10 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <functional>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wave_backend.h"
@@ -137,6 +140,21 @@ class VirtualWaveDevice : public WaveBackend {
   // and then nothing more, as if time stood still for it (0: no end). Lets a
   // simulation record exactly that long at any speed.
   void SetInputLimitMicros(int64_t micros);
+  // Live: the input runs on by the clock whether or not it is read, as a
+  // microphone does, so a reader that falls behind loses input. Otherwise
+  // (the default) input waits for its reader however long it takes.
+  void SetInputLive(bool live);
+
+  // The devices listed, by direction; an open or query whose route names a
+  // device not listed fails with kWaveDeviceMissing (an empty route is the
+  // default and always there). Watchers are told of every change, on the
+  // calling thread.
+  void SetEndpoints(bool input, std::vector<WaveEndpoint> endpoints);
+  // Takes a device away: streams open on it fail with kWaveDeviceGone from
+  // their next transfer, and it leaves the list.
+  void RemoveEndpoint(bool input, const std::string& id);
+  // The route each device of a direction was last opened with.
+  WaveRoute LastRoute(bool input) const;
   // Whether the speech signal is sounding at this time from input start.
   static bool SpeechOnAt(const VirtualWaveSignal& signal, double seconds);
 
@@ -150,12 +168,16 @@ class VirtualWaveDevice : public WaveBackend {
   int OutputOpens() const;
   int InputOpens() const;
 
-  WaveResult QueryOutput(uint32_t deviceId, const WaveFormat& format) override;
-  WaveResult QueryInput(uint32_t deviceId, const WaveFormat& format) override;
-  WaveResult OpenOutput(uint32_t deviceId, const WaveFormat& format,
+  const char* Name() const override { return "virtual"; }
+  WaveResult QueryOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) override;
+  WaveResult QueryInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) override;
+  WaveResult OpenOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                         std::unique_ptr<WaveOutStream>& stream) override;
-  WaveResult OpenInput(uint32_t deviceId, const WaveFormat& format,
+  WaveResult OpenInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                        std::unique_ptr<WaveInStream>& stream) override;
+  std::vector<WaveEndpoint> Endpoints(bool input) override;
+  int WatchEndpoints(std::function<void()> changed) override;
+  void UnwatchEndpoints(int token) override;
 
  private:
   class OutStream;
@@ -164,6 +186,9 @@ class VirtualWaveDevice : public WaveBackend {
   friend class InStream;
 
   WaveResult CheckFormat(const WaveFormat& format) const;
+  WaveResult CheckRoute(bool input, const WaveRoute& route) const;
+  bool GoneLocked(bool input, const std::string& id) const;
+  void NotifyWatchers();
   // Fills `bytes` of input starting at byte `position` of the input.
   void Generate(const WaveFormat& format, uint64_t position, uint8_t* data, size_t bytes) const;
 
@@ -173,6 +198,13 @@ class VirtualWaveDevice : public WaveBackend {
   std::vector<uint8_t> inputBytes_;
   VirtualWaveSignal signal_;
   int64_t inputLimitMicros_ = 0;
+  bool inputLive_ = false;
+  std::vector<WaveEndpoint> endpoints_[2];  // [output, input]
+  std::vector<std::string> gone_[2];
+  WaveRoute lastRoute_[2];
+  std::mutex watchMutex_;
+  std::vector<std::pair<int, std::function<void()>>> watchers_;
+  int nextWatch_ = 1;
   CaptureLimits limits_;
   // captures_[i] belongs to output open number firstCapture_ + i.
   std::deque<Capture> captures_;

@@ -38,7 +38,7 @@ class SettingsStore {
 
   SettingsRecord Record{};
   char16_t Path[kPathChars]{};  // device path, NUL-terminated
-  int32_t StartPage = 0;        // 0 General, 1 Buttons, 2 Misc, 3 About; never stored
+  int32_t StartPage = 0;        // 0 General, 1 Buttons, 2 Misc, 3 About, 4 Audio; never stored
   // Why the last Load could not read a settings.dat that is there (errno;
   // platform::kNotRegularFileError for a FIFO or device); 0 otherwise.
   int UnreadableError = 0;

@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -11,6 +12,7 @@
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
 #include "sheet/about_page.h"
+#include "sheet/audio_page.h"
 #include "sheet/buttons_page.h"
 #include "sheet/general_page.h"
 #include "sheet/misc_page.h"
@@ -23,7 +25,17 @@ namespace sheet {
 namespace {
 
 // Tab labels, in page order.
-constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "About"};
+constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "Audio", "About"};
+
+// Five tabs in the 240 pixels the handheld's four had: less room beside each
+// label, the style's look otherwise.
+class CompactTabStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    const int value = QProxyStyle::pixelMetric(metric, option, widget);
+    return metric == PM_TabBarTabHSpace ? value / 3 : value;
+  }
+};
 
 constexpr int kOkWidth = 32;
 constexpr int kOkHeight = 20;
@@ -47,7 +59,7 @@ SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
     setModal(true);
     setFixedSize(kWidth, kHeight);
   }
-  startPage_ = store != nullptr ? store->StartPage : 0;
+  startPage_ = PageForStart(store != nullptr ? store->StartPage : 0);
 
   tabs_ = CreateTabControl();
   if (tabs_ == nullptr) diag::ShowError(this, u"CreateTabControl() faled.", platform::GetLastError());
@@ -72,6 +84,9 @@ SettingsSheet::~SettingsSheet() = default;
 
 QTabBar* SettingsSheet::CreateTabControl() {
   auto* tabs = new QTabBar(this);
+  auto* style = new CompactTabStyle;
+  style->setParent(tabs);
+  tabs->setStyle(style);
   tabs->setShape(QTabBar::RoundedSouth);
   tabs->setExpanding(false);
   tabs->setUsesScrollButtons(false);
@@ -92,7 +107,8 @@ void SettingsSheet::CreatePages(settings::SettingsStore* store) {
   pages_[0] = new GeneralPage(store, this);
   pages_[1] = new ButtonsPage(store, this);
   pages_[2] = new MiscPage(store, this);
-  pages_[3] = new AboutPage(store, this);
+  pages_[3] = new AudioPage(store, this);
+  pages_[4] = new AboutPage(store, this);
   for (SettingsPage* page : pages_) {
     page->setGeometry(0, 0, kWidth, kHeight - kTabHeight);
     page->hide();
@@ -141,6 +157,16 @@ void SettingsSheet::ChainTabStops() {
   if (tabs_ != nullptr) chain.append(tabs_);
   chain.append(ok_);
   for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+int SettingsSheet::PageForStart(int startPage) {
+  // StartPage keeps the handheld's numbers (3: About); the Audio page,
+  // shown before About, is 4.
+  switch (startPage) {
+    case 3: return kAboutPage;
+    case 4: return kAudioPage;
+    default: return startPage >= 0 && startPage < kPageCount ? startPage : 0;
+  }
 }
 
 SettingsPage* SettingsSheet::Page(int index) const {

@@ -112,7 +112,7 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   std::filesystem::create_directories(dir_.File("config/alsa"));
   testsupport::WriteHostFile(dir_.File("config/alsa/asoundrc"),
                              "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
-  const Said none = said("unset QUILLON_WAVE_BACKEND; HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
+  const Said none = said("unset QUILLON_WAVE_BACKEND; PULSE_SERVER=unix:/nonexistent HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
                          "quillon-wav record --format 8192 --seconds 1 none.wav");
   EXPECT_EQ(none.first, 1);
   EXPECT_TRUE(none.second == "quillon-wav: none.wav: No sound device driver is present.\n" ||

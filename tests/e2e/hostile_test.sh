@@ -118,7 +118,7 @@ act() {
       e2e_tap 20 281
       xdotool key Down Down Down Return
       sleep 1
-      [ "$1" = misc ] && e2e_tap 140 257
+      [ "$1" = misc ] && e2e_tap 101 257
       xdotool key Return
       sleep 0.5 ;;
     *) echo "unknown act $1"; return 1 ;;

@@ -1,9 +1,11 @@
 # Shared by the end-to-end scripts: a private home for the real program,
-# ALSA's default device pointed at files, a private D-Bus session, and a
-# display: an X server (Xvfb, with_xvfb.sh) driven with xdotool, or a
-# Wayland compositor (headless sway, with_sway.sh; WAYLAND_DISPLAY is set)
-# driven with wtype, grim, swaymsg and the accessibility actions, since its
-# seat has no pointer. Source it, then call e2e_setup.
+# ALSA's default device pointed at files (or, with E2E_SOUND=pulse, a
+# private PulseAudio daemon whose pipes are files: pulse.sh), a private D-Bus
+# session, and a display: an X server (Xvfb, with_xvfb.sh) driven with
+# xdotool, or a Wayland compositor (headless sway, with_sway.sh;
+# WAYLAND_DISPLAY is set) driven with wtype, grim, swaymsg and the
+# accessibility actions, since its seat has no pointer. Source it, then call
+# e2e_setup.
 #
 # Variables after e2e_setup:
 #   E2E_DIR      the private folder (home, configuration, runtime, audio files)
@@ -13,6 +15,7 @@
 #   WID          its main window (after e2e_start)
 
 set -u
+. "$(dirname "${BASH_SOURCE[0]}")/pulse.sh"
 
 # A sanitizer build of the program runs several times slower than a plain
 # one: E2E_TIME_SCALE (default 1) stretches every wait the scripts make with
@@ -48,7 +51,13 @@ e2e_setup() {
   ( while [ ! -e "$E2E_DIR/drained" ]; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) \
     < /dev/null > /dev/null 2>&1 &
   E2E_DRAIN_PID=$!
-  cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
+  trap e2e_cleanup EXIT
+  # Before the sound server: it, too, finds the session's bus.
+  e2e_session_bus
+  if [ "${E2E_SOUND:-alsa}" = pulse ]; then
+    e2e_pulse_start
+  else
+    cat > "$XDG_CONFIG_HOME/alsa/asoundrc" <<EOF
 pcm.!default {
   type file
   slave.pcm "null"
@@ -57,9 +66,9 @@ pcm.!default {
   infile "$E2E_IN"
 }
 EOF
-  # No sound server may take the default device over.
-  unset PULSE_SERVER
-  export PULSE_SERVER=unix:/nonexistent
+    # No sound server may take the default device over.
+    export PULSE_SERVER=unix:/nonexistent
+  fi
   if [ -n "${WAYLAND_DISPLAY:-}" ]; then
     export QT_QPA_PLATFORM=wayland
     unset DISPLAY
@@ -68,8 +77,6 @@ EOF
   fi
   unset QT_SCALE_FACTOR
   unset QUILLON_WAVE_BACKEND
-  trap e2e_cleanup EXIT
-  e2e_session_bus
   # No pointer on the compositor's seat: what needs one goes through the
   # accessibility actions.
   if e2e_wayland; then e2e_accessibility; fi
@@ -118,6 +125,7 @@ e2e_cleanup() {
   if [ -n "${QUILLON_PID:-}" ] && kill -0 "$QUILLON_PID" 2>/dev/null; then kill -9 "$QUILLON_PID" 2>/dev/null; fi
   # A folder a script mounted something on (E2E_MOUNT) is let go first.
   if [ -n "${E2E_MOUNT:-}" ]; then umount "$E2E_MOUNT" 2>/dev/null; fi
+  e2e_pulse_stop
   if [ -n "${E2E_DRAIN_PID:-}" ]; then
     # The loop stops after its reader's next end of file; a writer that
     # opens and closes the pipe gives the reader, waiting in its open, one.

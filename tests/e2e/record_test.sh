@@ -3,7 +3,8 @@
 # forward), taps Record, waits, taps Stop, sees the recording in the list,
 # and the desktop session ends the program with SIGTERM. The file holds
 # the GSM coding of the microphone's input from its first sample, and
-# settings.dat holds the defaults.
+# settings.dat holds the defaults. With E2E_SOUND=pulse the same through a
+# private sound server: its microphone starts as Record is tapped.
 #   record_test.sh QUILLON CHECKER [SCREENSHOT_OUT]
 set -u
 QUILLON=$1
@@ -25,6 +26,7 @@ e2e_check_activated
 e2e_shot "$E2E_DIR/before.png"
 
 e2e_press Record
+e2e_mic_on
 sleep 2
 e2e_press Stop
 sleep 0.5

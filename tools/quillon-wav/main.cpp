@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "platform/wave_route.h"
 
 namespace {
 
@@ -19,8 +20,10 @@ const Command kCommands[] = {
     {"info", "info FILE.wav", quillonwav::RunInfo},
     {"encode", "encode --format ID IN.wav OUT.wav", quillonwav::RunEncode},
     {"decode", "decode [--backward] IN.wav OUT.raw", quillonwav::RunDecode},
-    {"play", "play FILE [--quiet]", quillonwav::RunPlay},
-    {"record", "record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav", quillonwav::RunRecord},
+    {"play", "play FILE [--quiet] [--device ID]", quillonwav::RunPlay},
+    {"record", "record --format ID --seconds N [--vas THRESHOLD [--pre-roll MS]] [--amplify] [--device ID] OUT.wav",
+     quillonwav::RunRecord},
+    {"devices", "devices", quillonwav::RunDevices},
 };
 
 int Usage() {
@@ -33,6 +36,8 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
+  // What the desktop's volume control shows beside the streams.
+  platform::SetWaveApplication({"quillon-wav", "quillon", "quillon"});
   for (const Command& c : kCommands) {
     if (std::strcmp(argv[1], c.Name) == 0) return c.Run(quillonwav::Args(argv + 2, argv + argc));
   }

@@ -1,6 +1,7 @@
-// quillon-wav play FILE [--quiet]: plays a WAV file to its end on the default
-// output device through the device layer, as the player does, printing
-// "position/length" once a second. Ctrl-C (or SIGTERM) stops it cleanly.
+// quillon-wav play FILE [--quiet] [--device ID]: plays a WAV file to its end
+// on the default output device (or the one --device names, see `devices`)
+// through the device layer, as the player does, printing "position/length"
+// once a second. Ctrl-C (or SIGTERM) stops it cleanly.
 
 #include <cstdio>
 
@@ -17,7 +18,7 @@ namespace quillonwav {
 
 namespace {
 
-const char* kUsage = "play FILE [--quiet]";
+const char* kUsage = "play FILE [--quiet] [--device ID]";
 
 void PrintProgress(const audio::WaveIO& io) {
   std::printf("%s/%s\n", FormatSeconds(io.GetPositionSeconds()).c_str(), FormatSeconds(io.GetLengthSeconds()).c_str());
@@ -28,10 +29,15 @@ void PrintProgress(const audio::WaveIO& io) {
 
 int RunPlay(const Args& args) {
   bool quiet = false;
+  std::string device;
   Args files;
-  for (const std::string& arg : args) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
     if (arg == "--quiet") {
       quiet = true;
+    } else if (arg == "--device") {
+      if (i + 1 == args.size() || args[i + 1].empty()) return UsageError("--device needs an id", kUsage);
+      device = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg, kUsage);
     } else {
@@ -44,6 +50,7 @@ int RunPlay(const Args& args) {
   // The stream outlives the device layer, which is closed first.
   audio::WaveFileStream stream;
   if (!OpenForReading(stream, name)) return 1;
+  ChooseDevice(false, device);
   DeviceSession session(&stream);
   audio::WaveIO& io = session.io;
   uint32_t& deviceId = session.deviceId;
