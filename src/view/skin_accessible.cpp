@@ -69,9 +69,11 @@ class SkinItemAccessible : public QAccessibleInterface,
       return state;
     }
     MainView& view = *widget_->View();
-    state.focusable = SkinItemEnabled(view, index_);
+    // The whole skin is off while the sheet covers it.
+    const bool enabled = widget_->isEnabled() && SkinItemEnabled(view, index_);
+    state.focusable = enabled;
     state.focused = widget_->hasFocus() && widget_->FocusedItem() == index_;
-    state.disabled = !SkinItemEnabled(view, index_);
+    state.disabled = !enabled;
     if (Kind() == SkinItemKind::Button) {
       const SkinButton& button = view.Buttons[Id() - kFirstButton];
       state.pressed = button.Pressed != 0;
@@ -111,7 +113,8 @@ class SkinItemAccessible : public QAccessibleInterface,
     return {pressAction(), setFocusAction()};
   }
   void doAction(const QString& name) override {
-    if (!isValid()) return;
+    // Under the sheet nothing of the skin can be reached, by a tap or so.
+    if (!isValid() || !widget_->isEnabled()) return;
     if (name == setFocusAction()) {
       widget_->FocusItem(index_);
     } else if (Kind() == SkinItemKind::Button && (name == pressAction() || name == toggleAction())) {
@@ -130,7 +133,8 @@ class SkinItemAccessible : public QAccessibleInterface,
   // Value: sliders and the meter, in percent.
   QVariant currentValue() const override { return Value(); }
   void setCurrentValue(const QVariant& value) override {
-    if (isValid() && Kind() == SkinItemKind::Slider) widget_->SetSliderPercent(Id(), value.toInt());
+    if (isValid() && widget_->isEnabled() && Kind() == SkinItemKind::Slider)
+      widget_->SetSliderPercent(Id(), value.toInt());
   }
   QVariant maximumValue() const override { return 100; }
   QVariant minimumValue() const override { return 0; }

@@ -175,6 +175,11 @@ TEST_F(DesktopTest, TheSheetsControlsAreNamedByTheirLabels) {
     auto* sheet = qobject_cast<sheet::SettingsSheet*>(view::ActiveModalWidget());
     if (sheet == nullptr) return;
     names << sheet->accessibleName();
+    // Under the sheet the skin is out of a screen reader's reach too.
+    EXPECT_TRUE(Item("Record")->state().disabled);
+    Item("Record")->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    Pump();
+    EXPECT_EQ(audio::RecordingActive, 0) << "a press under the sheet recorded";
     for (int page = 0; page < sheet::SettingsSheet::kPageCount; ++page) {
       for (QWidget* stop : sheet->Page(page)->TabStops()) {
         QAccessibleInterface* control = QAccessible::queryAccessibleInterface(stop);
@@ -193,6 +198,8 @@ TEST_F(DesktopTest, TheSheetsControlsAreNamedByTheirLabels) {
   EXPECT_TRUE(names.contains("Select recording format")) << names.join(", ").toStdString();
   EXPECT_TRUE(names.contains("Set Button Assignment:")) << names.join(", ").toStdString();
   EXPECT_TRUE(names.contains("Version")) << names.join(", ").toStdString();
+  EXPECT_TRUE(names.contains("Record from:")) << names.join(", ").toStdString();
+  EXPECT_TRUE(names.contains("Play to:")) << names.join(", ").toStdString();
   EXPECT_TRUE(names.contains("Reset"));
   EXPECT_FALSE(names.contains(QString())) << "a control without a name: " << names.join(", ").toStdString();
 }
