@@ -10,6 +10,7 @@
 #   make fuzz       build the libFuzzer targets with clang (build-fuzz/) and run each
 #                   for FUZZ_SECONDS (default 60); fails on a finding
 #   make install    install into $(DESTDIR)$(PREFIX) (PREFIX defaults to /usr/local)
+#   make deb        build the Debian package build/packages/quillon_VERSION_ARCH.deb
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 CMAKE_FLAGS ?=
@@ -17,7 +18,7 @@ PREFIX ?= /usr/local
 FUZZ_SECONDS ?= 60
 EXPLORE_SECONDS ?= 60
 
-.PHONY: all deps build run install test test-asan test-tsan bench soak explore fuzz clean
+.PHONY: all deps build run install deb test test-asan test-tsan bench soak explore fuzz clean
 
 all: build
 
@@ -34,6 +35,10 @@ run: build
 # cmake --install honours DESTDIR from the environment, as make's DESTDIR=... sets it.
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install build --prefix "$(PREFIX)"
+
+deb: build
+	cd build && cpack -G DEB -B packages
+	@ls build/packages/quillon_*.deb
 
 test: build
 	cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS) --timeout 300
@@ -68,7 +73,7 @@ explore: build
 fuzz:
 	@scripts/install-deps fuzz
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF -DQUILLON_BENCH=OFF
-	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read fuzz_settings_load
+	cmake --build build-fuzz -j $(JOBS) --target fuzz_wave_read fuzz_settings_load fuzz_registry_load
 	fuzz/run.sh build-fuzz $(FUZZ_SECONDS)
 
 clean:

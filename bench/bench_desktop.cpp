@@ -1,13 +1,18 @@
 // The real quillon on an X desktop (a private Xvfb), seen from outside as a
 // person would: how soon its window is there and painted after the start,
 // how much of one core it takes while recording GSM and while playing with
-// the view drawing, at 1x and at 0.75x (chosen from the Tools menu), and its
-// peak resident memory. ALSA's default device is
-// pointed at files, so recording and playing run in real time.
+// the view drawing, at 1x and at 0.75x (chosen from the Tools menu), and
+// its peak resident memory. ALSA's default device is pointed at files, so
+// recording and playing run in real time. Then the same through a private
+// PulseAudio daemon (the program's sound-server backend) on a pipe source fed
+// at real time, beside `arecord -D pulse` on that source in the same stretch,
+// with the time from SIGTERM to the program's end.
 //
 //   QUILLON_BENCH_STARTS   warm starts (default 9); a third as many cold ones
 //   QUILLON_BENCH_RUNS     recording and playing sessions (default 3)
 //   QUILLON_BENCH_SECONDS  the measured stretch of each (default 20)
+//   QUILLON_BENCH_PARTS    which parts run: any of "start", "alsa" and
+//                          "server" (default all three)
 
 #include <sys/utsname.h>
 #include <unistd.h>
@@ -15,8 +20,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <thread>
@@ -27,6 +34,7 @@
 #include "desktop/proc_stats.h"
 #include "desktop/program_home.h"
 #include "desktop/x_display.h"
+#include "support/pulse_server.h"
 
 namespace {
 
@@ -238,7 +246,7 @@ int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
   std::printf("%3s  %14s  %14s  %14s  %14s  %11s  %12s  %13s  %s\n", "run", "idle cpu/X %", "record cpu/X %",
               "play cpu/X %", "0.75x cpu/X %", "written B/s", "played B/s", "RSS rec MiB", "VmHWM MiB rec/end");
   const auto stretch = seconds(stretchSeconds);
-  std::vector<double> idle, record, play, slow, idleX, recordX, playX, slowX, hwmRecord, hwmEnd;
+  std::vector<double> idle, record, play, slow, idleX, recordX, playX, slowX, hwmRecord, hwmEnd, exits;
   for (int r = 0; r < runs; ++r) {
     bench::ProgramHome home(desktop.tempDir, "session" + std::to_string(r), stretchSeconds * 3 + 30);
     if (!home.Ok()) {
@@ -285,7 +293,9 @@ int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
     const Stretch slower = Measure(desktop, s.pid, stretch);
     const long long slow1 = bench::FileSize(home.DeviceOutput());
     const long hwmAtEnd = bench::StatusKiB(s.pid, "VmHWM");
+    const auto term = Clock::now();
     const int status = bench::Terminate(s.pid, seconds(10));
+    exits.push_back(Ms(Clock::now() - term));
     if (status != 0) std::fprintf(stderr, "bench_desktop: exit status %d after SIGTERM\n", status);
     std::string preferences;
     std::getline(std::ifstream(home.Preferences()) >> std::ws, preferences, '\0');
@@ -327,12 +337,99 @@ int SessionBench(Desktop& desktop, int runs, int stretchSeconds) {
       Median(slowX));
   std::printf("median peak resident memory: %.1f MiB after %d s of recording, %.1f MiB after playing\n",
               Median(hwmRecord), stretchSeconds + 2, Median(hwmEnd));
+  std::printf("median exit after SIGTERM (ALSA's file plugin): %.0f ms\n", Median(exits));
+  return 0;
+}
+
+int NonSilentBytes(const std::vector<uint8_t>& bytes) {
+  return static_cast<int>(std::count_if(bytes.begin(), bytes.end(), [](uint8_t b) { return b != 0; }));
+}
+
+// The same sessions on the sound-server backend: a private PulseAudio
+// daemon whose microphone is a pipe fed at real time and whose speaker is a
+// pipe played at real time. arecord records the same source in the same
+// stretch through ALSA's pulse plugin, for comparison.
+int ServerBench(Desktop& desktop, int runs, int stretchSeconds) {
+  testsupport::PulseServer server({{"mic", "Built-in Audio Analog Stereo", true}, {"speaker", "Speakers", false}});
+  if (!server.Ok()) {
+    std::fprintf(stderr, "bench_desktop: no sound server for the server backend's figures: %s\n",
+                 server.Why().c_str());
+    return 1;
+  }
+  const std::string address = std::getenv("PULSE_SERVER");
+  std::printf("\nThe same on the sound-server backend (a private PulseAudio daemon), beside arecord -D pulse: "
+              "%d sessions, %d s measured of each\n", runs, stretchSeconds);
+  std::printf("%3s  %10s  %14s  %14s  %10s  %14s  %11s  %9s  %8s\n", "run", "painted ms", "record cpu/X %",
+              "arecord cpu %", "ratio", "play cpu/X %", "written B/s", "heard B/s", "exit ms");
+  const auto stretch = seconds(stretchSeconds);
+  {
+    // One microphone for every session: the voice-like signal at real time.
+    bench::ProgramHome voice(desktop.tempDir, "voice", runs * (stretchSeconds * 2 + 40));
+    std::ifstream in(voice.Input(), std::ios::binary);
+    server.Feed("mic", std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {}));
+  }
+  std::vector<double> painted, record, arecord, ratio, play, exits;
+  for (int r = 0; r < runs; ++r) {
+    bench::ProgramHome home(desktop.tempDir, "server" + std::to_string(r), 1);
+    home.UseServer(address);
+    const Started s = Start(desktop, home);
+    if (!s.failure.empty()) {
+      bench::Terminate(s.pid, seconds(10));
+      std::fprintf(stderr, "bench_desktop: %s\n", s.failure.c_str());
+      return 1;
+    }
+    Tap(desktop, s.window, kRecord);
+    std::this_thread::sleep_for(seconds(2));
+    const pid_t rival = bench::Spawn({"arecord", "-q", "-D", "pulse", "-f", "S16_LE", "-r", "8000", "-c", "1",
+                                      "-t", "raw", "/dev/null"},
+                                     bench::Environment({"PULSE_SERVER=" + address}, {}), "");
+    std::this_thread::sleep_for(milliseconds(500));
+    const long long written0 = bench::FileSize(home.Recording());
+    const double a0 = bench::CpuSeconds(rival);
+    const Stretch recording = Measure(desktop, s.pid, stretch);
+    const double a1 = bench::CpuSeconds(rival);
+    const long long written1 = bench::FileSize(home.Recording());
+    bench::Terminate(rival, seconds(5));
+    std::this_thread::sleep_for(seconds(2));
+    Tap(desktop, s.window, kStop);
+    std::this_thread::sleep_for(seconds(1));
+    Tap(desktop, s.window, kPlay);
+    std::this_thread::sleep_for(seconds(1));
+    server.Take("speaker");
+    const Stretch playing = Measure(desktop, s.pid, stretch);
+    const int heard = NonSilentBytes(server.Take("speaker"));
+    const auto term = Clock::now();
+    const int status = bench::Terminate(s.pid, seconds(10));
+    const double exitMs = Ms(Clock::now() - term);
+    if (status != 0) std::fprintf(stderr, "bench_desktop: exit status %d after SIGTERM\n", status);
+    const double writtenRate = (written1 - written0) / recording.wall, heardRate = heard / playing.wall;
+    const double rivalShare = a0 >= 0 && a1 >= 0 ? 100 * (a1 - a0) / recording.wall : -1;
+    std::printf("%3d  %10.1f  %6.2f / %5.2f  %14.2f  %9.1fx  %6.2f / %5.2f  %11.0f  %9.0f  %8.0f\n", r + 1,
+                s.paintedMs, recording.program, recording.server, rivalShare,
+                rivalShare > 0 ? recording.program / rivalShare : 0, playing.program, playing.server, writtenRate,
+                heardRate, exitMs);
+    if (writtenRate < 1400 || heardRate < 10000) {
+      std::fprintf(stderr, "bench_desktop: server run %d did not record or play in real time (see %s)\n", r + 1,
+                   home.Log().c_str());
+      return 1;
+    }
+    painted.push_back(s.paintedMs);
+    record.push_back(recording.program);
+    arecord.push_back(rivalShare);
+    ratio.push_back(rivalShare > 0 ? recording.program / rivalShare : 0);
+    play.push_back(playing.program);
+    exits.push_back(exitMs);
+  }
+  std::printf("median on the server backend: start to painted %.0f ms; recording GSM %.2f %% of a core, arecord %.2f %%"
+              " (ratio %.1f); playing %.2f %%; exit after SIGTERM %.0f ms\n",
+              Median(painted), Median(record), Median(arecord), Median(ratio), Median(play), Median(exits));
   return 0;
 }
 
 }  // namespace
 
 int main() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);  // each figure as it comes
   const int warmRuns = EnvInt("QUILLON_BENCH_STARTS", 9), runs = EnvInt("QUILLON_BENCH_RUNS", 3),
             stretchSeconds = EnvInt("QUILLON_BENCH_SECONDS", 20);
   Desktop desktop;
@@ -358,8 +455,11 @@ int main() {
   std::printf("quillon on Xvfb %s, ALSA's file plugin as the sound device; %ld cores, %s, Linux %s; load %s\n",
               desktop.server.Name().c_str(), sysconf(_SC_NPROCESSORS_ONLN),
               FirstLine("/proc/cpuinfo", "model name").c_str(), system.release, LoadAverage().c_str());
-  int result = StartBench(desktop, warmRuns);
-  if (result == 0) result = SessionBench(desktop, runs, stretchSeconds);
+  const char* parts = std::getenv("QUILLON_BENCH_PARTS");
+  const auto runs_part = [parts](const char* name) { return parts == nullptr || std::strstr(parts, name) != nullptr; };
+  int result = runs_part("start") ? StartBench(desktop, warmRuns) : 0;
+  if (result == 0 && runs_part("alsa")) result = SessionBench(desktop, runs, stretchSeconds);
+  if (result == 0 && runs_part("server")) result = ServerBench(desktop, runs, stretchSeconds);
   std::printf("load at the end %s\n", LoadAverage().c_str());
   std::error_code ignored;
   std::filesystem::remove_all(desktop.tempDir, ignored);

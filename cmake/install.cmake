@@ -1,6 +1,7 @@
-# What `cmake --install` (and `make install`) puts where: the two programs,
-# the desktop entry, the icon at every size it is drawn in, the help page
-# where the program looks for it, and the manual page of quillon-wav.
+# What `cmake --install` (and `make install`, and the package of `make deb`)
+# puts where: the two programs, the desktop entry and AppStream metainfo,
+# the icon at every size it is drawn in, the help page where the program
+# looks for it, and the manual page of quillon-wav.
 include(GNUInstallDirs)
 
 foreach(program quillon quillon-wav)
@@ -10,6 +11,8 @@ foreach(program quillon quillon-wav)
 endforeach()
 
 install(FILES ${PROJECT_SOURCE_DIR}/resources/quillon.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${PROJECT_SOURCE_DIR}/resources/quillon.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo
+        RENAME org.example.quillon.metainfo.xml)
 foreach(size 48 256)
   install(FILES ${PROJECT_SOURCE_DIR}/resources/101-icon-${size}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME quillon.png)

@@ -9,7 +9,7 @@ SECONDS_EACH=$2
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 
 # target and its seed folder
-TARGETS="fuzz_wave_read:tests/data/wav fuzz_settings_load:tests/data/settings"
+TARGETS="fuzz_wave_read:tests/data/wav fuzz_settings_load:tests/data/settings fuzz_registry_load:tests/data/registry"
 
 status=0
 summary=""

@@ -58,8 +58,8 @@ std::vector<std::string> ProgramHome::Environment(const std::string& display) co
   return bench::Environment({"HOME=" + home, "XDG_CONFIG_HOME=" + home + "/.config",
                              "XDG_DATA_HOME=" + home + "/.local/share", "XDG_CACHE_HOME=" + home + "/.cache",
                              "XDG_RUNTIME_DIR=" + dir_ + "/runtime", "DISPLAY=" + display, "QT_QPA_PLATFORM=xcb",
-                             // No sound server may take the default device over.
-                             "PULSE_SERVER=unix:/nonexistent"},
+                             // No other sound server may take the default device over.
+                             "PULSE_SERVER=" + server_},
                             {"QT_SCALE_FACTOR", "QUILLON_WAVE_BACKEND", "WAYLAND_DISPLAY", "XAUTHORITY"});
 }
 

@@ -42,6 +42,7 @@ CController::CController(QWidget* window, QWidget* viewWidget)
   }
   if (!Settings.Load()) Settings.SetDefaults();
   Settings.Preferences.Load();
+  Transport.AudioIO.Preferences = &Settings.Preferences;
   Transport.Settings = &Settings.Record;
   Transport.Store = &Settings;
   if (!Transport.RestoreState()) {
@@ -90,7 +91,7 @@ void CController::CreateDocumentList() {
   DocList->Refresh();
   DocList->Select(0);
   CopyText(Transport.FolderPath, Settings.Record.Folder);
-  Transport.SetFilePath(DocList->SelectedPath());
+  if (!Transport.SetFilePath(DocList->SelectedPath())) Transport.FilePath[0] = u'\0';
   lastSelected_ = DocList->SelectedPath();
   Transport.DocList = DocList;
   // Recordings listed at start can be played at once.
@@ -159,7 +160,7 @@ void CController::FollowList() {
   } else if (selected != lastSelected_ || DocList->IndexOf(Transport.FilePath) < 0) {
     // Another row chosen, or the file named is no longer listed (deleted,
     // renamed, another folder shown): Play plays what the list shows.
-    Transport.SetFilePath(selected);
+    if (!Transport.SetFilePath(selected)) Transport.FilePath[0] = u'\0';
     Transport.ListIndex = std::max(DocList->SelectedIndex(), 0);
   }
   lastSelected_ = selected;

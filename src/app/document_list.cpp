@@ -21,6 +21,8 @@ constexpr int kRescanDelayMs = 100;
 
 }  // namespace
 
+QString PlainToolTip(const QString& text) { return QStringLiteral("<p>%1</p>").arg(text.toHtmlEscaped()); }
+
 DocumentList::Impl::Impl(DocumentList* owner) : self(owner) {
   self->setFont(view::CreateSkinFont(QStringLiteral("Arial"), 10, 400));
   auto* layout = new QVBoxLayout(self);
@@ -121,7 +123,8 @@ void DocumentList::Impl::FillRows() {
     row->setTextAlignment(kDateColumn, Qt::AlignRight | Qt::AlignVCenter);
     row->setTextAlignment(kSizeColumn, Qt::AlignRight | Qt::AlignVCenter);
     const QString path = QString::fromStdU16String(entry.path);
-    for (int column = 0; column < kColumnCount; ++column) row->setToolTip(column, path);
+    const QString tip = PlainToolTip(path);
+    for (int column = 0; column < kColumnCount; ++column) row->setToolTip(column, tip);
     rows.append(row);
   }
   list->addTopLevelItems(rows);

@@ -17,6 +17,7 @@
 #include "platform/device_paths.h"
 #include "platform/file.h"
 #include "platform/last_error.h"
+#include "view/error_box.h"
 
 namespace app {
 namespace {
@@ -88,11 +89,19 @@ class NameDelegate : public QStyledItemDelegate {
 
 QStyledItemDelegate* NewNameDelegate(DocumentList::Impl* impl) { return new NameDelegate(impl); }
 
+std::unique_ptr<QMessageBox> DeleteQuestion(QWidget* owner, const QString& name) {
+  // A name is shown as it is, never as a link or an image, and however long
+  // it is the box and its buttons stay on the screen.
+  std::unique_ptr<QMessageBox> box = view::PlainMessageBox(
+      QMessageBox::Question, QApplication::applicationDisplayName(), QString::fromUtf16(kDeleteQuestion).arg(name), owner);
+  box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+  box->setDefaultButton(QMessageBox::No);
+  return box;
+}
+
 bool DocumentList::Impl::Confirm(const QString& name) const {
   if (confirmDelete) return confirmDelete(name);
-  return QMessageBox::question(self, QApplication::applicationDisplayName(),
-                               QString::fromUtf16(kDeleteQuestion).arg(name),
-                               QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+  return DeleteQuestion(self, name)->exec() == QMessageBox::Yes;
 }
 
 bool DocumentList::Impl::DeletePath(const std::u16string& path) {

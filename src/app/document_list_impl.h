@@ -4,6 +4,7 @@
 // pen, the context menu) and document_list_edit.cpp (delete and rename).
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 #include "app/document_list.h"
 
 class QKeyEvent;
+class QMessageBox;
 class QMouseEvent;
 class QStyledItemDelegate;
 
@@ -90,6 +92,12 @@ struct DocumentList::Impl : public QObject {
   bool doubleClick = false;  // the pen's second tap of a double click activates nothing more
 };
 
+
+// The question Delete asks, in plain text, not yet shown.
+std::unique_ptr<QMessageBox> DeleteQuestion(QWidget* owner, const QString& name);
+// A path as a tool tip shows it: the characters as they are, whatever they
+// look like to a rich-text reader.
+QString PlainToolTip(const QString& text);
 
 // The in-place name editor of the name column: a committed name goes to the
 // list's rename once the editor has closed.

@@ -5,6 +5,7 @@
 
 #include "app/exit_signals.h"
 #include "app/main_window.h"
+#include "app/mpris.h"
 #include "app/single_instance.h"
 #include "diag/tracker.h"
 #include "view/error_box.h"
@@ -13,6 +14,9 @@
 
 int main(int argc, char** argv) {
   diag::InstallLeakReportAtExit();
+  // Read before the toolkit starts: its X11 connection takes
+  // DESKTOP_STARTUP_ID out of the environment.
+  const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
   QApplication application(argc, argv);
   QApplication::setApplicationName(QStringLiteral("Quillon"));
   QApplication::setDesktopFileName(QStringLiteral("quillon"));
@@ -24,7 +28,6 @@ int main(int argc, char** argv) {
   // Someone else's copy, or a stranger's socket, never decides whether this
   // one starts: the lock lives in a folder of the user's own.
   app::SingleInstance instance;
-  const QString token = qEnvironmentVariable("XDG_ACTIVATION_TOKEN", qEnvironmentVariable("DESKTOP_STARTUP_ID"));
   if (instance.Claim(token) == app::SingleInstance::Role::Second) return -1;
 
   app::MainWindow window;
@@ -42,6 +45,8 @@ int main(int argc, char** argv) {
   app::ExitSignals exitSignals([&window] { window.RequestExit(); });
   if (!window.Create()) return -1;
   window.show();
+  // Media keys and the desktop's player widgets reach the player here.
+  app::MprisService mpris(&window, window.Controller());
   const int code = QApplication::exec();
   view::ErrorBox::Uninstall();
   if (led != nullptr) view::InstallLed(nullptr);

@@ -2,8 +2,10 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QTimer>
+#include <QTreeWidget>
 
 #include "app/controller.h"
 #include "app/document_list.h"
@@ -11,12 +13,14 @@
 #include "audio/app_flags.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
+#include "view/child_modal.h"
 #include "view/hardware_buttons.h"
 #include "view/key_input.h"
 #include "view/help_request.h"
 #include "view/record_led.h"
 #include "view/screen_blanker.h"
 #include "view/skin_view_widget.h"
+#include "view/window_activation.h"
 
 namespace app {
 
@@ -58,6 +62,7 @@ bool MainWindow::Create() {
     });
   }
   if (MenuBar* bar = controller_->Bar) bar->SetKeyForward([this](QKeyEvent* event) { HandleKey(event); });
+  NameForScreenReaders();
   blanker_ = new view::ScreenBlanker(this);
   blanker_->SetWakeHandler([] { audio::DisplayOn = 1; });
   blanker_->Install();
@@ -70,20 +75,33 @@ void MainWindow::RequestExit() {
   if (creating_) {
     // A start-up box runs its own loop inside the controller's making.
     exitPending_ = true;
-    if (QWidget* modal = QApplication::activeModalWidget()) modal->close();
+    if (QWidget* modal = view::ActiveModalWidget()) modal->close();
     return;
   }
   // An open box or sheet is closed first: the controller must not go while
   // a dialog still works on it.
-  if (QWidget* modal = QApplication::activeModalWidget()) {
+  if (QWidget* modal = view::ActiveModalWidget()) {
     modal->close();
     QTimer::singleShot(0, this, [this] { RequestExit(); });
     return;
   }
   if (controller_ != nullptr) {
+    // No one may be there to answer a box about what could not be saved.
+    controller_->Transport.ExitBySignal = true;
     controller_->OnCommand(kCmdExit);
   } else {
     close();
+  }
+}
+
+// What a screen reader calls the parts that have no text of their own.
+void MainWindow::NameForScreenReaders() {
+  skin_->setAccessibleName(QStringLiteral("Recorder"));
+  if (MenuBar* bar = controller_->Bar) bar->setAccessibleName(QStringLiteral("Menu bar"));
+  if (DocumentList* list = controller_->DocList) {
+    list->setAccessibleName(QStringLiteral("Document list"));
+    if (auto* chooser = list->findChild<QComboBox*>()) chooser->setAccessibleName(QStringLiteral("Folder"));
+    if (auto* tree = list->findChild<QTreeWidget*>()) tree->setAccessibleName(QStringLiteral("Recordings"));
   }
 }
 
@@ -104,17 +122,18 @@ void MainWindow::AttachSkin(CController* controller) {
   });
 }
 
-void MainWindow::BringToFront(const QString& /*token*/) {
-  // A box up (at start-up, say) is what the user must see and answer.
+void MainWindow::BringToFront(const QString& token) {
+  // A box up (at start-up, say) is what the user must see and answer; the
+  // token is spent on it then.
   if (QWidget* modal = QApplication::activeModalWidget()) {
-    modal->raise();
-    modal->activateWindow();
-    if (!isVisible()) return;
+    if (isVisible()) {
+      if (isMinimized()) showNormal();
+      raise();
+    }
+    view::ActivateWithToken(modal, token);
+    return;
   }
-  if (isMinimized()) showNormal();
-  show();
-  raise();
-  activateWindow();
+  view::ActivateWithToken(this, token);
 }
 
 void MainWindow::HandleKey(QKeyEvent* event) {
@@ -176,7 +195,9 @@ bool MainWindow::event(QEvent* event) {
 
 void MainWindow::Activated(bool active) {
   if (active) {
-    view::GrabApplicationKeys(this);
+    // While the sheet covers the window the buttons are its (it ignores them).
+    QWidget* cover = view::ChildModalOf(this);
+    view::GrabApplicationKeys(cover != nullptr ? cover : this);
     if (QWidget* focus = savedFocus_.data(); focus != nullptr && focus->isVisible()) focus->setFocus();
     return;
   }

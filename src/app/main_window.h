@@ -60,6 +60,7 @@ class MainWindow : public QWidget {
   void Activated(bool active);
 
   void AttachSkin(CController* controller);
+  void NameForScreenReaders();
 
   view::SkinViewWidget* skin_ = nullptr;
   view::ScreenBlanker* blanker_ = nullptr;

@@ -49,11 +49,12 @@ bool ChooseRecordingPlace(const char16_t* storage, RecordingPlace* place) {
   if (!platform::CreateDirectory(place->Folder) && platform::GetLastError() != EEXIST) return false;
 
   // Numbers go on past 99 with more digits; a deleted recording's number is
-  // taken again.
+  // taken again. A link under a name, even one that leads nowhere, holds it:
+  // the recording is never made through it.
   for (unsigned n = 0;; ++n) {
     place->Name = kBaseName + NumberText(n) + u".wav";
     place->Path = place->Folder + u"\\" + place->Name;
-    if (platform::GetFileAttributes(place->Path) == platform::kInvalidAttributes) return true;
+    if (!platform::NameTaken(place->Path)) return true;
   }
 }
 

@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
@@ -24,6 +25,8 @@ constexpr int kMaxSocketPath = 100;
 constexpr char kRaise[] = "raise";
 
 bool MakePrivateFolder(const QString& path) {
+  // The folders above it (~/.cache on a fresh home) as the desktop makes them.
+  QDir().mkpath(QFileInfo(path).path());
   const QByteArray native = QFile::encodeName(path);
   if (::mkdir(native.constData(), 0700) != 0 && errno != EEXIST) return false;
   return SingleInstance::IsPrivateFolder(path);

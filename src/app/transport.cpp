@@ -5,7 +5,9 @@
 
 #include "app/document_list.h"
 #include "app/recording_place.h"
+#include "app/save_report.h"
 #include "app/text_buffer.h"
+#include "app/transport_devices.h"
 #include "audio/app_flags.h"
 #include "audio/mul_div_round.h"
 #include "diag/show_error.h"
@@ -33,7 +35,11 @@ std::u16string CTransport::DisplayName(const std::u16string& path) {
 }
 
 bool CTransport::SetFilePath(const std::u16string& path) {
-  if (path.size() >= static_cast<size_t>(kPathChars)) return false;
+  if (path.size() >= static_cast<size_t>(kPathChars)) {
+    UnplayablePath = path;
+    return false;
+  }
+  UnplayablePath.clear();
   CopyText(FilePath, path);
   return true;
 }
@@ -146,8 +152,9 @@ void CTransport::CloseDevice() {
 
 void CTransport::SaveSettings() {
   if (Store == nullptr) return;
-  Store->Save();
-  Store->Preferences.Save();
+  SaveReport report;
+  SaveAll(*Store, &report);
+  report.Tell(Owner, !ExitBySignal);
 }
 
 // ---- pen ----------------------------------------------------------------------
@@ -249,12 +256,14 @@ void CTransport::CloseStreams() {
   // open with its stream: it is released as well, or the stream would leak
   // and the next open fail.
   if (AudioIO.IsRecording() || AudioIO.Direction == WaveDirection::Input) {
+    const bool recorded = audio::RecordingActive != 0;
     if (!AudioIO.Close()) ShowDeviceError();
     if (stream != nullptr) ReleaseStream(stream);
     // Ended by Play or a tapped item as much as by Stop: the LED goes out.
     if (audio::RecordingActive) view::SetRecordLed(false);
     audio::RecordingActive = 0;
     if (DocList != nullptr) DocList->Refresh();
+    if (recorded) ReportLostInput(*this);
   }
   if (AudioIO.IsPlaying() || AudioIO.Direction == WaveDirection::Output) {
     if (!AudioIO.Close()) ShowDeviceError();
@@ -327,6 +336,7 @@ bool CTransport::OnDeviceFailed() {
   // file-size limit) or a playback whose file could not be read on: end it
   // as Stop does and say why. A recording keeps every block written before.
   if (View == nullptr) return false;
+  if (EndOnLostDevice(*this)) return true;
   const bool reading = AudioIO.Direction == WaveDirection::Output && AudioIO.ReadFailed;
   const bool writing = AudioIO.Direction == WaveDirection::Input && AudioIO.WriteFailed;
   // Ended by the user meanwhile: nothing is left to say.

@@ -88,11 +88,15 @@ class CTransport : public view::ViewTransport {
   // Closes the device and releases the stream whatever runs, without
   // touching the view: the last step before the view goes away.
   void CloseDevice();
-  // Saves the settings store: the one save of settings.dat, at exit.
+  // Saves the settings store: the one save of settings.dat, at exit. What
+  // could not be saved is said on standard error and in a box (not in a
+  // box when ExitBySignal is set).
   void SaveSettings();
   // FilePath = path; false, FilePath unchanged, for a path too long for the
-  // buffer (a cut path would name another file, or none).
+  // buffer (a cut path would name another file, or none): that path is kept
+  // in UnplayablePath, so that Play can say why it plays nothing.
   bool SetFilePath(const std::u16string& path);
+  std::u16string UnplayablePath;
   // Says that the recording at path cannot be played: its path is too long.
   void ShowPathTooLong(const std::u16string& path);
   // "GSM (WAV)" or "PCM (WAV)" in the format area.
@@ -118,6 +122,8 @@ class CTransport : public view::ViewTransport {
 
   // The store that holds *Settings, saved once at exit (set by the controller).
   settings::SettingsStore* Store = nullptr;
+  // Set when a signal ends the program: nobody may be there to answer a box.
+  bool ExitBySignal = false;
   // Play's pause before it acts, letting a device just closed settle.
   uint32_t PlayDelayMs = 100;
   // Playbacks in a row that had no data to play (their file was empty).

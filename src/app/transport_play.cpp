@@ -45,6 +45,11 @@ void CTransport::Play(int act) {
   View->ShowStorage(Settings->Storage);
   View->ShowTime(u"00:00:00");
   View->SetButtonFace(view::kPlayButton, view::FaceNormal);
+  if (FilePath[0] == u'\0' && !UnplayablePath.empty()) {
+    // The list's selection could not become FilePath: say so, not nothing.
+    ShowPathTooLong(UnplayablePath);
+    return;
+  }
   if (FilePath[0] == u'\0' || platform::GetFileAttributes(FilePath) == platform::kInvalidAttributes) return;
 
   CloseStreams();

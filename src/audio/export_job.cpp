@@ -69,7 +69,9 @@ std::string DayOf(time_t when) {
   return std::strftime(text, sizeof text, "%Y-%m-%d", &local) != 0 ? std::string(text) : std::string();
 }
 
-// The temporary file beside the target, removed unless it was put in place.
+// The temporary file beside the target, removed unless it was put in place;
+// or the target itself, for a caller that writes through a temporary file
+// of its own.
 class TempFile {
  public:
   ~TempFile() {
@@ -79,7 +81,7 @@ class TempFile {
   // A new hidden file in the target's folder, made by this call alone.
   bool Create(const std::string& target) {
     const size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string(".") : target.substr(0, slash + 1);
+    const std::string folder = slash == std::string::npos ? std::string("./") : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
     std::random_device seed;
     std::mt19937 random(seed());
@@ -96,6 +98,13 @@ class TempFile {
     error_ = errno;
     return false;
   }
+  // The target itself, created or emptied; left to the caller on failure.
+  bool CreateDirect(const std::string& target) {
+    direct_ = true;
+    fd_ = ::open(target.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    error_ = fd_ < 0 ? errno : 0;
+    return fd_ >= 0;
+  }
   // Written through to the disk and renamed onto the target in one step.
   bool Commit(const std::string& target) {
     if (::fsync(fd_) != 0 || ::close(fd_) != 0) {
@@ -104,6 +113,7 @@ class TempFile {
       return false;
     }
     fd_ = -1;
+    if (direct_) return true;
     if (::rename(path_.c_str(), target.c_str()) != 0) {
       error_ = errno;
       return false;
@@ -117,6 +127,7 @@ class TempFile {
  private:
   int fd_ = -1;
   int error_ = 0;
+  bool direct_ = false;
   std::string path_;
 };
 
@@ -165,7 +176,9 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
   const std::string date = !request.Date.empty() ? request.Date : sourceKnown ? DayOf(sourceInfo.st_mtime) : "";
 
   TempFile temp;
-  if (!temp.Create(request.Target)) return Failure(u"The file cannot be created.", temp.Error());
+  if (!(request.Direct ? temp.CreateDirect(request.Target) : temp.Create(request.Target))) {
+    return Failure(u"The file cannot be created.", temp.Error());
+  }
   SndfileWriter writer;
   if (!writer.Open(temp.Fd(), request.Format, rate, channels, title, date)) {
     if (writer.Error() != 0) return Failure(u"The file cannot be written.", writer.Error());

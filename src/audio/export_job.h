@@ -29,6 +29,10 @@ struct ExportRequest {
   // recorded (its file's time, "YYYY-MM-DD").
   std::string Title;
   std::string Date;
+  // Target is written as it stands, without a temporary file of the
+  // export's own: for a caller that already writes through one and puts it
+  // in place (quillon-wav), and removes it on failure.
+  bool Direct = false;
 };
 
 enum class ExportOutcome { Done, Cancelled, Failed };

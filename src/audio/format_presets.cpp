@@ -1,6 +1,9 @@
 #include "audio/format_presets.h"
 
 #include <array>
+#include <iterator>
+
+#include "settings/record_ranges.h"
 
 namespace audio {
 
@@ -50,6 +53,16 @@ constexpr std::array<Preset, kPresetCount> kPresets = {{
     {kFormatPcm22k8, 4, 22000},
     {kFormatPcm22k16, 2, 44000},
 }};
+
+// The settings read a FormatId outside this table as the default.
+constexpr bool SameAsSettings() {
+  if (std::size(settings::kRecordingFormatIds) != kPresets.size()) return false;
+  for (size_t i = 0; i < kPresets.size(); ++i) {
+    if (static_cast<uint32_t>(settings::kRecordingFormatIds[i]) != kPresets[i].Id) return false;
+  }
+  return true;
+}
+static_assert(SameAsSettings(), "the presets are the recording formats the settings accept");
 
 const Preset* FindPreset(uint32_t formatId) {
   for (const Preset& preset : kPresets) {

@@ -39,10 +39,43 @@ WaveFileStream::WaveFileStream() = default;
 
 WaveFileStream::~WaveFileStream() { Close(); }
 
+namespace {
+
+bool IsHostPath(const std::u16string& path) { return !path.empty() && path[0] == u'/'; }
+
+bool OpenPath(platform::File& file, const std::u16string& path, platform::FileAccess access) {
+  if (IsHostPath(path)) return file.OpenHost(platform::ToUtf8(path), access);
+  return file.Open(path, access);
+}
+
+}  // namespace
+
 bool WaveFileStream::OpenFile(const std::u16string& path, bool write) {
-  const platform::FileAccess access = write ? platform::FileAccess::Write : platform::FileAccess::Read;
-  if (!path.empty() && path[0] == u'/') return FileHandle.OpenHost(platform::ToUtf8(path), access);
-  return FileHandle.Open(path, access);
+  createdFile_ = false;
+  if (!write) {
+    if (OpenPath(FileHandle, path, platform::FileAccess::Read)) return true;
+    // A FIFO or a device is no WAV file, whatever its name says.
+    if (platform::GetLastError() == platform::kNotRegularFileError) platform::SetLastError(0);
+    return false;
+  }
+  if (OpenPath(FileHandle, path, platform::FileAccess::CreateNew)) {
+    createdFile_ = true;
+    return true;
+  }
+  if (platform::GetLastError() != EEXIST) return false;
+  return OpenPath(FileHandle, path, platform::FileAccess::Write);
+}
+
+void WaveFileStream::RemoveCreatedFile(const std::u16string& path) {
+  if (!createdFile_) return;
+  createdFile_ = false;
+  const int error = platform::GetLastError();
+  if (IsHostPath(path)) {
+    ::unlink(platform::ToUtf8(path).c_str());
+  } else {
+    platform::DeleteFile(path);
+  }
+  platform::SetLastError(error);
 }
 
 bool WaveFileStream::Open(const std::u16string& path, uint32_t flags) {
@@ -68,6 +101,8 @@ bool WaveFileStream::Open(const std::u16string& path, uint32_t flags) {
   if (!OpenFile(path, write)) return false;
   if (!(write ? WriteHeader() : ReadHeader())) {
     Close();
+    // A full disk must not leave an empty recording behind.
+    if (write) RemoveCreatedFile(path);
     return false;
   }
   OpenFlags = flags;

@@ -77,7 +77,13 @@ class WaveFileStream : public IAudioStream {
   uint32_t DataBytes = 0;
 
  private:
+  // Reading: a regular file only (anything else fails with last error 0,
+  // as a header that is not a WAV one). Writing: a new file where the name
+  // is free, else the regular file there replaced in place; never through a
+  // link. createdFile_ tells which.
   bool OpenFile(const std::u16string& path, bool write);
+  // Removes the file Open made when its header could not be written.
+  void RemoveCreatedFile(const std::u16string& path);
   uint8_t* ReadPcm(uint32_t* size, bool backward);
   uint8_t* ReadGsmForward(uint32_t* size);
   uint8_t* ReadGsmBackward(uint32_t* size);
@@ -101,6 +107,7 @@ class WaveFileStream : public IAudioStream {
   static constexpr uint32_t kMaxHeaderBytes = 60;
   uint8_t header_[kMaxHeaderBytes]{};
   uint32_t factPos_ = 0;  // where the GSM sample count lies; 0 for PCM
+  bool createdFile_ = false;
 };
 
 }  // namespace audio

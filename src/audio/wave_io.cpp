@@ -9,6 +9,7 @@
 #include "audio/level_measure.h"
 #include "audio/wave_io_internal.h"
 #include "platform/last_error.h"
+#include "platform/wave_route.h"
 
 namespace audio {
 
@@ -91,6 +92,10 @@ void WaveIO::ResetState() {
 // the device refuses from no device at all.
 bool WaveIO::QueryInputFormat(const uint32_t* deviceId, IAudioStream* stream) {
   if (deviceId == nullptr || stream == nullptr || stream->GetFormat() == nullptr) return false;
+  if (Preferences != nullptr) {
+    const DeviceChoice choice = ReadDeviceChoice(*Preferences, true);
+    platform::SetWaveRouteDevice(true, choice.id, choice.description);
+  }
   const platform::WaveResult r = platform::WaveInDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat()));
   if (r == platform::kWaveOk) return true;
   errorDirection_ = WaveDirection::Input;
@@ -99,10 +104,24 @@ bool WaveIO::QueryInputFormat(const uint32_t* deviceId, IAudioStream* stream) {
 
 bool WaveIO::QueryOutputFormat(const uint32_t* deviceId, IAudioStream* stream) {
   if (deviceId == nullptr || stream == nullptr || stream->GetFormat() == nullptr) return false;
+  if (Preferences != nullptr) {
+    const DeviceChoice choice = ReadDeviceChoice(*Preferences, false);
+    platform::SetWaveRouteDevice(false, choice.id, choice.description);
+  }
   const platform::WaveResult r = platform::WaveOutDevice::Query(*deviceId, ToDeviceFormat(*stream->GetFormat()));
   if (r == platform::kWaveOk) return true;
   errorDirection_ = WaveDirection::Output;
   return Fail(r);
+}
+
+void WaveIO::RouteDevice(WaveDirection direction) {
+  const bool input = direction == WaveDirection::Input;
+  if (Preferences != nullptr) {
+    const DeviceChoice choice = ReadDeviceChoice(*Preferences, input);
+    platform::SetWaveRouteDevice(input, choice.id, choice.description);
+    if (input) PreRollMs = ReadPreRollMs(*Preferences);
+  }
+  platform::SetWaveStreamName(input, StreamName.empty() ? StreamNameFor(Stream) : StreamName);
 }
 
 bool WaveIO::Open(WaveDirection direction) {
@@ -111,6 +130,8 @@ bool WaveIO::Open(WaveDirection direction) {
   if (direction != WaveDirection::Output && direction != WaveDirection::Input) return false;
   const WaveFormatEx* format = stream->GetFormat();
   if (format == nullptr) return false;
+  RouteDevice(direction);
+  lostInputMs_ = 0;
   WriteFailed = 0;
   WriteError = 0;
   ReadFailed = 0;
@@ -204,6 +225,11 @@ bool WaveIO::Close() {
     // The format pointers still point into the stream its owner deletes
     // next: they are dropped below all the same.
   } else if (Reset()) {
+    if (direction == WaveDirection::Input) {
+      // Everything captured is in the file now: what is missing was lost.
+      const uint32_t rate = InputHandle->Format().samplesPerSec;
+      if (rate != 0) lostInputMs_ = static_cast<uint32_t>((InputHandle->LostFrames() * 1000 + rate / 2) / rate);
+    }
     const platform::WaveResult r =
         direction == WaveDirection::Output ? OutputHandle->Close() : InputHandle->Close();
     closed = r == platform::kWaveOk || Fail(r);
@@ -251,11 +277,15 @@ const char16_t* WaveIO::GetErrorText() {
   WaveDirection direction = Direction;
   if (direction == WaveDirection::None) direction = errorDirection_;
   if (direction == WaveDirection::None) return u"Unknown WaveIO error.";
-  // A failed read is the file's failure, not the device's: the system says why.
-  const std::u16string text = code == platform::kWaveError && ReadFailed ? platform::SystemErrorText(ReadError)
-                                                                         : platform::WaveErrorText(code);
+  // A failed read is the file's failure, not the device's: the system says
+  // why. A device missing or gone is named.
+  std::u16string text = platform::WaveDeviceProblemText(code, direction == WaveDirection::Input);
+  if (text.empty()) {
+    text = code == platform::kWaveError && ReadFailed ? platform::SystemErrorText(ReadError)
+                                                      : platform::WaveErrorText(code);
+  }
   if (text.empty()) return nullptr;
-  const size_t length = std::min<size_t>(text.size(), 128);
+  const size_t length = std::min<size_t>(text.size(), kErrorTextChars);
   std::memcpy(errorText_, text.data(), length * sizeof(char16_t));
   errorText_[length] = u'\0';
   return errorText_;

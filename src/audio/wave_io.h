@@ -17,14 +17,18 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <string>
 
 #include "audio/audio_stream.h"
 #include "audio/meter_state.h"
 #include "audio/playback_speed.h"
 #include "audio/time_stretch.h"
 #include "audio/wave_format_ex.h"
+#include "audio/device_choice.h"
 #include "platform/sync.h"
+#include "platform/wave_capture_ring.h"
 #include "platform/wave_device.h"
+#include "settings/preferences.h"
 #include "settings/settings_record.h"
 
 namespace audio {
@@ -68,6 +72,15 @@ class WaveIO {
   MeterState* LevelMeter = nullptr;
   // Only the amplify flags are read here.
   settings::SettingsRecord* Settings = nullptr;
+  // The desktop's additions: when set, each Open takes the chosen device and
+  // the pre-roll from here. Not owned.
+  settings::PreferencesStore* Preferences = nullptr;
+  // Voice activation writes this much of the input before a buffer that
+  // reaches the threshold ahead of it (0: none); read by StartRecording.
+  std::atomic<uint32_t> PreRollMs{kDefaultPreRollMs};
+  // What the desktop's volume control calls the stream; empty: the stream
+  // file's name (see StreamNameFor). Read by Open.
+  std::string StreamName;
   std::unique_ptr<platform::WaveOutDevice> OutputHandle;
   std::unique_ptr<platform::WaveInDevice> InputHandle;
   // Index of the header queued last; 2 at rest so that the first buffer uses
@@ -100,6 +113,13 @@ class WaveIO {
   // through Close.
   std::atomic<int32_t> ReadFailed{0};
   std::atomic<int32_t> ReadError{0};
+  // A device that went away while open (unplugged, its server gone): it
+  // stopped as a failed write does, and GetErrorText names it.
+  bool DeviceGone() const { return LastError.load() == platform::kWaveDeviceGone; }
+  // Input the recording device lost (its capture overran), in ms, as of the
+  // last Close; cleared by Open.
+  uint32_t LostInputMs() const { return lostInputMs_; }
+
   // The millisecond clock of voice activation; platform::TickCount unless a
   // test or simulation runs the device on another clock. Set while closed.
   std::function<uint32_t()> TickSource;
@@ -156,6 +176,14 @@ class WaveIO {
   bool OutputExhausted(IAudioStream* stream) const;
   bool QueueInputBuffer(platform::WaveInDevice* device);
   bool WriteRecordedBuffer(platform::WaveHeader* header);
+  // Voice activation's decision for a recorded buffer: write it (after the
+  // pre-roll kept for it), or keep it as pre-roll.
+  bool VoiceDecision(platform::WaveHeader* header, bool* write);
+  void KeepForPreRoll(const platform::WaveHeader* header);
+  bool WritePreRoll();
+  // The route of the device about to open: the chosen device (from the
+  // preferences, when set) and the stream's name.
+  void RouteDevice(WaveDirection direction);
   bool IsFinished();
   // Whether reading in the scan mode's direction has reached the edge of
   // the data (no whole block left), so that a null read is the end.
@@ -177,6 +205,13 @@ class WaveIO {
   // A buffer reached the threshold since the recording started: only then
   // does the hang apply, so a recording that starts quiet writes nothing.
   std::atomic<bool> voiceHeard_{false};
+  // The input last dropped by voice activation, at most preRollBytes_, in
+  // memory; written ahead of the next voiced buffer. Allocated by
+  // StartRecording, used only by the input callback.
+  platform::WaveCaptureRing preRoll_;
+  size_t preRollBytes_ = 0;
+  uint8_t preRollBlock_[kWaveBufferBytes]{};
+  std::atomic<uint32_t> lostInputMs_{0};
   std::atomic<uint32_t> progressPercent_{0};
   std::atomic<uint32_t> positionSeconds_{0};
   std::atomic<uint32_t> lengthSeconds_{0};
@@ -193,7 +228,9 @@ class WaveIO {
   // The direction of the device whose failure LastError holds, kept when a
   // failed open or close has cleared Direction, so its text stays available.
   std::atomic<WaveDirection> errorDirection_{WaveDirection::None};
-  char16_t errorText_[129]{};
+  // The classic 128 characters, and room for a device's name.
+  static constexpr size_t kErrorTextChars = 384;
+  char16_t errorText_[kErrorTextChars + 1]{};
 };
 
 }  // namespace audio

@@ -1,5 +1,6 @@
 // Recording: buffers queued to the input device, measured, and written to
-// the stream, under voice activation only while there is voice.
+// the stream, under voice activation only while there is voice, with the
+// input just before it (the pre-roll) kept in memory and written ahead.
 #include "audio/wave_io.h"
 
 #include <algorithm>
@@ -41,6 +42,16 @@ bool WaveIO::QueueInputBuffer(platform::WaveInDevice* device) {
 bool WaveIO::StartRecording(void* /*unused*/) {
   platform::WaveInDevice* device = InputHandle.get();
   if (device == nullptr) return false;
+  // The pre-roll in whole frames of the device's format; GSM codes whole
+  // device blocks, so there it is whole blocks (rounded up).
+  const platform::WaveFormat& format = device->Format();
+  const uint64_t ms = std::min<uint32_t>(PreRollMs, kMaxPreRollMs);
+  size_t bytes = static_cast<size_t>(ms * platform::WaveBytesPerSecond(format) / 1000);
+  bytes = bytes / format.blockAlign * format.blockAlign;
+  if (AsGsmStream(Stream) != nullptr) bytes = (bytes + kWaveBufferBytes - 1) / kWaveBufferBytes * kWaveBufferBytes;
+  if (preRoll_.Capacity() < bytes) preRoll_ = platform::WaveCaptureRing(bytes);
+  preRoll_.Clear();
+  preRollBytes_ = bytes;
   Stopping = 0;
   LastVoiceTick = Now();
   voiceHeard_ = false;
@@ -67,6 +78,49 @@ bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
   const uint32_t blockAlign = stream->GetBlockAlign();
   const uint32_t frames = blockAlign == 0 ? 0 : header->bytesRecorded / blockAlign;
   return stream->Write(header->data, frames);
+}
+
+bool WaveIO::VoiceDecision(WaveHeader* header, bool* write) {
+  const uint32_t now = Now();
+  if (LevelMeter != nullptr && LevelMeter->AboveThreshold) {
+    // Voice: what was dropped just before it goes first, so the stretch
+    // starts before its first syllable; a stretch that follows within the
+    // pre-roll joins the one before without a gap.
+    *write = true;
+    LastVoiceTick = now;
+    voiceHeard_ = true;
+    return WritePreRoll();
+  }
+  // Quiet: kept only within the hang after the last voiced buffer; beyond
+  // it, remembered as pre-roll.
+  *write = voiceHeard_ && now - LastVoiceTick <= kVasHangMs;
+  if (!*write) KeepForPreRoll(header);
+  return true;
+}
+
+void WaveIO::KeepForPreRoll(const WaveHeader* header) {
+  if (preRollBytes_ == 0) return;
+  const size_t bytes = std::min<size_t>(header->bytesRecorded, preRollBytes_);
+  const size_t over = preRoll_.Size() + bytes > preRollBytes_ ? preRoll_.Size() + bytes - preRollBytes_ : 0;
+  preRoll_.Drop(over);
+  preRoll_.Push(reinterpret_cast<const uint8_t*>(header->data) + header->bytesRecorded - bytes, bytes);
+}
+
+bool WaveIO::WritePreRoll() {
+  IAudioStream* stream = Stream;
+  if (stream == nullptr || preRoll_.Empty()) return true;
+  const uint32_t blockAlign = stream->GetBlockAlign();
+  // GSM codes whole device blocks: a part block (a pause) at the front goes.
+  if (AsGsmStream(stream) != nullptr) preRoll_.Drop(preRoll_.Size() % kWaveBufferBytes);
+  while (!preRoll_.Empty()) {
+    const size_t n = preRoll_.Pop(preRollBlock_, kWaveBufferBytes);
+    const uint32_t frames = blockAlign == 0 ? 0 : static_cast<uint32_t>(n / blockAlign);
+    if (!stream->Write(preRollBlock_, frames)) {
+      preRoll_.Clear();
+      return false;
+    }
+  }
+  return true;
 }
 
 void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintptr_t /*instance*/,
@@ -106,16 +160,11 @@ void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintp
     bool write = false;
     if (!VasEnabled) {
       write = RecordingActive != 0;
-    } else if (RecordingActive) {
-      const uint32_t now = self->Now();
-      if (self->LevelMeter != nullptr && self->LevelMeter->AboveThreshold) {
-        write = true;
-        self->LastVoiceTick = now;
-        self->voiceHeard_ = true;
-      } else {
-        // Quiet: kept only within the hang after the last voiced buffer.
-        write = self->voiceHeard_ && now - self->LastVoiceTick <= kVasHangMs;
-      }
+    } else if (RecordingActive && !self->VoiceDecision(header, &write)) {
+      self->WriteError = platform::GetLastError();
+      self->WriteFailed = 1;
+      self->StopEvent.Set();
+      return;
     }
     if (write) {
       if (!self->WriteRecordedBuffer(header)) {

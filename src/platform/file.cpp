@@ -52,11 +52,13 @@ bool File::Open(const std::u16string& devicePath, FileAccess access) {
 
 bool File::OpenHost(const std::string& hostPath, FileAccess access) {
   Close();
-  int flags = O_CLOEXEC;
+  // Non-blocking only for the open: a FIFO would otherwise wait there for a
+  // writer (or reader) that never comes.
+  int flags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
   switch (access) {
     case FileAccess::Read: flags |= O_RDONLY; break;
-    case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC; break;
-    case FileAccess::ReadWrite: flags |= O_RDWR; break;
+    case FileAccess::Write: flags |= O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW; break;
+    case FileAccess::ReadWrite: flags |= O_RDWR | O_NOFOLLOW; break;
     case FileAccess::CreateNew: flags |= O_RDWR | O_CREAT | O_EXCL; break;
   }
   int fd;
@@ -67,15 +69,31 @@ bool File::OpenHost(const std::string& hostPath, FileAccess access) {
     SetLastErrorFromErrno();
     return false;
   }
-  // A folder opens for reading on Linux; as a file it must not.
+  // Judged by what was opened, not by the name, which may change meanwhile.
   struct stat info;
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+  int error = 0;
+  if (::fstat(fd, &info) != 0) {
+    error = errno;
+  } else if (S_ISDIR(info.st_mode)) {
+    error = EISDIR;  // a folder opens for reading on Linux; as a file it must not
+  } else if (!S_ISREG(info.st_mode)) {
+    error = kNotRegularFileError;
+  } else {
+    const int status = ::fcntl(fd, F_GETFL);
+    if (status < 0 || ::fcntl(fd, F_SETFL, status & ~O_NONBLOCK) != 0) error = errno;
+  }
+  if (error != 0) {
     ::close(fd);
-    SetLastError(EISDIR);
+    SetLastError(error);
     return false;
   }
   fd_ = fd;
   return true;
+}
+
+void File::Adopt(int fd) {
+  Close();
+  fd_ = fd;
 }
 
 void File::Close() {
@@ -200,6 +218,15 @@ uint32_t GetFileAttributes(const std::u16string& devicePath) {
     return kInvalidAttributes;
   }
   return S_ISDIR(info.st_mode) ? kAttrDirectory : kAttrNormal;
+}
+
+bool NameTaken(const std::u16string& devicePath) {
+  const std::optional<std::string> host = HostPath(devicePath);
+  if (!host) return false;
+  // Any other failure to look (no permission) is left to the creation,
+  // which then fails with its own error.
+  struct stat info;
+  return ::lstat(host->c_str(), &info) == 0;
 }
 
 // Creates only the last level, as the handheld does, so a missing card fails;

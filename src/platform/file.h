@@ -1,7 +1,14 @@
 #pragma once
 // Files addressed by device paths ("\My Documents\Quillon\Recording00.wav").
 // Every failing call sets the thread's last error (errno values).
+//
+// Only regular files open: the check is made on the opened descriptor, and
+// the open itself does not wait, so a FIFO, a device or a socket under a
+// file's name can neither hang the program nor be taken for a file. A
+// symbolic link to a regular file still opens for reading; nothing is ever
+// written through a link.
 
+#include <cerrno>
 #include <cstdint>
 #include <string>
 
@@ -9,10 +16,14 @@ namespace platform {
 
 enum class FileAccess {
   Read,          // existing file, read only, others may read
-  Write,         // create always (truncate), write only, no sharing
-  ReadWrite,     // existing file, read and write
-  CreateNew,     // fails with EEXIST when the file exists
+  Write,         // create always (truncate), write only, no sharing; not through a link
+  ReadWrite,     // existing file, read and write; not through a link
+  CreateNew,     // fails with EEXIST when anything has the name, a link included
 };
+
+// The error of opening something that is not a regular file (a FIFO, a
+// device, a socket); a folder gives EISDIR.
+inline constexpr int kNotRegularFileError = ENODEV;
 
 enum class SeekOrigin { Begin, Current, End };
 
@@ -28,6 +39,9 @@ class File {
 
   bool Open(const std::u16string& devicePath, FileAccess access);
   bool OpenHost(const std::string& hostPath, FileAccess access);
+  // Takes over a descriptor opened elsewhere (a pipe, a terminal), closing
+  // any file held before.
+  void Adopt(int fd);
   void Close();
   bool IsValid() const { return fd_ >= 0; }
 
@@ -53,6 +67,9 @@ inline constexpr uint32_t kInvalidAttributes = 0xFFFFFFFFu;
 
 // kInvalidAttributes (last error set) when the path does not exist.
 uint32_t GetFileAttributes(const std::u16string& devicePath);
+// Whether anything has this name, a link that leads nowhere included: a new
+// file is only made where this is false.
+bool NameTaken(const std::u16string& devicePath);
 // Fails with EEXIST when the folder is already there.
 bool CreateDirectory(const std::u16string& devicePath);
 bool DeleteFile(const std::u16string& devicePath);

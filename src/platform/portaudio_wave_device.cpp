@@ -5,6 +5,8 @@
 #include <portaudio.h>
 #include <unistd.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -54,9 +56,27 @@ PaError InitPortAudio() {
   return result;
 }
 
-WaveResult DefaultDevice(bool output, PaDeviceIndex& index) {
+bool HasChannels(const PaDeviceInfo* info, bool output) {
+  return info != nullptr && (output ? info->maxOutputChannels : info->maxInputChannels) > 0;
+}
+
+// The route's device by its name, or the default device when it names none.
+// PortAudio lists its devices once, when it starts: one plugged in later is
+// seen at the program's next start.
+WaveResult RouteDevice(bool output, const WaveRoute& route, PaDeviceIndex& index) {
   if (InitPortAudio() != paNoError) return kWaveNoDriver;
   if (Pa_GetDeviceCount() <= 0) return kWaveNoDriver;
+  if (!route.deviceId.empty()) {
+    std::lock_guard<std::mutex> lock(PaMutex());
+    for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
+      const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+      if (HasChannels(info, output) && route.deviceId == info->name) {
+        index = i;
+        return kWaveOk;
+      }
+    }
+    return kWaveDeviceMissing;
+  }
   index = output ? Pa_GetDefaultOutputDevice() : Pa_GetDefaultInputDevice();
   return index == paNoDevice ? kWaveBadDeviceId : kWaveOk;
 }
@@ -87,18 +107,19 @@ WaveResult FromPaError(PaError e) {
   }
 }
 
-WaveResult Query(bool output, const WaveFormat& format) {
+WaveResult Query(bool output, const WaveRoute& route, const WaveFormat& format) {
   PaDeviceIndex index = paNoDevice;
-  if (WaveResult r = DefaultDevice(output, index)) return r;
+  if (WaveResult r = RouteDevice(output, route, index)) return r;
   PaStreamParameters p = Parameters(index, format, output);
   std::lock_guard<std::mutex> lock(PaMutex());
   PaError e = Pa_IsFormatSupported(output ? nullptr : &p, output ? &p : nullptr, format.samplesPerSec);
   return e == paFormatIsSupported ? kWaveOk : kWaveBadFormat;
 }
 
-WaveResult OpenStream(bool output, const WaveFormat& format, PaStream*& stream, double& latency) {
+WaveResult OpenStream(bool output, const WaveRoute& route, const WaveFormat& format, PaStream*& stream,
+                      double& latency) {
   PaDeviceIndex index = paNoDevice;
-  if (WaveResult r = DefaultDevice(output, index)) return r;
+  if (WaveResult r = RouteDevice(output, route, index)) return r;
   PaStreamParameters p = Parameters(index, format, output);
   latency = p.suggestedLatency;
   std::lock_guard<std::mutex> lock(PaMutex());
@@ -180,41 +201,102 @@ class PaInStream final : public WaveInStream, private PaStreamBase {
 
   size_t ChunkBytes() const override { return ChunkFor(format_); }
 
-  WaveResult Start() override { return StartIfStopped() ? kWaveOk : kWaveError; }
+  WaveResult Start() override {
+    if (!StartIfStopped()) return kWaveError;
+    startTime_ = Pa_GetStreamTime(stream_);
+    framesRead_ = 0;
+    droppedAtStart_ = dropped_.load(std::memory_order_relaxed);
+    return kWaveOk;
+  }
   void Stop() override { StopIfRunning(false); }
 
   WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
-    PaError e = Pa_ReadStream(stream_, data, bytes / format_.blockAlign);
+    const unsigned long frames = bytes / format_.blockAlign;
+    const auto before = WavePacer::Clock::now();
+    PaError e = Pa_ReadStream(stream_, data, frames);
     read = bytes;
-    Pace(bytes);
+    framesRead_ += frames;
+    // A device that makes the reads wait runs on its own clock and needs no
+    // pacing; pacing it would keep a backlog from ever draining, and lag
+    // behind a device whose clock runs a little fast. Devices whose reads
+    // never wait (ALSA's file plugin) are held to real time. Judged anew
+    // over each second of input: waiting devices spend most of it in reads.
+    readTime_ += WavePacer::Clock::now() - before;
+    readAudio_ += std::chrono::microseconds(static_cast<int64_t>(frames) * 1000000 / format_.samplesPerSec);
+    if (readAudio_ >= std::chrono::seconds(1)) {
+      blocks_ = readTime_ * 2 >= readAudio_;
+      readTime_ = {};
+      readAudio_ = {};
+    }
+    if (!blocks_) Pace(bytes);
+    if (e == paInputOverflowed) CountOverrun();
     if (e == paNoError || e == paInputOverflowed) return kWaveOk;
     read = 0;
     return kWaveError;
   }
+
+  uint64_t DroppedFrames() const override { return dropped_.load(std::memory_order_relaxed); }
+
+ private:
+  // PortAudio says that input was lost, not how much: the stream's clock
+  // against the frames read and waiting tells.
+  void CountOverrun() {
+    const double elapsed = Pa_GetStreamTime(stream_) - startTime_;
+    const long waiting = Pa_GetStreamReadAvailable(stream_);
+    const double expected = elapsed * format_.samplesPerSec;
+    const double have = static_cast<double>(framesRead_) + (waiting > 0 ? waiting : 0) +
+                        static_cast<double>(dropped_.load(std::memory_order_relaxed) - droppedAtStart_);
+    if (expected > have) dropped_.fetch_add(static_cast<uint64_t>(expected - have), std::memory_order_relaxed);
+  }
+
+  bool blocks_ = false;
+  WavePacer::Clock::duration readTime_{};
+  std::chrono::microseconds readAudio_{};
+  double startTime_ = 0;
+  uint64_t framesRead_ = 0;
+  uint64_t droppedAtStart_ = 0;
+  std::atomic<uint64_t> dropped_{0};
 };
 
 }  // namespace
 
-WaveResult PortAudioWaveDevice::QueryOutput(uint32_t, const WaveFormat& format) { return Query(true, format); }
+WaveResult PortAudioWaveDevice::QueryOutput(uint32_t, const WaveRoute& route, const WaveFormat& format) {
+  return Query(true, route, format);
+}
 
-WaveResult PortAudioWaveDevice::QueryInput(uint32_t, const WaveFormat& format) { return Query(false, format); }
+WaveResult PortAudioWaveDevice::QueryInput(uint32_t, const WaveRoute& route, const WaveFormat& format) {
+  return Query(false, route, format);
+}
 
-WaveResult PortAudioWaveDevice::OpenOutput(uint32_t, const WaveFormat& format,
+WaveResult PortAudioWaveDevice::OpenOutput(uint32_t, const WaveRoute& route, const WaveFormat& format,
                                            std::unique_ptr<WaveOutStream>& stream) {
   PaStream* pa = nullptr;
   double latency = 0;
-  if (WaveResult r = OpenStream(true, format, pa, latency)) return r;
+  if (WaveResult r = OpenStream(true, route, format, pa, latency)) return r;
   stream = std::make_unique<PaOutStream>(pa, format, latency);
   return kWaveOk;
 }
 
-WaveResult PortAudioWaveDevice::OpenInput(uint32_t, const WaveFormat& format,
+WaveResult PortAudioWaveDevice::OpenInput(uint32_t, const WaveRoute& route, const WaveFormat& format,
                                           std::unique_ptr<WaveInStream>& stream) {
   PaStream* pa = nullptr;
   double latency = 0;
-  if (WaveResult r = OpenStream(false, format, pa, latency)) return r;
+  if (WaveResult r = OpenStream(false, route, format, pa, latency)) return r;
   stream = std::make_unique<PaInStream>(pa, format);
   return kWaveOk;
+}
+
+std::vector<WaveEndpoint> PortAudioWaveDevice::Endpoints(bool input) {
+  std::vector<WaveEndpoint> list;
+  if (InitPortAudio() != paNoError) return list;
+  std::lock_guard<std::mutex> lock(PaMutex());
+  const PaDeviceIndex fallback = input ? Pa_GetDefaultInputDevice() : Pa_GetDefaultOutputDevice();
+  for (PaDeviceIndex i = 0; i < Pa_GetDeviceCount(); ++i) {
+    const PaDeviceInfo* info = Pa_GetDeviceInfo(i);
+    if (!HasChannels(info, !input)) continue;
+    list.push_back({info->name, info->name, i == fallback});
+  }
+  return list;
 }
 
 }  // namespace platform

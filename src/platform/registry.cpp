@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <mutex>
@@ -35,7 +36,10 @@ std::mutex& StoreMutex() {
   return mutex;
 }
 
-std::string StorePath() { return DevicePaths::ConfigRoot() + "/registry.txt"; }
+std::string StorePath() { return Registry::StoreFile(); }
+
+// Written as UTF-8 with a few bytes escaped: at most three bytes a character.
+constexpr size_t kMaxLineBytes = 3 * (Registry::kMaxKeyChars + Registry::kMaxValueChars) + 1;
 
 std::string Escape(std::u16string_view text) {
   static const char kHex[] = "0123456789ABCDEF";
@@ -83,13 +87,21 @@ bool Load(std::vector<Entry>* entries) {
   entries->clear();
   File file;
   if (!file.OpenHost(StorePath(), FileAccess::Read)) return GetLastError() == ENOENT;
+  // No more than a store of these entries can need, whatever the file's size.
   std::string content;
   char buffer[4096];
-  for (;;) {
+  while (content.size() < Registry::kMaxStoreBytes) {
     uint32_t got = 0;
-    if (!file.Read(buffer, sizeof buffer, &got)) return false;
+    const size_t want = std::min(sizeof buffer, Registry::kMaxStoreBytes - content.size());
+    if (!file.Read(buffer, static_cast<uint32_t>(want), &got)) return false;
     if (got == 0) break;
     content.append(buffer, got);
+  }
+  int64_t size = 0;
+  // A line cut by the limit is no entry.
+  if (file.Size(&size) && size > static_cast<int64_t>(content.size())) {
+    const size_t lastEnd = content.rfind('\n');
+    content.resize(lastEnd == std::string::npos ? 0 : lastEnd + 1);
   }
   size_t start = 0;
   while (start < content.size()) {
@@ -98,23 +110,40 @@ bool Load(std::vector<Entry>* entries) {
     std::string_view line(content.data() + start, end - start);
     start = end + 1;
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    if (line.empty()) continue;
+    if (line.empty() || line.size() > kMaxLineBytes) continue;
     const size_t equals = line.find('=');
     Entry entry;
     entry.key = Unescape(line.substr(0, equals));
     if (equals != std::string_view::npos) entry.value = Unescape(line.substr(equals + 1));
+    if (entry.key.empty() || entry.key.size() > Registry::kMaxKeyChars) continue;
+    if (entry.value && entry.value->size() > Registry::kMaxValueChars) continue;
     entries->push_back(std::move(entry));
   }
   return true;
 }
 
-bool Save(const std::vector<Entry>& entries) {
+std::string Line(const Entry& entry) {
+  std::string line = Escape(entry.key);
+  if (entry.value) line += '=' + Escape(*entry.value);
+  return line + '\n';
+}
+
+// The entry just changed is always written; of the others, those from the
+// first on that fit within what the store reads back (a store read as far as
+// its limit keeps its first entries, as the next read would see them).
+bool Save(const std::vector<Entry>& entries, const Entry& changed) {
   if (!DevicePaths::CreateRootFor(kProgramFolder)) return false;
   std::string content;
+  size_t room = Registry::kMaxStoreBytes - Line(changed).size();
+  bool full = false;
   for (const Entry& entry : entries) {
-    content += Escape(entry.key);
-    if (entry.value) content += '=' + Escape(*entry.value);
-    content += '\n';
+    std::string line = Line(entry);
+    if (&entry != &changed) {
+      full = full || line.size() > room;
+      if (full) continue;
+      room -= line.size();
+    }
+    content += line;
   }
   const std::string path = StorePath();
   std::string temp = path + ".XXXXXX";
@@ -151,9 +180,15 @@ Entry* Find(std::vector<Entry>& entries, const std::u16string& key) {
 
 }  // namespace
 
+std::string Registry::StoreFile() { return DevicePaths::ConfigRoot() + "/registry.txt"; }
+
 bool Registry::CreateKey(const std::u16string& key) {
   if (key.empty()) {
     SetLastError(EINVAL);
+    return false;
+  }
+  if (key.size() > kMaxKeyChars) {
+    SetLastError(ENAMETOOLONG);
     return false;
   }
   std::lock_guard<std::mutex> lock(StoreMutex());
@@ -161,7 +196,7 @@ bool Registry::CreateKey(const std::u16string& key) {
   if (!Load(&entries)) return false;
   if (Find(entries, key) != nullptr) return true;
   entries.push_back({key, std::nullopt});
-  return Save(entries);
+  return Save(entries, entries.back());
 }
 
 std::optional<std::u16string> Registry::ReadDefault(const std::u16string& key) {
@@ -182,16 +217,21 @@ bool Registry::WriteDefault(const std::u16string& key, const std::u16string& val
     SetLastError(EINVAL);
     return false;
   }
+  if (key.size() > kMaxKeyChars || value.size() > kMaxValueChars) {
+    SetLastError(ENAMETOOLONG);
+    return false;
+  }
   std::lock_guard<std::mutex> lock(StoreMutex());
   std::vector<Entry> entries;
   if (!Load(&entries)) return false;
   Entry* entry = Find(entries, key);
   if (entry == nullptr) {
     entries.push_back({key, value});
+    entry = &entries.back();
   } else {
     entry->value = value;
   }
-  return Save(entries);
+  return Save(entries, *entry);
 }
 
 }  // namespace platform

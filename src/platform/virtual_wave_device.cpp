@@ -1,6 +1,7 @@
 #include "platform/virtual_wave_device.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <deque>
 #include <limits>
@@ -112,8 +113,9 @@ size_t BytesIn(const WaveFormat& format, int64_t elapsed) {
 // clock in any slices gives the same result.
 class VirtualWaveDevice::OutStream final : public WaveOutStream {
  public:
-  OutStream(VirtualWaveDevice& owner, const WaveFormat& format, size_t capture)
-      : owner_(owner), format_(format), capture_(capture) {}
+  OutStream(VirtualWaveDevice& owner, const WaveFormat& format, size_t capture, const CaptureLimits& limits,
+            std::string device)
+      : owner_(owner), format_(format), capture_(capture), limits_(limits), device_(std::move(device)) {}
 
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
@@ -142,6 +144,10 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
     int64_t available;
     {
       std::lock_guard<std::mutex> lock(owner_.mutex_);
+      if (owner_.GoneLocked(false, device_)) {
+        written = 0;
+        return kWaveDeviceGone;
+      }
       available = std::max(handedAt_.empty() ? clock.NowMicros() : handedAt_.front(), resumedAt_);
     }
     // Data that arrived (or was released by a restart) after the previous data
@@ -161,8 +167,11 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
     bufferBytes_ += n;
     {
       std::lock_guard<std::mutex> lock(owner_.mutex_);
-      auto& out = owner_.captures_[capture_].bytes;
-      out.insert(out.end(), data, data + n);
+      if (Capture* c = owner_.CaptureAt(capture_)) {
+        const size_t keep = std::min(n, limits_.bytes - std::min(limits_.bytes, c->bytes.size()));
+        c->bytes.insert(c->bytes.end(), data, data + keep);
+        c->playedBytes += n;
+      }
     }
     written = n;
     return kWaveOk;
@@ -170,10 +179,14 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
 
   void BufferDone() override {
     std::lock_guard<std::mutex> lock(owner_.mutex_);
-    Capture& c = owner_.captures_[capture_];
     completedAt_ = segmentStart_ + DurationMicros(format_, segmentBytes_);
     deviceThread_ = std::this_thread::get_id();
-    c.buffers.push_back({c.bytes.size(), bufferBytes_, completedAt_});
+    if (Capture* c = owner_.CaptureAt(capture_)) {
+      if (c->buffers.size() < limits_.buffers) {
+        c->buffers.push_back({static_cast<size_t>(c->playedBytes), bufferBytes_, completedAt_});
+      }
+      ++c->playedBuffers;
+    }
     bufferBytes_ = 0;
     if (!handedAt_.empty()) handedAt_.pop_front();
   }
@@ -193,7 +206,9 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
  private:
   VirtualWaveDevice& owner_;
   const WaveFormat format_;
-  const size_t capture_;
+  const size_t capture_;  // the output open's number
+  const CaptureLimits limits_;
+  const std::string device_;
   VirtualWaveClock::Waiter waiter_;
   uint32_t handed_ = 0;              // under owner_.mutex_
   std::deque<int64_t> handedAt_;     // when each queued buffer arrived; under owner_.mutex_
@@ -207,8 +222,17 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
 
 class VirtualWaveDevice::InStream final : public WaveInStream {
  public:
-  InStream(VirtualWaveDevice& owner, const WaveFormat& format, int64_t limitMicros)
-      : owner_(owner), format_(format), limit_(limitMicros > 0 ? BytesIn(format, limitMicros) : 0) {}
+  InStream(VirtualWaveDevice& owner, const WaveFormat& format, int64_t limitMicros, bool live, std::string device)
+      : owner_(owner),
+        format_(format),
+        limit_(limitMicros > 0 ? BytesIn(format, limitMicros) : 0),
+        live_(live),
+        device_(std::move(device)) {}
+
+  bool WaitsForReader() const override { return !live_; }
+  uint64_t DroppedFrames() const override { return dropped_.load(); }
+
+  static constexpr int64_t kLiveBufferMicros = 500000;
 
   void Interrupt() override { owner_.clock_.Interrupt(waiter_); }
   void ClearInterrupt() override { owner_.clock_.ClearInterrupt(waiter_); }
@@ -231,6 +255,25 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
 
   WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
     VirtualWaveClock& clock = owner_.clock_;
+    {
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      if (owner_.GoneLocked(true, device_)) {
+        read = 0;
+        return kWaveDeviceGone;
+      }
+    }
+    if (live_) {
+      // The device holds kLiveBufferMicros of input for its reader; what a
+      // reader later than that did not take is gone.
+      const int64_t due = segmentStart_ + DurationMicros(format_, segmentBytes_);
+      const int64_t late = clock.NowMicros() - due - kLiveBufferMicros;
+      if (late > 0) {
+        const size_t skipped = BytesIn(format_, late);
+        position_ += skipped;
+        segmentBytes_ += skipped;
+        dropped_ += skipped / format_.blockAlign;
+      }
+    }
     if (limit_ != 0) {
       bytes = static_cast<size_t>(std::min<uint64_t>(bytes, limit_ - std::min(limit_, position_)));
     }
@@ -241,6 +284,14 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
     if (!clock.WaitUntil(waiter_, target)) {
       size_t captured = BytesIn(format_, clock.NowMicros() - segmentStart_);
       n = captured > segmentBytes_ ? std::min(bytes, captured - segmentBytes_) : 0;
+    }
+    {
+      // Taken away while the read waited: what came after is not its input.
+      std::lock_guard<std::mutex> lock(owner_.mutex_);
+      if (owner_.GoneLocked(true, device_)) {
+        read = 0;
+        return kWaveDeviceGone;
+      }
     }
     owner_.Generate(format_, position_, data, n);
     position_ += n;
@@ -258,6 +309,9 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
   uint64_t segmentBytes_ = 0;
   uint64_t position_ = 0;      // bytes produced since open
   const uint64_t limit_;       // bytes this opening delivers; 0 for no end
+  const bool live_;
+  const std::string device_;
+  std::atomic<uint64_t> dropped_{0};
 };
 
 // --- VirtualWaveDevice -----------------------------------------------------
@@ -338,9 +392,19 @@ void VirtualWaveDevice::Generate(const WaveFormat& format, uint64_t position, ui
   }
 }
 
+void VirtualWaveDevice::SetCaptureLimits(const CaptureLimits& limits) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  limits_ = limits;
+}
+
+VirtualWaveDevice::Capture* VirtualWaveDevice::CaptureAt(size_t number) {
+  if (number < firstCapture_ || number - firstCapture_ >= captures_.size()) return nullptr;
+  return &captures_[number - firstCapture_];
+}
+
 std::vector<VirtualWaveDevice::Capture> VirtualWaveDevice::Captures() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return captures_;
+  return {captures_.begin(), captures_.end()};
 }
 
 VirtualWaveDevice::Capture VirtualWaveDevice::LastCapture() const {
@@ -365,36 +429,110 @@ WaveResult VirtualWaveDevice::CheckFormat(const WaveFormat& format) const {
   return CheckPcmFormat(format);
 }
 
-WaveResult VirtualWaveDevice::QueryOutput(uint32_t, const WaveFormat& format) {
+WaveResult VirtualWaveDevice::CheckRoute(bool input, const WaveRoute& route) const {
+  if (route.deviceId.empty()) return kWaveOk;
+  for (const WaveEndpoint& e : endpoints_[input]) {
+    if (e.id == route.deviceId) return kWaveOk;
+  }
+  return kWaveDeviceMissing;
+}
+
+bool VirtualWaveDevice::GoneLocked(bool input, const std::string& id) const {
+  const auto& gone = gone_[input];
+  return !id.empty() && std::find(gone.begin(), gone.end(), id) != gone.end();
+}
+
+WaveResult VirtualWaveDevice::QueryOutput(uint32_t, const WaveRoute& route, const WaveFormat& format) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failures_.queryOutput != kWaveOk) return failures_.queryOutput;
+  if (WaveResult r = CheckRoute(false, route)) return r;
   return CheckFormat(format);
 }
 
-WaveResult VirtualWaveDevice::QueryInput(uint32_t, const WaveFormat& format) {
+WaveResult VirtualWaveDevice::QueryInput(uint32_t, const WaveRoute& route, const WaveFormat& format) {
   std::lock_guard<std::mutex> lock(mutex_);
+  if (WaveResult r = CheckRoute(true, route)) return r;
   return CheckFormat(format);
 }
 
-WaveResult VirtualWaveDevice::OpenOutput(uint32_t, const WaveFormat& format,
+WaveResult VirtualWaveDevice::OpenOutput(uint32_t, const WaveRoute& route, const WaveFormat& format,
                                          std::unique_ptr<WaveOutStream>& stream) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failures_.openOutput != kWaveOk) return failures_.openOutput;
+  if (WaveResult r = CheckRoute(false, route)) return r;
   if (WaveResult r = CheckFormat(format)) return r;
   captures_.push_back(Capture{format, {}, {}});
-  stream = std::make_unique<OutStream>(*this, format, captures_.size() - 1);
+  while (captures_.size() > std::max<size_t>(limits_.captures, 1)) {
+    captures_.pop_front();
+    ++firstCapture_;
+  }
+  stream = std::make_unique<OutStream>(*this, format, firstCapture_ + captures_.size() - 1, limits_, route.deviceId);
+  lastRoute_[false] = route;
   ++outputOpens_;
   return kWaveOk;
 }
 
-WaveResult VirtualWaveDevice::OpenInput(uint32_t, const WaveFormat& format,
+WaveResult VirtualWaveDevice::OpenInput(uint32_t, const WaveRoute& route, const WaveFormat& format,
                                         std::unique_ptr<WaveInStream>& stream) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (failures_.openInput != kWaveOk) return failures_.openInput;
+  if (WaveResult r = CheckRoute(true, route)) return r;
   if (WaveResult r = CheckFormat(format)) return r;
-  stream = std::make_unique<InStream>(*this, format, inputLimitMicros_);
+  stream = std::make_unique<InStream>(*this, format, inputLimitMicros_, inputLive_, route.deviceId);
+  lastRoute_[true] = route;
   ++inputOpens_;
   return kWaveOk;
+}
+
+void VirtualWaveDevice::SetInputLive(bool live) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  inputLive_ = live;
+}
+
+std::vector<WaveEndpoint> VirtualWaveDevice::Endpoints(bool input) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return endpoints_[input];
+}
+
+WaveRoute VirtualWaveDevice::LastRoute(bool input) const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return lastRoute_[input];
+}
+
+void VirtualWaveDevice::SetEndpoints(bool input, std::vector<WaveEndpoint> endpoints) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    endpoints_[input] = std::move(endpoints);
+  }
+  NotifyWatchers();
+}
+
+void VirtualWaveDevice::RemoveEndpoint(bool input, const std::string& id) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    auto& list = endpoints_[input];
+    list.erase(std::remove_if(list.begin(), list.end(), [&](const WaveEndpoint& e) { return e.id == id; }),
+               list.end());
+    gone_[input].push_back(id);
+  }
+  NotifyWatchers();
+}
+
+int VirtualWaveDevice::WatchEndpoints(std::function<void()> changed) {
+  std::lock_guard<std::mutex> lock(watchMutex_);
+  watchers_.emplace_back(nextWatch_, std::move(changed));
+  return nextWatch_++;
+}
+
+void VirtualWaveDevice::UnwatchEndpoints(int token) {
+  std::lock_guard<std::mutex> lock(watchMutex_);
+  watchers_.erase(std::remove_if(watchers_.begin(), watchers_.end(), [&](const auto& w) { return w.first == token; }),
+                  watchers_.end());
+}
+
+void VirtualWaveDevice::NotifyWatchers() {
+  std::lock_guard<std::mutex> lock(watchMutex_);
+  for (const auto& w : watchers_) w.second();
 }
 
 }  // namespace platform

@@ -2,14 +2,19 @@
 // An in-process waveform device for tests and simulations. Time is virtual:
 // it runs at real time times a speed factor, or only when the test steps it,
 // so timing can be checked without sleeping. Output is captured as bytes with
-// the virtual time at which each buffer completed; input comes from given
-// samples or a signal generator; failures can be injected.
+// the virtual time at which each buffer completed, up to fixed limits, so
+// that a device left playing for days keeps a bounded amount; input comes
+// from given samples or a signal generator; failures can be injected.
 
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <memory>
+#include <functional>
 #include <mutex>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/wave_backend.h"
@@ -91,15 +96,25 @@ struct VirtualWaveFailures {
 class VirtualWaveDevice : public WaveBackend {
  public:
   struct CompletedBuffer {
-    size_t endOffset;       // byte offset in `bytes` where the buffer ended
+    size_t endOffset;       // byte offset in all that was played where the buffer ended
     size_t size;            // bytes it carried
     int64_t completedMicros;
   };
-  // Everything one open output device played.
+  // What one open output device played: its first bytes and buffers, up to
+  // the limits, and how much it played in all.
   struct Capture {
     WaveFormat format{};
     std::vector<uint8_t> bytes;
     std::vector<CompletedBuffer> buffers;
+    uint64_t playedBytes = 0;    // every byte, kept or not
+    uint64_t playedBuffers = 0;  // every completed buffer, kept or not
+  };
+  // How much is kept: of each capture its first `bytes` and `buffers`, and
+  // of all captures the last `captures` (older ones are let go).
+  struct CaptureLimits {
+    size_t bytes = 16u << 20;
+    size_t buffers = 1u << 16;
+    size_t captures = 256;
   };
 
   VirtualWaveDevice();
@@ -125,23 +140,44 @@ class VirtualWaveDevice : public WaveBackend {
   // and then nothing more, as if time stood still for it (0: no end). Lets a
   // simulation record exactly that long at any speed.
   void SetInputLimitMicros(int64_t micros);
+  // Live: the input runs on by the clock whether or not it is read, as a
+  // microphone does, so a reader that falls behind loses input. Otherwise
+  // (the default) input waits for its reader however long it takes.
+  void SetInputLive(bool live);
+
+  // The devices listed, by direction; an open or query whose route names a
+  // device not listed fails with kWaveDeviceMissing (an empty route is the
+  // default and always there). Watchers are told of every change, on the
+  // calling thread.
+  void SetEndpoints(bool input, std::vector<WaveEndpoint> endpoints);
+  // Takes a device away: streams open on it fail with kWaveDeviceGone from
+  // their next transfer, and it leaves the list.
+  void RemoveEndpoint(bool input, const std::string& id);
+  // The route each device of a direction was last opened with.
+  WaveRoute LastRoute(bool input) const;
   // Whether the speech signal is sounding at this time from input start.
   static bool SpeechOnAt(const VirtualWaveSignal& signal, double seconds);
 
   void SetFailures(const VirtualWaveFailures& failures);
 
-  // Captures, one per output open, oldest first.
+  // Applies to captures from the next output open on.
+  void SetCaptureLimits(const CaptureLimits& limits);
+  // The captures kept, one per output open, oldest first.
   std::vector<Capture> Captures() const;
   Capture LastCapture() const;
   int OutputOpens() const;
   int InputOpens() const;
 
-  WaveResult QueryOutput(uint32_t deviceId, const WaveFormat& format) override;
-  WaveResult QueryInput(uint32_t deviceId, const WaveFormat& format) override;
-  WaveResult OpenOutput(uint32_t deviceId, const WaveFormat& format,
+  const char* Name() const override { return "virtual"; }
+  WaveResult QueryOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) override;
+  WaveResult QueryInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) override;
+  WaveResult OpenOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                         std::unique_ptr<WaveOutStream>& stream) override;
-  WaveResult OpenInput(uint32_t deviceId, const WaveFormat& format,
+  WaveResult OpenInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                        std::unique_ptr<WaveInStream>& stream) override;
+  std::vector<WaveEndpoint> Endpoints(bool input) override;
+  int WatchEndpoints(std::function<void()> changed) override;
+  void UnwatchEndpoints(int token) override;
 
  private:
   class OutStream;
@@ -150,6 +186,9 @@ class VirtualWaveDevice : public WaveBackend {
   friend class InStream;
 
   WaveResult CheckFormat(const WaveFormat& format) const;
+  WaveResult CheckRoute(bool input, const WaveRoute& route) const;
+  bool GoneLocked(bool input, const std::string& id) const;
+  void NotifyWatchers();
   // Fills `bytes` of input starting at byte `position` of the input.
   void Generate(const WaveFormat& format, uint64_t position, uint8_t* data, size_t bytes) const;
 
@@ -159,7 +198,19 @@ class VirtualWaveDevice : public WaveBackend {
   std::vector<uint8_t> inputBytes_;
   VirtualWaveSignal signal_;
   int64_t inputLimitMicros_ = 0;
-  std::vector<Capture> captures_;
+  bool inputLive_ = false;
+  std::vector<WaveEndpoint> endpoints_[2];  // [output, input]
+  std::vector<std::string> gone_[2];
+  WaveRoute lastRoute_[2];
+  std::mutex watchMutex_;
+  std::vector<std::pair<int, std::function<void()>>> watchers_;
+  int nextWatch_ = 1;
+  CaptureLimits limits_;
+  // captures_[i] belongs to output open number firstCapture_ + i.
+  std::deque<Capture> captures_;
+  size_t firstCapture_ = 0;
+  // The capture of open number `number`, null when it was let go.
+  Capture* CaptureAt(size_t number);
   int outputOpens_ = 0;
   int inputOpens_ = 0;
 };

@@ -8,6 +8,7 @@
 #include <mutex>
 
 #include "platform/portaudio_wave_device.h"
+#include "platform/pulse_wave_device.h"
 #include "platform/virtual_wave_device.h"
 
 namespace platform {
@@ -38,11 +39,18 @@ double PositiveNumber(const char* text, const char** end) {
 std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice) {
   constexpr char kVirtual[] = "virtual";
   constexpr size_t kLength = sizeof kVirtual - 1;
+  if (choice != nullptr && std::strcmp(choice, "portaudio") == 0) return std::make_shared<PortAudioWaveDevice>();
   if (choice == nullptr || std::strncmp(choice, kVirtual, kLength) != 0 ||
       (choice[kLength] != '\0' && choice[kLength] != ':')) {
+    // The desktop's sound server where one answers; a server asked for by
+    // name is waited for a little longer.
+    const bool asked = choice != nullptr && std::strcmp(choice, "pulse") == 0;
+    if (auto server = PulseWaveDevice::Connect(asked ? 5000 : 2000)) return server;
     return std::make_shared<PortAudioWaveDevice>();
   }
   auto device = std::make_shared<VirtualWaveDevice>();
+  // No one reads what a program run on it plays: nothing is kept.
+  device->SetCaptureLimits({.bytes = 0, .buffers = 0, .captures = 1});
   const char* rest = choice + kLength;
   double speed = 1.0;
   if (*rest == ':') {
@@ -51,6 +59,7 @@ std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice) {
     if (*rest == ':') {
       const double seconds = PositiveNumber(rest + 1, &rest);
       device->SetInputLimitMicros(static_cast<int64_t>(std::min(seconds, 1e12) * 1e6 + 0.5));
+      if (std::strcmp(rest, ":live") == 0) device->SetInputLive(true);
     }
   }
   device->Clock().RunAtSpeed(speed);

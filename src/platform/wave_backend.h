@@ -6,8 +6,12 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "platform/wave_route.h"
 #include "platform/wave_types.h"
 
 namespace platform {
@@ -58,19 +62,53 @@ class WaveInStream : public WaveBackendStream {
   virtual void Stop() = 0;
   // Records whole frames into `data`, blocking until they have been captured.
   // May return early after Interrupt(); `read` says how many bytes arrived.
+  // kWaveDeviceGone: the device went away, nothing more will come.
   virtual WaveResult Read(uint8_t* data, size_t bytes, size_t& read) = 0;
+  // True when input not read yet waits for the reader however long it
+  // takes (a simulation); false for a real device, which runs on by itself
+  // and loses what is not read in time.
+  virtual bool WaitsForReader() const { return false; }
+  // Input the backend itself had to drop (its own buffer overran), in
+  // frames, since open; where it can tell.
+  virtual uint64_t DroppedFrames() const { return 0; }
+};
+
+// A device as the desktop lists it.
+struct WaveEndpoint {
+  std::string id;           // the backend's name for it, stable across starts
+  std::string description;  // what the desktop shows ("Built-in Audio Analog Stereo")
+  bool isDefault = false;   // the desktop's default of its direction
 };
 
 class WaveBackend {
  public:
   virtual ~WaveBackend() = default;
 
-  virtual WaveResult QueryOutput(uint32_t deviceId, const WaveFormat& format) = 0;
-  virtual WaveResult QueryInput(uint32_t deviceId, const WaveFormat& format) = 0;
-  virtual WaveResult OpenOutput(uint32_t deviceId, const WaveFormat& format,
+  // "pulse", "portaudio" or "virtual".
+  virtual const char* Name() const = 0;
+
+  // The route says which device (empty: the default) and what the stream is
+  // called; a device id the backend does not know fails with
+  // kWaveDeviceMissing.
+  virtual WaveResult QueryOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) = 0;
+  virtual WaveResult QueryInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) = 0;
+  virtual WaveResult OpenOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                                 std::unique_ptr<WaveOutStream>& stream) = 0;
-  virtual WaveResult OpenInput(uint32_t deviceId, const WaveFormat& format,
+  virtual WaveResult OpenInput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format,
                                std::unique_ptr<WaveInStream>& stream) = 0;
+
+  // The devices of a direction as the desktop lists them, its default
+  // marked; empty when there are none or the backend cannot tell.
+  virtual std::vector<WaveEndpoint> Endpoints(bool input) = 0;
+  // `changed` runs (on a thread of the backend's) whenever a device comes or
+  // goes or the default changes. Returns a token for UnwatchEndpoints; 0
+  // when the backend never sees such changes. After UnwatchEndpoints returns
+  // the function is not running and is never called again.
+  virtual int WatchEndpoints(std::function<void()> changed) {
+    (void)changed;
+    return 0;
+  }
+  virtual void UnwatchEndpoints(int token) { (void)token; }
 
   // The output level, shared by every output device of this backend like a
   // mixer's: left level in the low half, right in the high half.
@@ -81,9 +119,9 @@ class WaveBackend {
   std::atomic<uint32_t> outputVolume_{0xFFFFFFFFu};
 };
 
-// The backend new devices open on. The first call picks the default:
-// PortAudio, or what the environment variable QUILLON_WAVE_BACKEND names
-// (see MakeWaveBackend).
+// The backend new devices open on. The first call picks the default: the
+// desktop's sound server where one answers, PortAudio otherwise, or what the
+// environment variable QUILLON_WAVE_BACKEND names (see MakeWaveBackend).
 std::shared_ptr<WaveBackend> CurrentWaveBackend();
 // The backend a QUILLON_WAVE_BACKEND value names; a testing and simulation aid:
 //   "virtual"                  the virtual device at real time (silent input)
@@ -91,8 +129,11 @@ std::shared_ptr<WaveBackend> CurrentWaveBackend();
 //   "virtual:SPEED:SECONDS"    and each input opening delivers SECONDS of
 //                              virtual time, then nothing more, so that a
 //                              recording at any speed holds exactly that much
-// Anything else (or null) is PortAudio; a SPEED that is not a positive number
-// means real time.
+//   "virtual:SPEED:SECONDS:live"  and its input runs on whether or not it is
+//                              read, as a microphone does (overruns lose input)
+//   "pulse", "portaudio"       that backend, whether or not a server answers
+// Anything else (or null) is the sound server when one answers, PortAudio
+// otherwise; a SPEED that is not a positive number means real time.
 std::shared_ptr<WaveBackend> MakeWaveBackend(const char* choice);
 // Replaces the backend for devices opened from now on (tests install the
 // virtual device). Devices already open keep theirs.

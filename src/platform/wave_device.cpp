@@ -6,7 +6,6 @@
 #include <new>
 #include <set>
 
-#include "platform/wave_gain.h"
 
 namespace platform {
 
@@ -20,19 +19,6 @@ std::mutex& RegistryMutex() {
 std::set<WaveDevice*>& Registry() {
   static std::set<WaveDevice*> devices;
   return devices;
-}
-
-bool IsDefaultDevice(uint32_t deviceId) { return deviceId == kWaveMapper || deviceId == 0; }
-
-// Whole frames of a buffer; a trailing partial frame is not played.
-size_t UsableBytes(const WaveHeader* header, const WaveFormat& format) {
-  return header->bufferLength / format.blockAlign * format.blockAlign;
-}
-
-// Transfers when the backend sets no limit and the device only drains input
-// that has no buffer to go to.
-size_t IdleChunkBytes(const WaveFormat& format) {
-  return std::max<size_t>(format.blockAlign, WaveBytesPerSecond(format) / 100 / format.blockAlign * format.blockAlign);
 }
 
 }  // namespace
@@ -169,16 +155,17 @@ bool WaveDevice::HasWorkLocked() const {
   return quit_ || !returned_.empty() || HasTransferWorkLocked();
 }
 
-bool WaveDevice::SettledLocked() const {
+bool WaveDevice::SettledLocked(bool callbacksSettle) const {
   switch (phase_) {
-    case Phase::WaitingForWork: return !HasWorkLocked();
-    case Phase::InTransfer: return stream_->WaitingForTime();
+    case Phase::InCallback: return callbacksSettle && OwnThreadsSettledLocked();
+    case Phase::WaitingForWork: return !HasWorkLocked() && OwnThreadsSettledLocked();
+    case Phase::InTransfer: return stream_->WaitingForTime() && OwnThreadsSettledLocked();
     case Phase::Ended: return true;
     default: return false;
   }
 }
 
-bool WaveDevice::WaitUntilAllSettled(uint32_t timeoutMs) {
+bool WaveDevice::WaitUntilAllSettled(uint32_t timeoutMs, bool callbacksSettle) {
   auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
   for (;;) {
     bool settled = true;
@@ -186,7 +173,7 @@ bool WaveDevice::WaitUntilAllSettled(uint32_t timeoutMs) {
       std::lock_guard<std::mutex> reg(RegistryMutex());
       for (WaveDevice* d : Registry()) {
         std::lock_guard<std::mutex> lock(d->mutex_);
-        if (!d->SettledLocked()) {
+        if (!d->SettledLocked(callbacksSettle)) {
           settled = false;
           break;
         }
@@ -235,325 +222,6 @@ void WaveDevice::Run() {
   lock.lock();
   phase_ = Phase::Ended;
   cv_.notify_all();
-}
-
-namespace {
-
-// The format check both directions share; ask puts the question to the backend.
-template <typename Ask>
-WaveResult QueryFormat(uint32_t deviceId, const WaveFormat& format, Ask ask) {
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  if (format.formatTag == kWaveFormatGsm610) {
-    // The program codes GSM itself and hands the device 16-bit PCM.
-    if (format.channels != 1) return kWaveBadFormat;
-    return ask(*backend, MakePcmFormat(format.samplesPerSec, 16, 1));
-  }
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  return ask(*backend, format);
-}
-
-// The checks and the backend's stream both directions share; make builds the
-// device around the stream and starts its thread.
-template <typename Stream, typename Open, typename Make>
-WaveResult OpenStream(uint32_t deviceId, const WaveFormat& format, Open open, Make make) {
-  if (!IsDefaultDevice(deviceId)) return kWaveBadDeviceId;
-  if (WaveResult r = CheckPcmFormat(format)) return r;
-  auto backend = CurrentWaveBackend();
-  if (!backend) return kWaveNoDriver;
-  std::unique_ptr<Stream> stream;
-  if (WaveResult r = open(*backend, stream)) return r;
-  if (!stream) return kWaveError;
-  return make(std::move(stream), std::move(backend));
-}
-
-}  // namespace
-
-// --- WaveOutDevice ---------------------------------------------------------
-
-WaveOutDevice::WaveOutDevice(const WaveFormat& format, std::unique_ptr<WaveOutStream> stream,
-                             std::shared_ptr<WaveBackend> backend, Callback callback,
-                             uintptr_t instance)
-    : WaveDevice(format, stream.get(), std::move(backend)),
-      out_(std::move(stream)),
-      callback_(std::move(callback)),
-      instance_(instance) {}
-
-WaveOutDevice::~WaveOutDevice() { Shutdown(); }
-
-WaveResult WaveOutDevice::Query(uint32_t deviceId, const WaveFormat& format) {
-  return QueryFormat(deviceId, format,
-                     [deviceId](WaveBackend& b, const WaveFormat& f) { return b.QueryOutput(deviceId, f); });
-}
-
-WaveResult WaveOutDevice::Open(std::unique_ptr<WaveOutDevice>& device, uint32_t deviceId,
-                               const WaveFormat& format, Callback callback, uintptr_t instance) {
-  device.reset();
-  return OpenStream<WaveOutStream>(
-      deviceId, format,
-      [&](WaveBackend& backend, std::unique_ptr<WaveOutStream>& stream) {
-        return backend.OpenOutput(deviceId, format, stream);
-      },
-      [&](std::unique_ptr<WaveOutStream> stream, std::shared_ptr<WaveBackend> backend) {
-        device.reset(new (std::nothrow)
-                         WaveOutDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
-        if (!device) return kWaveNoMemory;
-        device->StartThread();
-        return kWaveOk;
-      });
-}
-
-WaveResult WaveOutDevice::Write(WaveHeader* header) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  return QueueLocked(header, [this] { return out_->AcceptBuffer(); });
-}
-
-WaveResult WaveOutDevice::Pause() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  paused_ = true;
-  Wake();
-  lock.unlock();
-  out_->Interrupt();
-  lock.lock();
-  // Once Pause returns no completion may still be running: the caller may
-  // then move the stream the callback reads from (a seek while paused).
-  WaitIdleLocked(lock);
-  return kWaveOk;
-}
-
-WaveResult WaveOutDevice::Restart() {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  paused_ = false;
-  Wake();
-  return kWaveOk;
-}
-
-WaveResult WaveOutDevice::GetVolume(uint32_t* volume) const {
-  if (!volume) return kWaveInvalidParam;
-  if (!IsOpen()) return kWaveInvalidHandle;
-  *volume = backend_->OutputVolume();
-  return kWaveOk;
-}
-
-WaveResult WaveOutDevice::SetVolume(uint32_t volume) {
-  if (!IsOpen()) return kWaveInvalidHandle;
-  backend_->SetOutputVolume(volume);
-  return kWaveOk;
-}
-
-bool WaveOutDevice::HasTransferWorkLocked() const {
-  return discard_ || paused_ != streamPaused_ || (!paused_ && !queue_.empty());
-}
-
-void WaveOutDevice::OnResetLocked() {
-  offset_ = 0;
-  discard_ = true;
-}
-
-void WaveOutDevice::TransferStepLocked(std::unique_lock<std::mutex>& lock) {
-  if (discard_) {
-    discard_ = false;
-    Unlocked(lock, [&] { out_->Discard(); });
-    return;
-  }
-  if (paused_ != streamPaused_) {
-    bool pause = paused_;
-    Unlocked(lock, [&] { pause ? out_->Pause() : out_->Resume(); });
-    streamPaused_ = pause;
-    return;
-  }
-  WaveHeader* header = queue_.front();
-  size_t usable = UsableBytes(header, format_);
-  if (offset_ >= usable) {
-    offset_ = 0;
-    out_->BufferDone();
-    CompleteFrontLocked();
-    return;
-  }
-  size_t chunk = usable - offset_;
-  if (size_t limit = out_->ChunkBytes()) chunk = std::min(chunk, std::max<size_t>(limit / format_.blockAlign, 1) * format_.blockAlign);
-  scratch_.assign(header->data + offset_, header->data + offset_ + chunk);
-  ApplyWaveGain(scratch_.data(), chunk, format_, backend_->OutputVolume());
-  uint64_t generation = generation_;
-  size_t written = 0;
-  WaveResult r = Unlocked(lock, [&] { return out_->Write(scratch_.data(), chunk, written); });
-  if (generation != generation_) return;  // taken back by a reset meanwhile
-  offset_ += std::min(written, chunk);
-  if (r != kWaveOk) offset_ = usable;  // a failing backend still hands buffers back
-}
-
-void WaveOutDevice::DeliverDone(WaveHeader* header) {
-  if (callback_) callback_(this, kWaveOutDone, instance_, header);
-}
-
-void WaveOutDevice::DeliverOpenClose(bool open) {
-  if (callback_) callback_(this, open ? kWaveOutOpen : kWaveOutClose, instance_, nullptr);
-}
-
-void WaveOutDevice::FinishStream() {
-  out_->ClearInterrupt();
-  out_->Drain();
-}
-
-// --- WaveInDevice ----------------------------------------------------------
-
-WaveInDevice::WaveInDevice(const WaveFormat& format, std::unique_ptr<WaveInStream> stream,
-                           std::shared_ptr<WaveBackend> backend, Callback callback, uintptr_t instance)
-    : WaveDevice(format, stream.get(), std::move(backend)),
-      in_(std::move(stream)),
-      callback_(std::move(callback)),
-      instance_(instance) {}
-
-WaveInDevice::~WaveInDevice() { Shutdown(); }
-
-WaveResult WaveInDevice::Query(uint32_t deviceId, const WaveFormat& format) {
-  return QueryFormat(deviceId, format,
-                     [deviceId](WaveBackend& b, const WaveFormat& f) { return b.QueryInput(deviceId, f); });
-}
-
-WaveResult WaveInDevice::Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
-                              const WaveFormat& format, Callback callback, uintptr_t instance) {
-  device.reset();
-  return OpenStream<WaveInStream>(
-      deviceId, format,
-      [&](WaveBackend& backend, std::unique_ptr<WaveInStream>& stream) {
-        return backend.OpenInput(deviceId, format, stream);
-      },
-      [&](std::unique_ptr<WaveInStream> stream, std::shared_ptr<WaveBackend> backend) {
-        device.reset(new (std::nothrow)
-                         WaveInDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
-        if (!device) return kWaveNoMemory;
-        device->StartThread();
-        return kWaveOk;
-      });
-}
-
-WaveResult WaveInDevice::AddBuffer(WaveHeader* header) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  bool wasEmpty = queue_.empty();
-  WaveResult r = QueueLocked(header, [this] { return in_->AcceptBuffer(); });
-  if (r != kWaveOk) return r;
-  header->bytesRecorded = 0;
-  // The thread may be capturing into nowhere; the buffer takes over from now.
-  if (wasEmpty) in_->Interrupt();
-  return r;
-}
-
-WaveResult WaveInDevice::Start() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  if (started_) return kWaveOk;
-  started_ = true;
-  uint64_t ticket = ++startRequests_;
-  Wake();
-  if (OnDeviceThread()) return kWaveOk;  // starts once the callback returns
-  cv_.wait(lock, [&] { return startsDone_ >= ticket || !OpenLocked(); });
-  return startsDone_ >= ticket ? startResult_ : kWaveInvalidHandle;
-}
-
-WaveResult WaveInDevice::Stop() {
-  std::unique_lock<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  started_ = false;
-  uint64_t ticket = ++stopRequests_;
-  Wake();
-  lock.unlock();
-  in_->Interrupt();  // the samples already captured still go into the current buffer
-  lock.lock();
-  if (OnDeviceThread()) return kWaveOk;
-  cv_.wait(lock, [&] { return stopsDone_ >= ticket || EndedLocked(); });
-  WaitReturned(lock, stopTicket_);
-  return kWaveOk;
-}
-
-void WaveInDevice::OnResetLocked() { started_ = false; }
-
-bool WaveInDevice::HasTransferWorkLocked() const {
-  return started_ || streamRunning_ || startsDone_ < startRequests_ || stopsDone_ < stopRequests_;
-}
-
-void WaveInDevice::TransferStepLocked(std::unique_lock<std::mutex>& lock) {
-  if (started_ && stopsDone_ < stopRequests_) {  // started again before the stop was handled
-    stopTicket_ = returnedCount_;
-    stopsDone_ = stopRequests_;
-    Wake();
-    return;
-  }
-  if (started_ && !streamRunning_) {
-    WaveResult r = Unlocked(lock, [&] { return in_->Start(); });
-    streamRunning_ = r == kWaveOk;
-    if (r != kWaveOk) started_ = false;
-    startResult_ = r;
-    startsDone_ = startRequests_;
-    Wake();
-    return;
-  }
-  if (startsDone_ < startRequests_) {
-    startResult_ = kWaveOk;
-    startsDone_ = startRequests_;
-    Wake();
-    return;
-  }
-  if (!started_) {
-    if (streamRunning_) {
-      Unlocked(lock, [&] { in_->Stop(); });
-      streamRunning_ = false;
-      return;
-    }
-    if (stopsDone_ < stopRequests_) {
-      if (!queue_.empty() && queue_.front()->bytesRecorded > 0) CompleteFrontLocked();
-      stopTicket_ = returnedCount_;
-      stopsDone_ = stopRequests_;
-      Wake();
-    }
-    return;
-  }
-  size_t limit = in_->ChunkBytes();
-  if (limit) limit = std::max<size_t>(limit / format_.blockAlign, 1) * format_.blockAlign;
-  WaveHeader* header = queue_.empty() ? nullptr : queue_.front();
-  size_t chunk;
-  if (header) {
-    size_t usable = UsableBytes(header, format_);
-    if (header->bytesRecorded >= usable) {
-      CompleteFrontLocked();
-      return;
-    }
-    chunk = usable - header->bytesRecorded;
-    if (limit) chunk = std::min(chunk, limit);
-  } else {
-    // Nobody to take the data: it is captured and dropped, as time goes on.
-    chunk = limit ? limit : IdleChunkBytes(format_);
-  }
-  scratch_.resize(chunk);
-  uint64_t generation = generation_;
-  size_t got = 0;
-  WaveResult r = Unlocked(lock, [&] { return in_->Read(scratch_.data(), chunk, got); });
-  got = std::min(got, chunk);
-  if (!header || generation != generation_) return;
-  std::memcpy(header->data + header->bytesRecorded, scratch_.data(), got);
-  header->bytesRecorded += static_cast<uint32_t>(got);
-  if (r != kWaveOk) CompleteFrontLocked();  // hand back what arrived before the failure
-}
-
-void WaveInDevice::DeliverDone(WaveHeader* header) {
-  if (callback_) callback_(this, kWaveInData, instance_, header);
-}
-
-void WaveInDevice::DeliverOpenClose(bool open) {
-  if (callback_) callback_(this, open ? kWaveInOpen : kWaveInClose, instance_, nullptr);
-}
-
-void WaveInDevice::FinishStream() {
-  if (streamRunning_) {
-    in_->ClearInterrupt();
-    in_->Stop();
-    streamRunning_ = false;
-  }
 }
 
 }  // namespace platform

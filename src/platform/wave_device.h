@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/wave_backend.h"
+#include "platform/wave_capture_ring.h"
 #include "platform/wave_types.h"
 
 namespace platform {
@@ -47,7 +48,9 @@ class WaveDevice {
 
   // True when every open device has nothing to do until (virtual) time
   // passes or someone hands it work; false when still busy after timeoutMs.
-  static bool WaitUntilAllSettled(uint32_t timeoutMs);
+  // With callbacksSettle, a device thread inside its completion callback
+  // counts as settled too (a callback that itself steps the clock).
+  static bool WaitUntilAllSettled(uint32_t timeoutMs, bool callbacksSettle = false);
 
  protected:
   enum class Phase { Starting, Busy, WaitingForWork, InTransfer, InCallback, Ended };
@@ -67,6 +70,7 @@ class WaveDevice {
   void Wake() { cv_.notify_all(); }
   bool OpenLocked() const { return open_; }
   bool EndedLocked() const { return phase_ == Phase::Ended; }
+  bool QuitLocked() const { return quit_; }
   // Off the device thread: waits until no transfer or completion is under way
   // and nothing is left to do (a paused or empty device).
   void WaitIdleLocked(std::unique_lock<std::mutex>& lock);
@@ -80,6 +84,9 @@ class WaveDevice {
   virtual void FinishStream() = 0;  // after the thread ended, before the stream goes
   // Direction-specific state to drop when queued buffers are taken back.
   virtual void OnResetLocked() = 0;
+  // Whether the direction's own threads, beside the device thread, have
+  // nothing to do until time passes or work arrives.
+  virtual bool OwnThreadsSettledLocked() const { return true; }
 
   // The front buffer is complete: it goes to the returned list, done.
   void CompleteFrontLocked();
@@ -113,7 +120,7 @@ class WaveDevice {
  private:
   void Run();
   bool HasWorkLocked() const;
-  bool SettledLocked() const;
+  bool SettledLocked(bool callbacksSettle) const;
 
   WaveBackendStream* stream_;
   std::thread thread_;
@@ -157,30 +164,50 @@ class WaveOutDevice final : public WaveDevice {
   std::unique_ptr<WaveOutStream> out_;
   Callback callback_;
   uintptr_t instance_;
+  WaveResult failure_ = kWaveOk;    // the device went away: buffers are refused with this
   size_t offset_ = 0;               // bytes of the front buffer already played
   bool paused_ = false;
   bool streamPaused_ = false;
   bool discard_ = false;
 };
 
+// Input is captured by a thread of its own into a ring of kCaptureRingMs, and
+// the device thread fills the queued buffers from that ring: a completion
+// callback that takes long (a disk that stalls) holds up neither the
+// capture nor, once it returns, the buffers, which then fill at once until
+// the ring is drained. What overruns the ring is counted, not hidden.
 class WaveInDevice final : public WaveDevice {
  public:
   using Callback = std::function<void(WaveInDevice* device, uint32_t message, uintptr_t instance,
                                       WaveHeader* header)>;
+
+  static constexpr uint32_t kCaptureRingMs = 8000;
 
   static WaveResult Query(uint32_t deviceId, const WaveFormat& format);
   static WaveResult Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
                          const WaveFormat& format, Callback callback, uintptr_t instance);
   ~WaveInDevice() override;
 
-  // Queues an empty buffer; bytesRecorded starts at 0.
+  // Queues an empty buffer; bytesRecorded starts at 0. Once the device has
+  // failed (it went away) and everything captured before has been handed
+  // back, buffers are refused with the failure's code.
   WaveResult AddBuffer(WaveHeader* header);
   WaveResult Start();
-  // Stops recording; a partly filled current buffer is returned with what it
-  // holds, empty buffers stay queued.
+  // Stops recording; what was captured until now still fills the queued
+  // buffers, and a partly filled one is returned with what it holds; empty
+  // buffers stay queued.
   WaveResult Stop();
 
+  // Input lost since open, in frames: the ring overran, or the backend
+  // itself dropped some.
+  uint64_t LostFrames() const;
+  // Why the capture ended by itself (kWaveDeviceGone), or kWaveOk.
+  WaveResult Failure() const;
+  size_t RingBytes() const { return ring_.Capacity(); }
+
  private:
+  enum class CapturePhase { Starting, Busy, Waiting, Reading, Ended };
+
   WaveInDevice(const WaveFormat& format, std::unique_ptr<WaveInStream> stream,
                std::shared_ptr<WaveBackend> backend, Callback callback, uintptr_t instance);
   bool HasTransferWorkLocked() const override;
@@ -189,6 +216,19 @@ class WaveInDevice final : public WaveDevice {
   void DeliverOpenClose(bool open) override;
   void FinishStream() override;
   void OnResetLocked() override;
+  bool OwnThreadsSettledLocked() const override;
+
+  void CaptureRun();
+  bool CaptureHasWorkLocked() const;
+  // One read: as much as the front buffer still lacks beyond what the ring
+  // holds (so that it completes when its last frame arrives), or the
+  // backend's own size, or 10 ms when there is nothing to fill.
+  size_t CaptureChunkLocked() const;
+  // An eighth of the ring (1 s): what a read takes while a backlog waits.
+  size_t BacklogChunk() const;
+  void CaptureReadLocked(std::unique_lock<std::mutex>& lock);
+  bool CaptureIdleLocked() const;
+  bool FailedLocked() const { return failure_ != kWaveOk && ring_.Empty(); }
 
   std::unique_ptr<WaveInStream> in_;
   Callback callback_;
@@ -201,6 +241,14 @@ class WaveInDevice final : public WaveDevice {
   uint64_t stopRequests_ = 0;       // Stop() calls waiting for the current buffer
   uint64_t stopsDone_ = 0;
   uint64_t stopTicket_ = 0;         // returned count to wait for after a stop
+
+  std::thread capture_;
+  CapturePhase capturePhase_ = CapturePhase::Starting;
+  WaveCaptureRing ring_;
+  std::vector<uint8_t> captureScratch_;
+  uint64_t lostFrames_ = 0;
+  WaveResult failure_ = kWaveOk;
+  bool failureHandedBack_ = false;  // the buffer that ends the capture has been returned
 };
 
 }  // namespace platform

@@ -16,6 +16,8 @@ std::u16string WaveErrorText(uint32_t code) {
     case kWaveBadFormat: return u"The sound device does not support this wave format.";
     case kWaveStillPlaying: return u"The sound device still has buffers queued.";
     case kWaveUnprepared: return u"The sound buffer has not been prepared.";
+    case kWaveDeviceMissing: return u"The chosen sound device is not connected.";
+    case kWaveDeviceGone: return u"The sound device disappeared.";
     default: return std::u16string();
   }
 }

@@ -67,6 +67,10 @@ enum WaveResult : uint32_t {
   kWaveBadFormat = 32,
   kWaveStillPlaying = 33,
   kWaveUnprepared = 34,
+  // Beyond the classic codes: a chosen device that is not there at open, and
+  // one that went away while open (unplugged, its server module unloaded).
+  kWaveDeviceMissing = 40,
+  kWaveDeviceGone = 41,
 };
 
 // The text for a code, or an empty string when the code is not one of ours.

@@ -1,6 +1,7 @@
 #include "settings/preferences.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <vector>
 
@@ -50,15 +51,20 @@ PreferencesStore::PreferencesStore() {
 bool PreferencesStore::Load() {
   values_.clear();
   changed_ = false;
+  UnreadableError = 0;
   if (Path.empty()) return false;
   platform::File file;
-  if (!file.Open(Path, platform::FileAccess::Read)) return false;
+  if (!file.Open(Path, platform::FileAccess::Read)) {
+    if (platform::GetLastError() != ENOENT) UnreadableError = platform::GetLastError();
+    return false;
+  }
   std::string text;
   std::vector<char> chunk(4096);
   while (static_cast<int64_t>(text.size()) < kMaxFileBytes) {
     uint32_t done = 0;
     const auto want = static_cast<uint32_t>(std::min<int64_t>(chunk.size(), kMaxFileBytes - text.size()));
     if (!file.Read(chunk.data(), want, &done)) {
+      UnreadableError = platform::GetLastError() != 0 ? platform::GetLastError() : EIO;
       values_.clear();
       return false;
     }
@@ -84,14 +90,20 @@ bool PreferencesStore::Load() {
 bool PreferencesStore::Save() {
   if (!changed_) return true;
   if (Path.empty()) return false;
+  if (UnreadableError != 0) {
+    platform::SetLastError(UnreadableError);
+    return false;
+  }
   std::string text = "# Quillon preferences: key=value, one per line.\n";
   for (const auto& [key, value] : values_) text += key + "=" + value + "\n";
-  // As settings.dat: a new file takes the old one's place in one step.
+  // As settings.dat: a new file, made afresh and never through a link,
+  // takes the old one's place in one step.
   const std::u16string fresh = Path + u".new";
   bool written = false;
   {
     platform::File file;
-    if (!file.Open(fresh, platform::FileAccess::Write)) return false;
+    platform::DeleteFile(fresh);
+    if (!file.Open(fresh, platform::FileAccess::CreateNew)) return false;
     uint32_t total = 0;
     while (total < text.size()) {
       uint32_t done = 0;

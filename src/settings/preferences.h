@@ -28,9 +28,13 @@ class PreferencesStore {
   // Path: the program's folder followed by "preferences.txt".
   PreferencesStore();
 
-  // True when the file was read (missing: false, every default).
+  // True when the file was read (missing: false, every default). A file
+  // that is there but cannot be read (no permission, a FIFO, a folder) gives
+  // every default too, and sets UnreadableError.
   bool Load();
   // True when the file was written, or when nothing changed since Load.
+  // Refused (false, last error UnreadableError) after a Load that found the
+  // file unreadable: the defaults never replace it.
   bool Save();
   // Whether a value was set since the last Load or Save.
   bool Changed() const { return changed_; }
@@ -46,6 +50,8 @@ class PreferencesStore {
   void SetInt(std::string_view key, int value);
 
   std::u16string Path;  // device path
+  // Why the last Load could not read a file that is there (errno); 0 otherwise.
+  int UnreadableError = 0;
 
  private:
   std::map<std::string, std::string, std::less<>> values_;

@@ -1,11 +1,13 @@
 #include "settings/settings_store.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 
 #include "platform/device_paths.h"
 #include "platform/file.h"
 #include "platform/last_error.h"
+#include "settings/record_ranges.h"
 
 namespace settings {
 
@@ -64,11 +66,22 @@ SettingsStore::SettingsStore() {
 }
 
 bool SettingsStore::Load() {
+  UnreadableError = 0;
   if (Path[0] == u'\0') return false;
+  // Whatever goes wrong once the file is known to be there is remembered, so
+  // that the exit does not put the defaults in its place.
+  auto unreadable = [this] {
+    UnreadableError = platform::GetLastError();
+    if (UnreadableError == 0) UnreadableError = EIO;
+    return false;
+  };
   platform::File file;
-  if (!file.Open(Path, platform::FileAccess::Read)) return false;
+  if (!file.Open(Path, platform::FileAccess::Read)) {
+    return platform::GetLastError() == ENOENT ? false : unreadable();
+  }
   int64_t size = 0;
-  if (!file.Size(&size) || size < static_cast<int64_t>(kRecordSize)) return false;
+  if (!file.Size(&size)) return unreadable();
+  if (size < static_cast<int64_t>(kRecordSize)) return false;
 
   // Read into a zeroed copy, so that a failed read leaves the record as it was.
   SettingsRecord loaded{};
@@ -76,7 +89,7 @@ bool SettingsStore::Load() {
   uint32_t total = 0;
   while (total < kRecordSize) {
     uint32_t done = 0;
-    if (!file.Read(bytes + total, kRecordSize - total, &done)) return false;
+    if (!file.Read(bytes + total, kRecordSize - total, &done)) return unreadable();
     if (done == 0) break;
     total += done;
   }
@@ -84,21 +97,29 @@ bool SettingsStore::Load() {
 
   TerminateInLast(loaded.Folder);
   TerminateInLast(loaded.Storage);
+  MendRecord(loaded, DefaultRecord());
   Record = loaded;
   return true;
 }
 
 bool SettingsStore::Save() {
   if (Path[0] == u'\0') return false;
+  if (UnreadableError != 0) {
+    platform::SetLastError(UnreadableError);
+    return false;
+  }
   // The record goes to a new file that then takes the old one's place, so a
-  // full disk or a crash midway leaves the previous settings whole.
+  // full disk or a crash midway leaves the previous settings whole. The new
+  // file is made afresh: whatever lay under its name before (a leftover, a
+  // link) is removed, never written through.
   const std::u16string target(Path);
   const std::u16string fresh = target + u".new";
   bool written = false;
   {
     platform::File file;
+    platform::DeleteFile(fresh);
     // Opening for writing also makes the program's folder on a fresh machine.
-    if (!file.Open(fresh, platform::FileAccess::Write)) return false;
+    if (!file.Open(fresh, platform::FileAccess::CreateNew)) return false;
     const auto* bytes = reinterpret_cast<const unsigned char*>(&Record);
     uint32_t total = 0;
     while (total < kRecordSize) {
@@ -115,20 +136,25 @@ bool SettingsStore::Save() {
   return false;
 }
 
+SettingsRecord SettingsStore::DefaultRecord() {
+  SettingsRecord record{};
+  record.Volume = 100;
+  record.VasThreshold = 0;
+  record.VasMode = 1;
+  record.WrapAround = 1;
+  record.LedBlink = 1;
+  CopyText(record.Folder, kDefaultFolder);
+  record.FormatId = 49;
+  record.PlayMode = 3;
+  record.AmplifyInput = 0;
+  record.AmplifyOutput = 0;
+  CopyText(record.Storage, kDefaultStorage);
+  SetDefaultBindings(record.Buttons, true);
+  return record;
+}
+
 bool SettingsStore::SetDefaults() {
-  std::memset(&Record, 0, sizeof(Record));
-  Record.Volume = 100;
-  Record.VasThreshold = 0;
-  Record.VasMode = 1;
-  Record.WrapAround = 1;
-  Record.LedBlink = 1;
-  CopyText(Record.Folder, kDefaultFolder);
-  Record.FormatId = 49;
-  Record.PlayMode = 3;
-  Record.AmplifyInput = 0;
-  Record.AmplifyOutput = 0;
-  CopyText(Record.Storage, kDefaultStorage);
-  SetDefaultBindings(Record.Buttons, true);
+  Record = DefaultRecord();
   return true;
 }
 

@@ -46,6 +46,7 @@ AboutPage::AboutPage(settings::SettingsStore* store, QWidget* parent)
     : SettingsPage(QStringLiteral("About"), store, parent), logo_(LoadLogo()) {
   setFont(PageFont());
   version_ = new QTextEdit(this);
+  version_->setAccessibleName(QStringLiteral("Version"));
   version_->setReadOnly(true);  // no caret, nothing typed lands
   version_->setTabChangesFocus(true);
   version_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);

@@ -26,6 +26,7 @@ constexpr char16_t kWarningText[] =
 
 QLabel* AddLabel(QWidget* page, const QString& text, Qt::Alignment alignment = Qt::AlignLeft) {
   auto* label = new QLabel(text, page);
+  label->setTextFormat(Qt::PlainText);
   label->setAlignment(alignment | Qt::AlignVCenter);
   return label;
 }
@@ -98,6 +99,7 @@ void GeneralPage::BuildControls() {
   Place(recordingTime_, 88, 101, 44, 8);
 
   warning_ = new QLabel(QString::fromUtf16(kWarningText), this);
+  warning_->setTextFormat(Qt::PlainText);
   warning_->setAlignment(Qt::AlignCenter);
   warning_->setWordWrap(true);
   warning_->setFrameShape(QFrame::Box);

@@ -2,6 +2,7 @@
 
 #include "platform/wave_caps.h"
 #include "platform/wave_device.h"
+#include "platform/wave_route.h"
 
 namespace sheet {
 
@@ -28,6 +29,14 @@ platform::WaveFormat GsmFormat() {
 }  // namespace
 
 int CountInputFormats() {
+  // A chosen microphone that is not connected cannot be asked: the default
+  // one answers for it meanwhile, so that the slider (and with it the format
+  // the page writes back) does not shrink to nothing while it is unplugged.
+  const platform::WaveRoute chosen = platform::CurrentWaveRoute(true);
+  const bool missing =
+      !chosen.deviceId.empty() && platform::WaveInDevice::Query(platform::kWaveMapper, GsmFormat()) ==
+                                      platform::kWaveDeviceMissing;
+  if (missing) platform::SetWaveRouteDevice(true, "", "");
   int count = 0;
   platform::WaveInCaps caps;
   if (platform::GetWaveInCaps(0, &caps) == platform::kWaveOk) {
@@ -39,6 +48,7 @@ int CountInputFormats() {
     }
   }
   if (Accepted(GsmFormat())) ++count;
+  if (missing) platform::SetWaveRouteDevice(true, chosen.deviceId, chosen.description);
   return count;
 }
 

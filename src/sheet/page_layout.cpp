@@ -32,6 +32,8 @@ void Place(QWidget* widget, int x, int y, int width, int height) {
 }
 
 void PlaceLabel(QLabel* label, int x, int y, int width, int height, const QStringList& texts) {
+  // What a page shows may come from a card's or a key's name: never markup.
+  label->setTextFormat(Qt::PlainText);
   QRect rect = DialogRect(x, y, width, height);
   const QFontMetrics metrics(label->font());
   int needed = 0;

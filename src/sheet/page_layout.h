@@ -22,7 +22,7 @@ QFont PageFont();
 
 // Puts a widget at its template position.
 void Place(QWidget* widget, int x, int y, int width, int height);
-// Puts a label at its template position, widened (by its alignment: to the
+// Puts a label at its template position as plain text, widened (by its alignment: to the
 // right, to the left or on both sides) when the widest of `texts` (its own
 // text when none are given) would not fit in its font.
 void PlaceLabel(QLabel* label, int x, int y, int width, int height, const QStringList& texts = {});

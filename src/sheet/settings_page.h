@@ -1,5 +1,5 @@
 #pragma once
-// What the four pages of the settings sheet share: the heading painted above
+// What the pages of the settings sheet share: the heading painted above
 // a black line, the live settings record, the page-apply step the sheet
 // calls when the page is left or the sheet closes, and help forwarded to the
 // sheet.

@@ -1,6 +1,6 @@
 #pragma once
 // The settings sheet: a modal dialog over the main window with the pages
-// General, Buttons, Misc and About, tabs along its bottom edge and an "OK"
+// General, Buttons, Misc, Audio and About, tabs along its bottom edge and an "OK"
 // button at the top right. The pages read the live settings record and
 // write back into it; nothing is re-applied when the sheet returns.
 

@@ -1,7 +1,10 @@
 #include "sheet/sheet_dialog.h"
 
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QTabBar>
 
@@ -9,10 +12,12 @@
 #include "platform/last_error.h"
 #include "settings/settings_store.h"
 #include "sheet/about_page.h"
+#include "sheet/audio_page.h"
 #include "sheet/buttons_page.h"
 #include "sheet/general_page.h"
 #include "sheet/misc_page.h"
 #include "sheet/page_layout.h"
+#include "view/child_modal.h"
 #include "view/help_request.h"
 
 namespace sheet {
@@ -20,7 +25,17 @@ namespace sheet {
 namespace {
 
 // Tab labels, in page order.
-constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "About"};
+constexpr const char* kTabLabels[SettingsSheet::kPageCount] = {"General", "Buttons", "Misc", "Audio", "About"};
+
+// Five tabs in the 240 pixels the handheld's four had: less room beside each
+// label, the style's look otherwise.
+class CompactTabStyle : public QProxyStyle {
+ public:
+  int pixelMetric(PixelMetric metric, const QStyleOption* option, const QWidget* widget) const override {
+    const int value = QProxyStyle::pixelMetric(metric, option, widget);
+    return metric == PM_TabBarTabHSpace ? value / 3 : value;
+  }
+};
 
 constexpr int kOkWidth = 32;
 constexpr int kOkHeight = 20;
@@ -30,11 +45,21 @@ constexpr int kOkMargin = 2;
 
 SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
     : QDialog(owner, Qt::Dialog | Qt::FramelessWindowHint), owner_(owner) {
-  setModal(true);
   setFont(PageFont());
-  setFixedSize(kWidth, kHeight);
-  if (owner != nullptr) move(owner->mapToGlobal(QPoint(0, 0)));
-  startPage_ = store != nullptr ? store->StartPage : 0;
+  if (owner != nullptr) {
+    // Inside the main window, over all of its client area: the compositor
+    // keeps it where the window is, and the bar below the tabs stands for
+    // the menu bar the sheet hides.
+    setWindowFlags(Qt::Widget);
+    setAccessibleName(QStringLiteral("Settings"));
+    setAutoFillBackground(true);
+    setGeometry(owner->rect());
+    view::MakeChildModal(this);
+  } else {
+    setModal(true);
+    setFixedSize(kWidth, kHeight);
+  }
+  startPage_ = PageForStart(store != nullptr ? store->StartPage : 0);
 
   tabs_ = CreateTabControl();
   if (tabs_ == nullptr) diag::ShowError(this, u"CreateTabControl() faled.", platform::GetLastError());
@@ -46,6 +71,7 @@ SettingsSheet::SettingsSheet(QWidget* owner, settings::SettingsStore* store)
   ok_->raise();  // over the pages' heading band
   connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
   ChainTabStops();
+  NameFromLabels();
 
   if (tabs_ != nullptr) {
     tabs_->setCurrentIndex(startPage_);
@@ -58,6 +84,9 @@ SettingsSheet::~SettingsSheet() = default;
 
 QTabBar* SettingsSheet::CreateTabControl() {
   auto* tabs = new QTabBar(this);
+  auto* style = new CompactTabStyle;
+  style->setParent(tabs);
+  tabs->setStyle(style);
   tabs->setShape(QTabBar::RoundedSouth);
   tabs->setExpanding(false);
   tabs->setUsesScrollButtons(false);
@@ -78,10 +107,43 @@ void SettingsSheet::CreatePages(settings::SettingsStore* store) {
   pages_[0] = new GeneralPage(store, this);
   pages_[1] = new ButtonsPage(store, this);
   pages_[2] = new MiscPage(store, this);
-  pages_[3] = new AboutPage(store, this);
+  pages_[3] = new AudioPage(store, this);
+  pages_[4] = new AboutPage(store, this);
   for (SettingsPage* page : pages_) {
     page->setGeometry(0, 0, kWidth, kHeight - kTabHeight);
     page->hide();
+  }
+}
+
+void SettingsSheet::NameFromLabels() {
+  // A control without a text of its own is named, for a screen reader, by
+  // the label that introduces it: the nearest one above it ending in ":",
+  // else the nearest one above it. The label is its buddy too: on Linux a
+  // combo box's name is its current text, and its label is found through
+  // that relation.
+  for (SettingsPage* page : pages_) {
+    if (page == nullptr) continue;
+    const QList<QLabel*> labels = page->findChildren<QLabel*>();
+    for (QWidget* stop : page->TabStops()) {
+      if (!stop->accessibleName().isEmpty() || qobject_cast<QAbstractButton*>(stop) != nullptr) continue;
+      const QRect at = stop->geometry();
+      const QLabel* nearest = nullptr;
+      const QLabel* introducing = nullptr;
+      for (const QLabel* label : labels) {
+        const QRect box = label->geometry();
+        const QString text = label->text().trimmed();
+        if (text.isEmpty() || box.top() >= at.top() || box.right() < at.left() || box.left() > at.right()) continue;
+        if (nearest == nullptr || box.bottom() > nearest->geometry().bottom()) nearest = label;
+        if (text.endsWith(QLatin1Char(':')) && (introducing == nullptr || box.bottom() > introducing->geometry().bottom()))
+          introducing = label;
+      }
+      QLabel* name = const_cast<QLabel*>(introducing != nullptr ? introducing : nearest);
+      if (name == nullptr) continue;
+      QString text = name->text().simplified();
+      if (text.endsWith(QLatin1Char(':'))) text.chop(1);
+      stop->setAccessibleName(text);
+      if (name->buddy() == nullptr) name->setBuddy(stop);
+    }
   }
 }
 
@@ -95,6 +157,16 @@ void SettingsSheet::ChainTabStops() {
   if (tabs_ != nullptr) chain.append(tabs_);
   chain.append(ok_);
   for (qsizetype i = 1; i < chain.size(); ++i) setTabOrder(chain[i - 1], chain[i]);
+}
+
+int SettingsSheet::PageForStart(int startPage) {
+  // StartPage keeps the handheld's numbers (3: About); the Audio page,
+  // shown before About, is 4.
+  switch (startPage) {
+    case 3: return kAboutPage;
+    case 4: return kAudioPage;
+    default: return startPage >= 0 && startPage < kPageCount ? startPage : 0;
+  }
 }
 
 SettingsPage* SettingsSheet::Page(int index) const {

@@ -14,6 +14,9 @@ inline constexpr char16_t kPlatformRecorderCommand[] = u"\"\\Windows\\AppButtons
 std::u16string QuotedProgramPath();
 // Writes the launch entry; false when the store cannot be written.
 bool SetDefaultRecorder(bool on);
+// Why the last SetDefaultRecorder failed (errno), 0 when it succeeded or was
+// never called: the program says so at exit.
+int DefaultRecorderSaveError();
 // True when the launch entry names this program.
 bool IsDefaultRecorder();
 

@@ -4,6 +4,8 @@
 
 #include <QMessageBox>
 
+#include "view/error_box.h"
+
 namespace view {
 namespace {
 
@@ -21,7 +23,7 @@ void ShowNotice(const QString& text, const QString& caption) {
     notice(text, caption);
     return;
   }
-  QMessageBox::information(nullptr, caption, text, QMessageBox::Ok);
+  PlainMessageBox(QMessageBox::Information, caption, text, nullptr)->exec();
 }
 
 }  // namespace

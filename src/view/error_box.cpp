@@ -1,20 +1,89 @@
 #include "view/error_box.h"
 
+#include <algorithm>
 #include <atomic>
 
 #include <QApplication>
-#include <QMessageBox>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMetaObject>
+#include <QStringList>
 #include <QThread>
 
 #include "diag/show_error.h"
 
 namespace view {
 
-int ErrorBox::Show(QWidget* owner, const QString& text) {
-  QMessageBox box(QMessageBox::Critical, QApplication::applicationDisplayName(), text, QMessageBox::Ok, owner);
-  return box.exec();
+namespace {
+
+// Breaks a line into pieces that each fit: at the last space of a piece
+// where there is one, never inside a surrogate pair.
+void AppendBroken(const QString& line, const QFontMetrics& metrics, int width, QStringList* out) {
+  const auto fits = [&](QStringView piece) {
+    return piece.size() <= ErrorBox::kMaxLineChars && metrics.horizontalAdvance(piece.toString()) <= width;
+  };
+  QStringView rest(line);
+  while (!fits(rest)) {
+    // The longest start that fits, found by halving; at least one character.
+    qsizetype low = 1;
+    qsizetype high = std::min<qsizetype>(rest.size(), ErrorBox::kMaxLineChars);
+    while (low < high) {
+      const qsizetype middle = (low + high + 1) / 2;
+      if (fits(rest.left(middle))) {
+        low = middle;
+      } else {
+        high = middle - 1;
+      }
+    }
+    qsizetype cut = low;
+    const qsizetype space = rest.left(cut + 1).lastIndexOf(u' ');
+    if (space > 0) {
+      out->append(rest.left(space).toString());
+      rest = rest.mid(space + 1);
+      continue;
+    }
+    if (cut > 1 && rest[cut - 1].isHighSurrogate()) --cut;
+    if (cut == 1 && rest[0].isHighSurrogate() && rest.size() > 1) cut = 2;
+    out->append(rest.left(cut).toString());
+    rest = rest.mid(cut);
+  }
+  out->append(rest.toString());
 }
+
+}  // namespace
+
+QString ErrorBox::Fitted(const QString& text, const QFontMetrics& metrics, QSize room) {
+  QStringList lines;
+  for (const QString& line : text.split(u'\n')) AppendBroken(line, metrics, std::max(room.width(), 1), &lines);
+  const int most = std::clamp(room.height() / std::max(metrics.lineSpacing(), 1), 3, kMaxLines);
+  if (lines.size() > most) {
+    // The program's own words come first, the system's reason last: both stay.
+    const qsizetype head = most / 2;
+    const qsizetype tail = most - head - 1;
+    lines = lines.mid(0, head) + QStringList{QStringLiteral("\u2026")} + lines.mid(lines.size() - tail);
+  }
+  return lines.join(u'\n');
+}
+
+std::unique_ptr<QMessageBox> PlainMessageBox(QMessageBox::Icon icon, const QString& caption, const QString& text,
+                                             QWidget* owner) {
+  auto box = std::make_unique<QMessageBox>(icon, caption, QString(), QMessageBox::Ok, owner);
+  box->setTextFormat(Qt::PlainText);
+  // Selectable, so that a path can be copied; no link can be followed.
+  box->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  // Half the screen's width for the text leaves room for the icon and the
+  // frame; half its height for the lines leaves room for the button.
+  const QScreen* screen = owner != nullptr && owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+  const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize(640, 480);
+  box->setText(ErrorBox::Fitted(text, QFontMetrics(box->font()), available / 2));
+  return box;
+}
+
+std::unique_ptr<QMessageBox> ErrorBox::Make(QWidget* owner, const QString& text) {
+  return PlainMessageBox(QMessageBox::Critical, QApplication::applicationDisplayName(), text, owner);
+}
+
+int ErrorBox::Show(QWidget* owner, const QString& text) { return Make(owner, text)->exec(); }
 
 void ErrorBox::Install(QWidget* owner) {
   QPointer<QWidget> guarded(owner);

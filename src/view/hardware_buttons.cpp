@@ -7,10 +7,11 @@
 namespace view {
 namespace {
 
-constexpr const char16_t* kActionNames[kButtonActionCount] = {
+constexpr const char16_t* kActionNames[] = {
     u"No action", u"Record/Pause", u"Play/Pause", u"Stop",       u"Volume up",    u"Volume down",
     u"Forward",   u"Rewind",       u"Prev track", u"Next Track", u"On/Off screen", u"Slower",
     u"Faster"};
+static_assert(std::size(kActionNames) == kButtonActionCount, "one name for each action");
 
 struct KeyName {
   uint32_t code;
@@ -34,7 +35,7 @@ void CopyName(char16_t (&buffer)[N], const char16_t* text) {
 
 const char16_t* ButtonActionName(uint32_t action) {
   static char16_t buffer[32];
-  if (action < kButtonActionCount) CopyName(buffer, kActionNames[action]);
+  CopyName(buffer, action < kButtonActionCount ? kActionNames[action] : u"");
   return buffer;
 }
 
@@ -42,7 +43,7 @@ const char16_t* HardwareKeyName(uint32_t key) {
   static char16_t buffer[32];
   const auto* found = std::find_if(std::begin(kKeyNames), std::end(kKeyNames),
                                    [key](const KeyName& k) { return k.code == key; });
-  if (found != std::end(kKeyNames)) CopyName(buffer, found->name);
+  CopyName(buffer, found != std::end(kKeyNames) ? found->name : u"");
   return buffer;
 }
 

@@ -9,6 +9,7 @@
 
 #include <QEvent>
 
+#include "settings/record_ranges.h"
 #include "settings/settings_record.h"
 
 class QWidget;
@@ -33,7 +34,8 @@ enum class ButtonAction : uint32_t {
   Slower = 11,
   Faster = 12,
 };
-inline constexpr uint32_t kButtonActionCount = 13;
+// The number of actions is the settings record's (record_ranges.h).
+inline constexpr uint32_t kButtonActionCount = settings::kButtonActionCount;
 
 // Device key codes of the ten bindable keys, in binding-table order.
 inline constexpr uint32_t kKeyUp = 38;
@@ -52,8 +54,8 @@ inline constexpr uint32_t kBindableKeys[settings::kButtonCount] = {
 
 // The text of an action ("Record/Pause") and the name of a key ("Notes").
 // Each copies its result into a buffer of its own and returns it; the next
-// call overwrites it. A value outside the table leaves the buffer as it was
-// (empty before the first call).
+// call overwrites it. A value outside the table gives an empty text, never
+// the name an earlier call left there.
 const char16_t* ButtonActionName(uint32_t action);
 const char16_t* HardwareKeyName(uint32_t key);
 

@@ -178,6 +178,32 @@ void MainView::Invalidate(const QRect& rect) {
   QMetaObject::invokeMethod(window, [window, rect] { window->update(rect); }, Qt::QueuedConnection);
 }
 
+void MainView::InvalidateUnlessCovered(const QRect& rect) {
+  QWidget* window = MainWindow;
+  if (!window || rect.isEmpty()) return;
+  // Children are looked at on the UI thread only.
+  // The view's widget and the list lie side by side in the main window; the
+  // list, made later, lies on top.
+  auto update = [window, rect] {
+    if (const QWidget* parent = window->parentWidget()) {
+      const QRect inParent = rect.translated(window->pos());
+      for (QObject* child : parent->children()) {
+        const auto* widget = qobject_cast<const QWidget*>(child);
+        if (widget != nullptr && widget != window && widget->isVisible() && !widget->isWindow() &&
+            widget->geometry().contains(inParent)) {
+          return;
+        }
+      }
+    }
+    window->update(rect);
+  };
+  if (QThread::currentThread() == window->thread()) {
+    update();
+    return;
+  }
+  QMetaObject::invokeMethod(window, update, Qt::QueuedConnection);
+}
+
 QRect MainView::ChangedArea(const SkinControl& control) {
   QRect area = Inclusive(control.Left, control.Top, control.Right, control.Bottom);
   if (const auto* slider = dynamic_cast<const SkinSlider*>(&control); slider && !slider->Plain) {
@@ -194,7 +220,7 @@ void MainView::RedrawControl(SkinControl& control) {
   std::lock_guard lock(TextLock);
   if (!initialised_) return;
   if (control.Draw(BackBuffer.Image, Skin.Image)) Invalidate(ChangedArea(control));
-  if (control.Id == kLevelMeterId) Invalidate(kVasBarArea);
+  if (control.Id == kLevelMeterId) InvalidateUnlessCovered(kVasBarArea);
 }
 
 SkinButton* MainView::ButtonById(int id) {

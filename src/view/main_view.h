@@ -82,7 +82,8 @@ class MainView : public diag::Tracked {
   void ShowStatusIcon(int index);
 
   // Draws the control if it needs it and repaints what changed; the meter
-  // always repaints its VAS bar area as well.
+  // always repaints its VAS bar area as well, unless a widget beside the
+  // view's (the document list) covers it.
   void RedrawControl(SkinControl& control);
   // Draws text in the rectangle (left, top, right, bottom), bottom-aligned.
   void DrawSkinText(const char16_t* text, int left, int top, int right, int bottom, int points,
@@ -99,6 +100,10 @@ class MainView : public diag::Tracked {
 
   // Repaints the rectangle on the UI thread, whichever thread asks.
   void Invalidate(const QRect& rect);
+  // The same, skipped while a widget beside the view's covers the whole area:
+  // repainting would only paint that widget again. Uncovering it repaints
+  // the area anyway.
+  void InvalidateUnlessCovered(const QRect& rect);
 
   ScreenBitmap Skin;
   ScreenBitmap BackBuffer;

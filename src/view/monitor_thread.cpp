@@ -13,6 +13,7 @@
 #include "audio/wave_io.h"
 #include "diag/show_error.h"
 #include "platform/last_error.h"
+#include "platform/wave_route.h"
 #include "settings/settings_record.h"
 #include "view/main_view.h"
 #include "view/record_led.h"
@@ -137,6 +138,7 @@ void MonitorThread::HandleStop() {
 
 bool MonitorThread::DeviceFailed() const {
   const audio::WaveDirection direction = audio_.Direction.load();
+  if (direction != audio::WaveDirection::None && audio_.DeviceGone()) return true;
   return (direction == audio::WaveDirection::Output && audio_.ReadFailed.load()) ||
          (direction == audio::WaveDirection::Input && audio_.WriteFailed.load());
 }
@@ -152,10 +154,17 @@ void MonitorThread::HandOnFailure() {
   std::atomic<bool>& pending = failurePending_;
   const bool reading = audio.Direction.load() == audio::WaveDirection::Output;
   const int code = reading ? audio.ReadError.load() : audio.WriteError.load();
-  RunOnUiThread([&view, &pending, reading, code] {
+  // A device that went away is named instead.
+  const std::u16string gone =
+      audio.DeviceGone() ? platform::WaveDeviceProblemText(platform::kWaveDeviceGone, !reading) : std::u16string();
+  RunOnUiThread([&view, &pending, reading, code, gone] {
     pending = false;
     ViewTransport* transport = view.Transport;
     if (transport != nullptr && transport->OnDeviceFailed()) return;
+    if (!gone.empty()) {
+      diag::ShowError(view.MainWindow, gone.c_str(), 0);
+      return;
+    }
     diag::ShowError(view.MainWindow, reading ? u"IAudioStream::Read(): failed." : u"IAudioStream::Write(): failed",
                     code);
   });

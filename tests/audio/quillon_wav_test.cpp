@@ -80,7 +80,7 @@ TEST_F(QuillonWavTest, EncodeWorksInMemoryThatDoesNotGrowWithTheInput) {
 TEST_F(QuillonWavTest, RecordEndsAtCtrlCAndPlayRunsToTheEndOfAnOddGsmFile) {
   Result r =
       Run("quillon-wav record --format 8192 --seconds 60 long.wav & "
-          "while [ \"$(stat -c %s long.wav 2>/dev/null || echo 0)\" -le 2000 ]; do sleep 0.005; done; "
+          "while [ \"$(stat -c %s .long.wav.* 2>/dev/null || echo 0)\" -le 2000 ]; do sleep 0.005; done; "
           "kill -INT $! && wait $!");
   ASSERT_EQ(r.Exit, 0) << r.Err;
   const Bytes file = ReadBytes(dir_.File("long.wav"));
@@ -155,21 +155,18 @@ TEST_F(QuillonWavTest, ErrorsAreOneLineAndUsageErrorsExitWithTwo) {
   EXPECT_EQ(Run("quillon-wav record --format 8192 --vas 101 x.wav").Exit, 2);
 
   // A write that fails half-way (the file size limit here): the system's
-  // text, and the blocks before it as a valid file.
+  // text, and the output as it was before (none here).
   ASSERT_TRUE(Record(dir_.File("in.wav"), kFormatPcm8k16, Bytes(640 * 300, 1)));
   EXPECT_EQ(said("trap '' XFSZ; ulimit -f 128 && quillon-wav encode --format 8192 in.wav cut.wav"),
             Said(1, "quillon-wav: cut.wav: File too large\n"));
-  const Bytes cut = ReadBytes(dir_.File("cut.wav"));
-  ASSERT_GT(cut.size(), 44u + 640);
-  EXPECT_EQ((cut.size() - 44) % 640, 0u);
-  EXPECT_TRUE(SizesMatch(cut));
+  EXPECT_FALSE(std::filesystem::exists(dir_.File("cut.wav")));
 
   // No sound device (ALSA's default names a card that is not there): the
   // device layer's text, and no file left behind.
   std::filesystem::create_directories(dir_.File("config/alsa"));
   testsupport::WriteHostFile(dir_.File("config/alsa/asoundrc"),
                              "pcm.!default { type hw card 9 }\nctl.!default { type hw card 9 }\n");
-  const Said none = said("unset QUILLON_WAVE_BACKEND; HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
+  const Said none = said("unset QUILLON_WAVE_BACKEND; PULSE_SERVER=unix:/nonexistent HOME=$PWD XDG_CONFIG_HOME=$PWD/config "
                          "quillon-wav record --format 8192 --seconds 1 none.wav");
   EXPECT_EQ(none.first, 1);
   EXPECT_TRUE(none.second == "quillon-wav: none.wav: No sound device driver is present.\n" ||

@@ -62,6 +62,7 @@ TEST_F(WaveIORecordTest, VoiceActivationLeavesOutQuietBeyondTheHang) {
   device_->SetInputBytes(Bytes(15 * 640, 0));
   meter_.Threshold = 10;
   audio::VasEnabled = 1;
+  io_->PreRollMs = 0;  // as the handheld had it
   StartRecordingTo(stream_, audio::kFormatPcm8k16);
   StepMs(40, 100);
   Finish(stream_);

@@ -33,17 +33,9 @@ e2e_tap $E2E_RECORD
 sleep 0.5
 e2e_shot "$E2E_DIR/during.png"
 
-# e2e_other_window PID: a visible window titled Quillon other than the main one.
-other_window() {
-  local w
-  for w in $(xdotool search --onlyvisible --name '^Quillon$' 2>/dev/null); do
-    [ "$w" != "$WID" ] && { echo "$w"; return 0; }
-  done
-  return 1
-}
 box=""
 for _ in $(seq 1 150); do
-  box=$(other_window) && break
+  box=$(e2e_box_window) && break
   sleep 0.1
 done
 [ -n "$box" ] || e2e_fail "no message box after the disk filled up"
@@ -51,41 +43,18 @@ sleep 0.5
 import -window "$box" "$E2E_DIR/box.png" || e2e_fail "no screenshot of the box"
 
 # The same box shown on its own, with the expected text and with another one.
-reference() {
-  local pid w=""
-  "$BOX" "$1" > /dev/null 2>&1 &
-  pid=$!
-  for _ in $(seq 1 100); do
-    w=$(xdotool search --all --onlyvisible --pid "$pid" --name '^Quillon$' 2>/dev/null | head -n 1)
-    [ -n "$w" ] && break
-    sleep 0.1
-  done
-  [ -n "$w" ] || e2e_fail "the reference box does not show"
-  sleep 0.5
-  import -window "$w" "$2" || e2e_fail "no screenshot of the reference box"
-  kill "$pid"
-  wait "$pid" 2>/dev/null
-}
-reference 'IAudioStream::Write(): failed\n\nNo space left on device' "$E2E_DIR/expected.png"
-reference 'IAudioStream::Write(): failed\n\nNo space left on devic' "$E2E_DIR/other.png"
-# Pixels that differ (fuzz for anti-aliasing); a different size counts as all.
-differing() {
-  local a b
-  a=$(identify -format '%wx%h' "$1")
-  b=$(identify -format '%wx%h' "$2")
-  [ "$a" = "$b" ] || { echo 999999; return; }
-  compare -metric AE -fuzz 10% "$1" "$2" null: 2>&1 | cut -d' ' -f1
-}
-shown=$(differing "$E2E_DIR/box.png" "$E2E_DIR/expected.png")
-other=$(differing "$E2E_DIR/box.png" "$E2E_DIR/other.png")
+e2e_reference_box "$BOX" 'IAudioStream::Write(): failed\n\nNo space left on device' "$E2E_DIR/expected.png"
+e2e_reference_box "$BOX" 'IAudioStream::Write(): failed\n\nNo space left on devic' "$E2E_DIR/other.png"
+shown=$(e2e_differing "$E2E_DIR/box.png" "$E2E_DIR/expected.png")
+other=$(e2e_differing "$E2E_DIR/box.png" "$E2E_DIR/other.png")
 e2e_log "the box differs from the expected one in $shown pixels, from one a letter shorter in $other"
 [ "$other" -gt 20 ] || e2e_fail "a different text would not show in the comparison"
 [ "$shown" -le 5 ] || e2e_fail "the box does not show the expected text"
 
 # The box goes on the key's press; X then refuses the release sent to it.
 xdotool key --window "$box" Return 2>/dev/null
-for _ in $(seq 1 50); do other_window > /dev/null || break; sleep 0.1; done
-other_window > /dev/null && e2e_fail "the box does not close"
+for _ in $(seq 1 50); do e2e_box_window > /dev/null || break; sleep 0.1; done
+e2e_box_window > /dev/null && e2e_fail "the box does not close"
 sleep 0.3
 e2e_shot "$E2E_DIR/after.png"
 

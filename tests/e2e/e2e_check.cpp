@@ -12,6 +12,12 @@
 //   quillon-e2e-check format FILE.wav         prints "rate bits channels" as libsndfile reads it
 //   quillon-e2e-check played OUT.raw FILE.wav...
 //       OUT holds each file's decoded samples, one after the other
+//   quillon-e2e-check heard OUT.raw FILE.wav...
+//       the same, with silence (zero bytes) before, between and after them,
+//       as a sound server's sink plays while nothing else sounds
+//   quillon-e2e-check run INPUT.raw FILE.wav MINBYTES
+//       the data of FILE (PCM) is one stretch of the input, unbroken, at
+//       least MINBYTES long; prints where it starts
 //   quillon-e2e-check holds INPUT.raw CAPTURED FILE.wav
 //       the program ended abruptly while recording FILE, when the device had
 //       captured the first CAPTURED bytes of the input. FILE's header
@@ -255,6 +261,51 @@ int Played(const char* out, int count, char** paths) {
   return 0;
 }
 
+Bytes Decoded(const char* path, bool* ok) {
+  Wave wave;
+  *ok = ParseWave(ReadAll(path), &wave);
+  return wave.tag == 0x31 ? GsmDecode(wave.data) : wave.data;
+}
+
+int HeardAmidSilence(const char* out, int count, char** paths) {
+  const Bytes heard = ReadAll(out);
+  size_t at = 0;
+  for (int i = 0; i < count; ++i) {
+    bool ok = false;
+    const Bytes expected = Decoded(paths[i], &ok);
+    if (!ok) return Fail(std::string(paths[i]) + ": not a WAV file");
+    // The file starts where the silence before it ends, less its own
+    // leading zeros.
+    const size_t lead = std::find_if(expected.begin(), expected.end(), [](uint8_t b) { return b != 0; }) -
+                        expected.begin();
+    const size_t loud = std::find_if(heard.begin() + static_cast<long>(at), heard.end(),
+                                     [](uint8_t b) { return b != 0; }) - heard.begin();
+    if (loud < lead || loud - lead < at || loud - lead + expected.size() > heard.size() ||
+        !std::equal(expected.begin(), expected.end(), heard.begin() + static_cast<long>(loud - lead)))
+      return Fail(std::string(paths[i]) + " is not heard whole after silence (heard " + std::to_string(heard.size()) +
+                  " bytes)");
+    at = loud - lead + expected.size();
+  }
+  if (std::any_of(heard.begin() + static_cast<long>(at), heard.end(), [](uint8_t b) { return b != 0; }))
+    return Fail("something else was heard after the files");
+  std::printf("the files' samples heard whole, amid %zu bytes of silence\n", heard.size() - at);
+  return 0;
+}
+
+int Run(const char* input, const char* path, long minimum) {
+  bool ok = false;
+  const Bytes data = Decoded(path, &ok);
+  if (!ok) return Fail(std::string(path) + ": not a WAV file");
+  if (static_cast<long>(data.size()) < minimum)
+    return Fail(std::to_string(data.size()) + " data bytes, fewer than " + std::to_string(minimum));
+  const Bytes in = ReadAll(input);
+  const auto found = std::search(in.begin(), in.end(), data.begin(), data.end());
+  if (data.empty() || found == in.end()) return Fail("the data is not one unbroken stretch of the input");
+  std::printf("%zu data bytes: the input from byte %ld on, unbroken\n", data.size(),
+              static_cast<long>(found - in.begin()));
+  return 0;
+}
+
 // How many frames libsndfile reads from the file, or -1 when it can't open it.
 long SndfileFrames(const char* path) {
   SF_INFO info{};
@@ -336,9 +387,11 @@ int main(int argc, char** argv) {
   if (command == "get" && argc == 4) return GetField(argv[2], argv[3]);
   if (command == "format" && argc == 3) return Format(argv[2]);
   if (command == "played" && argc >= 4) return Played(argv[2], argc - 3, argv + 3);
+  if (command == "heard" && argc >= 4) return HeardAmidSilence(argv[2], argc - 3, argv + 3);
+  if (command == "run" && argc == 5) return Run(argv[2], argv[3], std::atol(argv[4]));
   if (command == "holds" && argc == 5) return Holds(argv[2], std::atol(argv[3]), argv[4]);
   if (command == "header" && argc == 3) return Header(argv[2]);
-  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|get|format|played|holds|header ...\n",
+  std::fputs("usage: quillon-e2e-check prefix|defaults|settings|formatid|get|format|played|heard|run|holds|header ...\n",
              stderr);
   return 2;
 }

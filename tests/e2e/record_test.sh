@@ -3,7 +3,8 @@
 # forward), taps Record, waits, taps Stop, sees the recording in the list,
 # and the desktop session ends the program with SIGTERM. The file holds
 # the GSM coding of the microphone's input from its first sample, and
-# settings.dat holds the defaults.
+# settings.dat holds the defaults. With E2E_SOUND=pulse the same through a
+# private sound server: its microphone starts as Record is tapped.
 #   record_test.sh QUILLON CHECKER [SCREENSHOT_OUT]
 set -u
 QUILLON=$1
@@ -14,16 +15,20 @@ SHOT_OUT=${3:-}
 e2e_setup record
 e2e_input 6
 e2e_start "$QUILLON"
-# A second start brings this window forward and ends with -1.
+# A second start, launched while another window has the keyboard, brings
+# this window forward with its activation token and ends with -1.
+e2e_other_window
 status=0
-timeout 20 "$QUILLON" > /dev/null 2>&1 || status=$?
+e2e_second_start "$QUILLON" || status=$?
 [ "$status" -eq 255 ] || e2e_fail "a second start ended with $status, not -1"
-[ "$(xdotool search --onlyvisible --name '^Quillon$' | wc -l)" -eq 1 ] || e2e_fail "a second window opened"
+[ "$(e2e_window_count)" -eq 1 ] || e2e_fail "a second window opened"
+e2e_check_activated
 e2e_shot "$E2E_DIR/before.png"
 
-e2e_tap $E2E_RECORD
+e2e_press Record
+e2e_mic_on
 sleep 2
-e2e_tap $E2E_STOP
+e2e_press Stop
 sleep 0.5
 e2e_shot "$E2E_DIR/after.png"
 

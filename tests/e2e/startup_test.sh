@@ -51,3 +51,39 @@ wait $one $two 2>/dev/null
 [ "$windows" -eq 1 ] || e2e_fail "$windows windows for two copies started at once"
 [ "$running" -eq 1 ] || e2e_fail "$running copies running"
 e2e_log "two copies at once: one runs"
+
+# Without a runtime folder, nobody else decides: another user listening on
+# the socket an older Quillon used in /tmp, and a folder of Quillon's name
+# there that others may enter, are left alone; the program starts, keeps its
+# lock in ~/.cache/quillon, and still answers a second start.
+export TMPDIR="$E2E_DIR/tmp"
+mkdir -p "$TMPDIR/quillon-$(id -u)"
+chmod 777 "$TMPDIR/quillon-$(id -u)"
+python3 - "$TMPDIR/quillon-$(id -u).socket" "$E2E_DIR/stranger.log" <<'PY' &
+import socket, sys
+server = socket.socket(socket.AF_UNIX)
+server.bind(sys.argv[1])
+server.listen()
+with open(sys.argv[2], "w") as log:
+    while True:
+        connection, _ = server.accept()
+        log.write("a caller\n")
+        log.flush()
+        connection.close()
+PY
+stranger=$!
+sleep 0.5
+(
+  unset XDG_RUNTIME_DIR
+  e2e_start "$QUILLON"
+  status=0
+  timeout 20 "$QUILLON" > /dev/null 2>&1 || status=$?
+  [ "$status" -eq 255 ] || e2e_fail "a second start without a runtime folder ended with $status, not -1"
+  e2e_stop
+)
+result=$?
+kill "$stranger" 2>/dev/null
+[ "$result" -eq 0 ] || exit 1
+[ ! -s "$E2E_DIR/stranger.log" ] || e2e_fail "the program talked to a stranger's socket"
+[ -S "$HOME/.cache/quillon/quillon.socket" ] || [ -e "$HOME/.cache/quillon/quillon.lock" ] || e2e_fail "no lock in ~/.cache/quillon"
+e2e_log "a stranger's socket and folder in /tmp are left alone"

@@ -6,7 +6,9 @@
 set -u
 dir=$(mktemp -d "${TMPDIR:-/tmp}/quillon-xvfb.XXXXXX")
 exec 9> "$dir/display"
-Xvfb -displayfd 9 -screen 0 800x700x24 -nolisten tcp > "$dir/log" 2>&1 &
+# -noreset: the server would start over whenever its last client goes (the
+# program killed between two starts), refusing connections meanwhile.
+Xvfb -displayfd 9 -screen 0 800x700x24 -nolisten tcp -noreset > "$dir/log" 2>&1 &
 xvfb_pid=$!
 exec 9>&-
 display=""

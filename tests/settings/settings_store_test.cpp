@@ -26,13 +26,21 @@ SettingsRecord Filled(unsigned char value) {
   return record;
 }
 
-// Varied content: strings followed by leftovers of longer ones.
+// Varied content within every field's range: strings followed by leftovers
+// of longer ones, on/off fields with any non-zero value.
 SettingsRecord Varied() {
   SettingsRecord record;
   auto* bytes = reinterpret_cast<unsigned char*>(&record);
   for (size_t i = 0; i < sizeof record; ++i) bytes[i] = static_cast<unsigned char>(i * 7 + 3);
+  record.Volume = 37;
+  record.VasThreshold = 64;
+  record.VasMode = 2;
+  record.FormatId = 8192;
+  record.PlayMode = 4;
   std::memcpy(record.Folder, u"Work", 10);
   std::memcpy(record.Storage, u"SD\0ard", 12);
+  SettingsStore::SetDefaultBindings(record.Buttons, false);
+  record.Buttons[6].Action = 10;
   return record;
 }
 

@@ -2,6 +2,8 @@
 #include <QLabel>
 #include <QSlider>
 
+#include "platform/wave_route.h"
+
 #include "sheet/general_page.h"
 #include "sheet/input_formats.h"
 #include "sheet_fixture.h"
@@ -89,8 +91,9 @@ TEST_F(GeneralPageTest, SliderPositionsApplyTheirFormatAndWarnForTheLargeOnes) {
 
 // Answers only for 8 kHz, as a device that cannot be asked about anything else.
 struct NoCapsDevice : platform::VirtualWaveDevice {
-  platform::WaveResult QueryInput(uint32_t id, const platform::WaveFormat& format) override {
-    return format.samplesPerSec == 8000 ? VirtualWaveDevice::QueryInput(id, format) : platform::kWaveNoDriver;
+  platform::WaveResult QueryInput(uint32_t id, const platform::WaveRoute& route,
+                                  const platform::WaveFormat& format) override {
+    return format.samplesPerSec == 8000 ? VirtualWaveDevice::QueryInput(id, route, format) : platform::kWaveNoDriver;
   }
 };
 
@@ -109,6 +112,14 @@ TEST_F(GeneralPageTest, SliderOffersAsManyPositionsAsTheInputTakesFormats) {
     const QSlider* slider = OpenGeneral()->FormatSlider();
     EXPECT_EQ(std::pair(slider->minimum(), slider->maximum()), std::pair(1, std::max(1, d.count))) << d.device;
   }
+  // A chosen microphone that is unplugged: the default one answers for it,
+  // and the choice stays.
+  auto device = std::make_shared<platform::VirtualWaveDevice>();
+  platform::InstallWaveBackend(device);
+  platform::SetWaveRouteDevice(true, "usb", "USB Headset Mono");
+  EXPECT_EQ(sheet::CountInputFormats(), 7);
+  EXPECT_EQ(platform::CurrentWaveRoute(true).deviceId, "usb");
+  platform::SetWaveRoute(true, {});
 }
 
 TEST_F(GeneralPageTest, StorageBoxIsSortedAndSelectsOnlyTheExactName) {

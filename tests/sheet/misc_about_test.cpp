@@ -56,7 +56,7 @@ TEST_F(SheetTest, AboutShowsTheVersionWithTheCodecsNoticeAndLinksToTheBrowserAnd
     return true;
   });
   Open(3);
-  auto* about = PageAt<AboutPage>(3);
+  auto* about = PageAt<AboutPage>(sheet::SettingsSheet::kAboutPage);
   EXPECT_TRUE(about->VersionBox()->isReadOnly());
   const QStringList lines = about->VersionBox()->toPlainText().split('\n');
   ASSERT_EQ(lines.size(), 3);

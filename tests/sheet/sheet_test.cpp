@@ -17,13 +17,20 @@ namespace {
 using sheet::SettingsSheet;
 
 TEST_F(SheetTest, OpensAtItsStartPageWithTabOrderAndHelpOnEveryPage) {
-  const char* headings[] = {"General", "Buttons", "Miscellaneous", "About"};
-  for (int start = 0; start < SettingsSheet::kPageCount; ++start) {
+  // StartPage keeps the handheld's numbers (3 About); Audio is 4 and shows
+  // before About.
+  const struct { int start; int page; const char* heading; } starts[] = {
+      {0, 0, "General"}, {1, 1, "Buttons"}, {2, 2, "Miscellaneous"}, {3, 4, "About"}, {4, 3, "Audio"}};
+  for (const auto& [start, page, heading] : starts) {
     SettingsSheet& sheet = Open(start);
-    EXPECT_EQ(sheet.ShownPage()->Heading(), headings[start]);
-    for (int i = 0; i < SettingsSheet::kPageCount; ++i) EXPECT_EQ(sheet.Page(i)->isVisible(), i == start);
-    // Over the client area above the menu bar, OK at the top right.
-    EXPECT_EQ(sheet.geometry(), QRect(owner_.mapToGlobal(QPoint(0, 0)), QSize(240, 268)));
+    EXPECT_EQ(sheet.ShownPage()->Heading(), heading);
+    for (int i = 0; i < SettingsSheet::kPageCount; ++i) EXPECT_EQ(sheet.Page(i)->isVisible(), i == page);
+    // Inside the main window over all of its client area, the tabs above
+    // where the menu bar was, OK at the top right.
+    EXPECT_EQ(sheet.parentWidget(), &owner_);
+    EXPECT_FALSE(sheet.isWindow());
+    EXPECT_EQ(sheet.geometry(), owner_.rect());
+    EXPECT_EQ(sheet.TabBar()->geometry().bottom(), 267);
     EXPECT_TRUE(QRect(160, 0, 80, 24).contains(sheet.OkButton()->geometry())) << sheet.OkButton()->x();
 
     // Tab: the page's controls in template order, the tabs, OK, round again;
@@ -43,7 +50,7 @@ TEST_F(SheetTest, OpensAtItsStartPageWithTabOrderAndHelpOnEveryPage) {
   }
   QStringList tabs;
   for (int i = 0; i < sheet_->TabBar()->count(); ++i) tabs << sheet_->TabBar()->tabText(i);
-  EXPECT_EQ(tabs, QStringList({"General", "Buttons", "Misc", "About"}));
+  EXPECT_EQ(tabs, QStringList({"General", "Buttons", "Misc", "Audio", "About"}));
 }
 
 // Records what the record holds when a page shows.

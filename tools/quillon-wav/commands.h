@@ -15,5 +15,6 @@ int RunEncode(const Args& args);
 int RunDecode(const Args& args);
 int RunPlay(const Args& args);
 int RunRecord(const Args& args);
+int RunDevices(const Args& args);
 
 }  // namespace quillonwav

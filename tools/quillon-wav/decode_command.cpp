@@ -14,6 +14,7 @@
 #include "diag/tracker.h"
 #include "platform/file.h"
 #include "platform/text.h"
+#include "safe_output.h"
 
 namespace quillonwav {
 
@@ -62,12 +63,13 @@ int RunDecode(const Args& args) {
     return UsageError("--backward plays as the scan does, at double rate: it takes no --speed", usage);
   }
 
+  SafeOutput output(files[1]);
+  if (!output.Prepare({files[0]}, false)) return 1;
+  output.RemoveOnSignal();
   audio::WaveFileStream stream;
   if (!OpenForReading(stream, files[0])) return 1;
   platform::File out;
-  if (!out.OpenHost(platform::ToUtf8(EnginePath(files[1])), platform::FileAccess::Write)) {
-    return FailWithLastError(files[1]);
-  }
+  if (!output.Open(&out)) return 1;
   bool ok;
   std::unique_ptr<audio::TimeStretch> stretch;
   if (speed != audio::kNormalSpeed) {
@@ -85,7 +87,8 @@ int RunDecode(const Args& args) {
     ok = Drain(stream, audio::kReadForward, &out);
   }
   if (!ok) return FailWithLastError(files[1]);
-  return 0;
+  out.Close();
+  return output.Commit() ? 0 : 1;
 }
 
 }  // namespace quillonwav

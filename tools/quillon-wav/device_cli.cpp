@@ -3,6 +3,8 @@
 #include <atomic>
 
 #include "platform/text.h"
+#include "platform/wave_backend.h"
+#include "platform/wave_route.h"
 
 namespace quillonwav {
 
@@ -34,6 +36,18 @@ bool StopSignals::StopRequested() { return g_stopRequested.load(); }
 std::string DeviceErrorText(audio::WaveIO& io, const char* fallback) {
   const char16_t* text = io.GetErrorText();
   return text != nullptr ? platform::ToUtf8(text) : fallback;
+}
+
+bool ChooseDevice(bool input, const std::string& id) {
+  if (id.empty()) return true;
+  std::string description = id;
+  if (auto backend = platform::CurrentWaveBackend()) {
+    for (const platform::WaveEndpoint& e : backend->Endpoints(input)) {
+      if (e.id == id) description = e.description;
+    }
+  }
+  platform::SetWaveRouteDevice(input, id, description);
+  return true;
 }
 
 }  // namespace quillonwav

@@ -49,4 +49,8 @@ struct DeviceSession {
 // The device layer's text for its last error, or `fallback` when it has none.
 std::string DeviceErrorText(audio::WaveIO& io, const char* fallback);
 
+// --device ID: the device of that direction the next opening uses, named
+// by its description in messages; an empty id keeps the default.
+bool ChooseDevice(bool input, const std::string& id);
+
 }  // namespace quillonwav

@@ -17,13 +17,14 @@
 
 #include "audio/export_job.h"
 #include "audio/format_presets.h"
+#include "audio/sample_convert.h"
 #include "block_writer.h"
 #include "cli.h"
 #include "commands.h"
 #include "diag/tracker.h"
 #include "platform/last_error.h"
 #include "platform/text.h"
-#include "audio/sample_convert.h"
+#include "safe_output.h"
 
 namespace quillonwav {
 
@@ -44,17 +45,24 @@ uint32_t ParseFormatId(const std::string& text) {
 // Input read per call: a hundred device blocks' worth of bytes.
 constexpr uint32_t kChunkBytes = 100 * audio::kDeviceBlockBytes;
 
-// The export of the program, to a file in one of the formats people send.
-int Export(const std::string& in, const std::string& out, audio::ExportFormat format) {
+// The export of the program, to a file in one of the formats people send,
+// written through the command's own temporary file as every output is.
+int Export(const std::string& in, const std::string& outName, audio::ExportFormat format) {
+  SafeOutput out(outName);
+  if (!out.Prepare({in}, true)) return 1;
+  out.RemoveOnSignal();
   audio::ExportRequest request;
   request.Source = EnginePath(in);
-  request.Target = platform::ToUtf8(EnginePath(out));
+  request.Target = platform::ToUtf8(EnginePath(out.WritePath()));
   request.Format = format;
+  request.Direct = true;
   const audio::ExportResult result = audio::ExportRecording(request);
-  if (result.Outcome == audio::ExportOutcome::Done) return 0;
-  std::string message = platform::ToUtf8(result.Message);
-  if (result.Error != 0) message += " " + platform::ToUtf8(platform::SystemErrorText(result.Error));
-  return Fail(in, message);
+  if (result.Outcome != audio::ExportOutcome::Done) {
+    std::string message = platform::ToUtf8(result.Message);
+    if (result.Error != 0) message += " " + platform::ToUtf8(platform::SystemErrorText(result.Error));
+    return Fail(in, message);
+  }
+  return out.Commit() ? 0 : 1;
 }
 
 }  // namespace
@@ -91,6 +99,9 @@ int RunEncode(const Args& args) {
     return Export(files[0], files[1], *exportFormat);
   }
 
+  SafeOutput out(files[1]);
+  if (!out.Prepare({files[0]}, true)) return 1;
+  out.RemoveOnSignal();
   audio::WaveFileStream input;
   if (!OpenForReading(input, files[0])) return 1;
   const audio::WaveFormatEx in = *input.GetFormat();
@@ -102,7 +113,7 @@ int RunEncode(const Args& args) {
   const bool same = in.Channels == 1 && in.SamplesPerSec == target.SamplesPerSec &&
                     in.BitsPerSample == target.BitsPerSample && in.BlockAlign == target.BlockAlign;
 
-  if (!output.Open(EnginePath(files[1]), audio::kStreamWrite)) return FailWithLastError(files[1]);
+  if (!output.Open(EnginePath(out.WritePath()), audio::kStreamWrite)) return FailWithLastError(files[1]);
   BlockWriter writer(output, target.BlockAlign);
   audio::SampleConverter converter(in, target);
   std::vector<uint8_t> converted;
@@ -124,7 +135,7 @@ int RunEncode(const Args& args) {
   }
   if (!writer.Finish()) return FailWithLastError(files[1]);
   output.Close();
-  return 0;
+  return out.Commit() ? 0 : 1;
 }
 
 }  // namespace quillonwav

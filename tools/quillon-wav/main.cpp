@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "commands.h"
+#include "platform/wave_route.h"
 
 namespace {
 
@@ -20,8 +21,10 @@ const Command kCommands[] = {
     {"encode", "encode --format ID IN.wav OUT.wav", quillonwav::RunEncode},
     {"encode", "encode [--format opus|flac|mp3|wav] IN.wav OUT.opus|.flac|.mp3|.wav", quillonwav::RunEncode},
     {"decode", "decode [--backward | --speed S] IN.wav OUT.raw", quillonwav::RunDecode},
-    {"play", "play FILE [--quiet] [--speed S]", quillonwav::RunPlay},
-    {"record", "record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav", quillonwav::RunRecord},
+    {"play", "play FILE [--quiet] [--speed S] [--device ID]", quillonwav::RunPlay},
+    {"record", "record --format ID --seconds N [--vas THRESHOLD [--pre-roll MS]] [--amplify] [--device ID] OUT.wav",
+     quillonwav::RunRecord},
+    {"devices", "devices", quillonwav::RunDevices},
 };
 
 int Usage() {
@@ -34,6 +37,8 @@ int Usage() {
 
 int main(int argc, char** argv) {
   if (argc < 2) return Usage();
+  // What the desktop's volume control shows beside the streams.
+  platform::SetWaveApplication({"quillon-wav", "quillon", "quillon"});
   for (const Command& c : kCommands) {
     if (std::strcmp(argv[1], c.Name) == 0) return c.Run(quillonwav::Args(argv + 2, argv + argc));
   }

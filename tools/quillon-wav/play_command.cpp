@@ -1,7 +1,8 @@
-// quillon-wav play FILE [--quiet] [--speed S]: plays a WAV file to its end on
-// the default output device through the device layer, as the player does
-// (at another speed with the pitch kept), printing "position/length" in the
-// file's time once a second. Ctrl-C (or SIGTERM) stops it cleanly.
+// quillon-wav play FILE [--quiet] [--speed S] [--device ID]: plays a WAV file
+// to its end on the default output device (or the one --device names, see
+// `devices`) through the device layer, as the player does (at another speed
+// with the pitch kept), printing "position/length" in the file's time once a
+// second. Ctrl-C (or SIGTERM) stops it cleanly.
 
 #include <cstdio>
 
@@ -19,7 +20,7 @@ namespace quillonwav {
 
 namespace {
 
-const char* kUsage = "play FILE [--quiet] [--speed S]";
+const char* kUsage = "play FILE [--quiet] [--speed S] [--device ID]";
 
 void PrintProgress(const audio::WaveIO& io) {
   std::printf("%s/%s\n", FormatSeconds(io.GetPositionSeconds()).c_str(), FormatSeconds(io.GetLengthSeconds()).c_str());
@@ -31,6 +32,7 @@ void PrintProgress(const audio::WaveIO& io) {
 int RunPlay(const Args& args) {
   bool quiet = false;
   uint32_t speed = audio::kNormalSpeed;
+  std::string device;
   Args files;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
@@ -41,6 +43,9 @@ int RunPlay(const Args& args) {
       const std::string value = arg == "--speed" ? args[++i] : arg.substr(8);
       speed = audio::ParsePlaybackSpeed(value);
       if (speed == 0) return UsageError("unknown speed " + value + " (0.5, 0.75, 1, 1.25, 1.5 or 2)", kUsage);
+    } else if (arg == "--device") {
+      if (i + 1 == args.size() || args[i + 1].empty()) return UsageError("--device needs an id", kUsage);
+      device = args[++i];
     } else if (arg.size() > 1 && arg[0] == '-') {
       return UsageError("unknown option " + arg, kUsage);
     } else {
@@ -53,6 +58,7 @@ int RunPlay(const Args& args) {
   // The stream outlives the device layer, which is closed first.
   audio::WaveFileStream stream;
   if (!OpenForReading(stream, name)) return 1;
+  ChooseDevice(false, device);
   DeviceSession session(&stream);
   audio::WaveIO& io = session.io;
   uint32_t& deviceId = session.deviceId;

@@ -1,8 +1,11 @@
-// quillon-wav record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav:
-// records from the default input device through the device layer, as the
-// recorder does, for N seconds of wall time. With --vas only voiced stretches
-// (and the hang after them) are written; --amplify amplifies the input.
-// Ctrl-C (or SIGTERM) ends the recording early with a complete file.
+// quillon-wav record --format ID --seconds N [--vas THRESHOLD [--pre-roll MS]]
+// [--amplify] [--device ID] OUT.wav: records from the default input device
+// (or the one --device names) through the device layer, as the recorder
+// does, for N seconds of wall time. With --vas only voiced stretches (the
+// MS before each, 300 unless given, and the hang after them) are written;
+// --amplify amplifies the input. Input the device lost is told after the
+// recording. Ctrl-C (or SIGTERM) ends the recording early with a complete
+// file.
 
 #include <algorithm>
 #include <cstdio>
@@ -19,13 +22,15 @@
 #include "platform/last_error.h"
 #include "platform/sync.h"
 #include "platform/text.h"
+#include "safe_output.h"
 #include "settings/settings_record.h"
 
 namespace quillonwav {
 
 namespace {
 
-const char* kUsage = "record --format ID --seconds N [--vas THRESHOLD] [--amplify] OUT.wav";
+const char* kUsage =
+    "record --format ID --seconds N [--vas THRESHOLD [--pre-roll MS]] [--amplify] [--device ID] OUT.wav";
 
 // A whole number in [low, high] from text.
 bool ParseNumber(const std::string& text, unsigned long low, unsigned long high, uint32_t* value) {
@@ -47,6 +52,9 @@ struct Options {
   bool Vas = false;
   uint32_t Threshold = 0;
   bool Amplify = false;
+  uint32_t PreRollMs = audio::kDefaultPreRollMs;
+  bool HavePreRoll = false;
+  std::string Device;
   std::string Out;
 };
 
@@ -55,7 +63,8 @@ int ParseOptions(const Args& args, Options* options) {
   bool haveFormat = false;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const bool takesValue = arg == "--format" || arg == "--seconds" || arg == "--vas";
+    const bool takesValue =
+        arg == "--format" || arg == "--seconds" || arg == "--vas" || arg == "--pre-roll" || arg == "--device";
     if (takesValue && i + 1 == args.size()) return UsageError(arg + " needs a value", kUsage);
     if (arg == "--format") {
       if (!ParseNumber(args[++i], 1, 0xFFFFFFFFul, &options->FormatId) || !KnownFormat(options->FormatId)) {
@@ -71,6 +80,15 @@ int ParseOptions(const Args& args, Options* options) {
         return UsageError("--vas needs a threshold percent from 0 to 100", kUsage);
       }
       options->Vas = true;
+    } else if (arg == "--pre-roll") {
+      if (!ParseNumber(args[++i], 0, audio::kMaxPreRollMs, &options->PreRollMs) ||
+          options->PreRollMs % audio::kPreRollStepMs != 0) {
+        return UsageError("--pre-roll needs milliseconds from 0 to 1000 in steps of 100", kUsage);
+      }
+      options->HavePreRoll = true;
+    } else if (arg == "--device") {
+      options->Device = args[++i];
+      if (options->Device.empty()) return UsageError("--device needs an id", kUsage);
     } else if (arg == "--amplify") {
       options->Amplify = true;
     } else if (arg.size() > 1 && arg[0] == '-') {
@@ -84,6 +102,7 @@ int ParseOptions(const Args& args, Options* options) {
   if (!haveFormat) return UsageError("--format is required", kUsage);
   if (options->Seconds == 0) return UsageError("--seconds is required", kUsage);
   if (options->Out.empty()) return UsageError("record needs an output file", kUsage);
+  if (options->HavePreRoll && !options->Vas) return UsageError("--pre-roll goes with --vas", kUsage);
   return 0;
 }
 
@@ -101,7 +120,11 @@ int RunRecord(const Args& args) {
   session.meter.Threshold = static_cast<uint16_t>(options.Threshold);
   settings::WriteAmplifyInput(session.settings, options.Amplify ? 1 : 0);
   audio::WaveIO& io = session.io;
+  io.PreRollMs = options.PreRollMs;
+  // The desktop shows the output's name, not the temporary one's.
+  io.StreamName = std::filesystem::path(name).stem().string();
   uint32_t& deviceId = session.deviceId;
+  ChooseDevice(true, options.Device);
 
   // The device first: when there is none, no file is left behind.
   if (!io.Open(audio::WaveDirection::Input)) return Fail(name, DeviceErrorText(io, "the input device cannot be opened."));
@@ -109,8 +132,16 @@ int RunRecord(const Args& args) {
     io.Close();
     return Fail(name, "Format not support");
   }
+  // The recording goes under a temporary name and takes the output's place
+  // at the end; a recording cut short by a failure is put there too, as it
+  // holds what was recorded.
+  SafeOutput output(name);
+  if (!output.Prepare({}, true)) {
+    io.Close();
+    return 1;
+  }
   platform::SetLastError(0);
-  if (!stream.Open(EnginePath(name), audio::kStreamWrite)) {
+  if (!stream.Open(EnginePath(output.WritePath()), audio::kStreamWrite)) {
     io.Close();
     return FailWithLastError(name);
   }
@@ -123,9 +154,7 @@ int RunRecord(const Args& args) {
     io.Close();
     audio::RecordingActive = 0;
     audio::VasEnabled = 0;
-    stream.Close();
-    std::error_code ignored;
-    std::filesystem::remove(name, ignored);  // it holds nothing
+    stream.Close();  // it holds nothing: the temporary file goes
     return Fail(name, text);
   }
 
@@ -157,6 +186,7 @@ int RunRecord(const Args& args) {
   audio::RecordingActive = 0;
   audio::VasEnabled = 0;
   stream.Close();
+  if (!output.Commit()) return 1;
 
   if (io.WriteFailed) {
     std::string text = platform::ToUtf8(platform::SystemErrorText(io.WriteError));
@@ -166,6 +196,9 @@ int RunRecord(const Args& args) {
   if (stopped) return Fail(name, deviceText);
   if (!closed) return Fail(name, closeText);
   std::printf("%s: %s recorded\n", name.c_str(), FormatSeconds(stream.GetRecordedSeconds()).c_str());
+  // The file is complete as far as it goes; what the device lost is said.
+  const std::u16string lost = audio::LostInputText(io.LostInputMs());
+  if (!lost.empty()) std::fprintf(stderr, "quillon-wav: %s: %s\n", name.c_str(), platform::ToUtf8(lost).c_str());
   return 0;
 }
 

@@ -1,6 +1,6 @@
 // quillon-sheet-shots: opens the settings sheet over a main-window-sized
 // owner at the top left of the screen and saves each page as the screen
-// shows it, 240 x 268 pixels, into OUT_DIR/settings-{general,buttons,misc,about}.png.
+// shows it, over the whole 240 x 294 client area, into OUT_DIR/settings-{general,buttons,misc,about}.png.
 // Settings, registry and recordings go to a temporary folder; the sound
 // device is the virtual one, which takes every format, and the free space is
 // fixed so that the pictures do not depend on the machine.
@@ -25,7 +25,7 @@
 
 namespace {
 
-constexpr const char* kNames[sheet::SettingsSheet::kPageCount] = {"general", "buttons", "misc", "about"};
+constexpr const char* kNames[sheet::SettingsSheet::kPageCount] = {"general", "buttons", "misc", "audio", "about"};
 
 void Settle() {
   for (int i = 0; i < 20; ++i) QApplication::processEvents();
@@ -54,11 +54,15 @@ int main(int argc, char** argv) {
     *freeBytes = 1'000'000'000;
     return true;
   });
-  platform::VirtualWaveDevice::Install();
+  auto device = platform::VirtualWaveDevice::Install();
+  // The Audio page with devices as a desktop lists them.
+  device->SetEndpoints(true, {{"builtin", "Built-in Audio Analog Stereo", true}, {"usb", "USB Headset Mono"}});
+  device->SetEndpoints(false, {{"speakers", "Built-in Audio Analog Stereo", true}});
 
   settings::SettingsStore store;
   store.SetDefaults();
   store.Record.FormatId = 16;  // 22 kHz 8-bit: the page shows its warning
+  store.Preferences.Set("RecordDevice", "usb");
 
   QWidget owner;
   owner.setWindowFlags(Qt::FramelessWindowHint);

@@ -1,5 +1,5 @@
 #!/bin/sh
-# Takes docs/settings-{general,buttons,misc,about}.png: runs quillon-sheet-shots
+# Takes docs/settings-{general,buttons,misc,audio,about}.png: runs quillon-sheet-shots
 # on a virtual X screen (no window manager, so the sheet sits at the top left).
 #
 #   tools/sheet-shots/screenshots.sh [BUILD_DIR] [OUT_DIR]

@@ -48,10 +48,16 @@ TEST_F(HostileListTest, NamesThatCouldNotBeOpenedAreNotListedAndALongOneSaysWhy)
   ASSERT_EQ(errors_.size(), 1u);
   EXPECT_TRUE(errors_[0].contains("too long")) << errors_[0].toStdString();
   EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
+  // Selected and Play tapped: the same.
+  List().Select(1);
+  Pump();
+  Tap(view::kPlayButton);
+  ASSERT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(T().AudioIO.Direction, WaveDirection::None);
   // Reached with Next from the first item: the same, and the first plays on.
   Activate(0);
   Tap(view::kNextButton);
-  EXPECT_EQ(errors_.size(), 2u);
+  EXPECT_EQ(errors_.size(), 3u);
   EXPECT_EQ(V().ShownStatusIcon(), app::kStatusPlaying);
   EXPECT_EQ(std::u16string(T().FilePath), List().PathAt(0));
 }

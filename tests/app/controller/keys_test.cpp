@@ -10,6 +10,8 @@
 #include <QKeyEvent>
 #include <QSignalSpy>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QTabBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -20,8 +22,11 @@
 #include <unistd.h>
 
 #include "app/single_instance.h"
+#include "sheet/sheet_dialog.h"
 #include "app_fixture.h"
+#include "view/child_modal.h"
 #include "view/hardware_buttons.h"
+#include "view/skin_view_widget.h"
 
 namespace apptest {
 namespace {
@@ -159,6 +164,49 @@ TEST_F(KeysTest, KeysTypedInTheListActAsOnTheWindow) {
   EXPECT_TRUE(tool->hasFocus());
 }
 
+// The sheet lies inside the main window over all of it and is modal to it:
+// what lies under it takes neither the keyboard nor the application buttons
+// until it closes; then everything is back, the keyboard where it was.
+TEST_F(KeysTest, TheSheetCoversTheWindowAndKeepsItsKeysUntilItCloses) {
+  StartWithFiles();
+  window_->Skin()->setFocus();
+  const int volume = Volume();
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    auto* sheet = qobject_cast<sheet::SettingsSheet*>(view::ActiveModalWidget());
+    if (sheet == nullptr) return;
+    seen = true;
+    EXPECT_EQ(sheet->parentWidget(), window_.get());
+    EXPECT_EQ(sheet->geometry(), window_->rect());
+    EXPECT_EQ(view::ChildModalOf(window_.get()), sheet);
+    EXPECT_FALSE(window_->Skin()->isEnabled());
+    EXPECT_FALSE(C().Bar->isEnabled());
+    EXPECT_TRUE(sheet->isAncestorOf(QApplication::focusWidget()));
+    // Down on the tabs is not theirs, nor the sheet's: it stops there. F1
+    // (Record) is the sheet's while it shows.
+    sheet->TabBar()->setFocus();
+    QTest::keyClick(window_->windowHandle(), Qt::Key_Down);
+    QTest::keyClick(window_->windowHandle(), Qt::Key_F1);
+    Pump();
+    EXPECT_EQ(Volume(), volume);
+    EXPECT_EQ(audio::RecordingActive, 0);
+    sheet->OkButton()->click();
+  });
+  C().OnCommand(app::kCmdSettings);
+  ASSERT_TRUE(seen) << "no sheet";
+  EXPECT_EQ(view::ActiveModalWidget(), nullptr);
+  EXPECT_TRUE(window_->Skin()->isEnabled());
+  EXPECT_TRUE(C().Bar->isEnabled());
+  EXPECT_TRUE(window_->Skin()->hasFocus());
+  EXPECT_EQ(view::ApplicationKeysOwner(), window_.get());
+  QTest::keyClick(window_->windowHandle(), Qt::Key_Down);
+  EXPECT_EQ(Volume(), volume - 5);
+  QTest::keyClick(window_->windowHandle(), Qt::Key_F1);
+  Pump();
+  EXPECT_EQ(audio::RecordingActive, 1);
+  T().Stop(1);
+}
+
 // A release acts only where its press went: the Return that closes the
 // sheet, commits a name or dismisses a box is that window's, not Play/Pause.
 TEST_F(KeysTest, AReleaseWhosePressWentElsewhereDoesNothing) {
@@ -167,13 +215,13 @@ TEST_F(KeysTest, AReleaseWhosePressWentElsewhereDoesNothing) {
   ASSERT_EQ(audio::RecordingActive, 1);
   // Tools > Settings..., Return closes it; the release lands on the window.
   QTimer::singleShot(0, [] {
-    QWidget* sheet = QApplication::activeModalWidget();
+    QWidget* sheet = view::ActiveModalWidget();
     if (sheet == nullptr) return;
     QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(sheet, &press);
   });
   C().OnCommand(app::kCmdSettings);
-  ASSERT_EQ(QApplication::activeModalWidget(), nullptr) << "Return closed the sheet";
+  ASSERT_EQ(view::ActiveModalWidget(), nullptr) << "Return closed the sheet";
   Key(QEvent::KeyRelease, Qt::Key_Return);
   EXPECT_EQ(audio::RecordingActive, 1);
   EXPECT_EQ(T().AudioIO.Direction, WaveDirection::Input);
@@ -289,6 +337,20 @@ TEST(SingleInstanceTest, TheLockDecidesWhoRunsAndOnlyAPrivateFolderIsUsed) {
   EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(open));
   EXPECT_FALSE(app::SingleInstance::IsPrivateFolder(link));
   EXPECT_EQ(app::SingleInstance(open).Claim(), app::SingleInstance::Role::Alone);
+  // Without a runtime folder: a private one in a fresh home's cache, made
+  // with the folders above it.
+  {
+    const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR"), home = qgetenv("HOME"), cache = qgetenv("XDG_CACHE_HOME");
+    qunsetenv("XDG_RUNTIME_DIR");
+    qunsetenv("XDG_CACHE_HOME");
+    qputenv("HOME", QFile::encodeName(dir.filePath(QStringLiteral("home"))));
+    const QString made = app::SingleInstance::PrivateFolder();
+    EXPECT_EQ(made, dir.filePath(QStringLiteral("home/.cache/quillon")));
+    EXPECT_TRUE(app::SingleInstance::IsPrivateFolder(made));
+    qputenv("HOME", home);
+    if (!runtime.isNull()) qputenv("XDG_RUNTIME_DIR", runtime);
+    if (!cache.isNull()) qputenv("XDG_CACHE_HOME", cache);
+  }
   if (::geteuid() == 0) {
     // Another user's folder, private as it may be, is not ours.
     const QString foreign = dir.filePath(QStringLiteral("foreign"));

@@ -14,6 +14,7 @@
 
 #include "app_fixture.h"
 #include "platform/device_paths.h"
+#include "view/child_modal.h"
 #include "view/hardware_buttons.h"
 #include "view/record_led.h"
 
@@ -465,7 +466,7 @@ TEST_F(SequenceTest, AFormatChosenOnTheSheetShowsOnTheIdlePanel) {
   // The user moves the General page's format slider to a PCM format and
   // closes the sheet.
   QTimer::singleShot(0, [] {
-    QWidget* sheet = QApplication::activeModalWidget();
+    QWidget* sheet = view::ActiveModalWidget();
     ASSERT_NE(sheet, nullptr);
     auto* slider = sheet->findChild<QSlider*>();
     ASSERT_NE(slider, nullptr);

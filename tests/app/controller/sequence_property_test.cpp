@@ -28,6 +28,7 @@
 #include "sequence_program.h"
 #include "sheet/misc_page.h"
 #include "sheet/sheet_dialog.h"
+#include "view/child_modal.h"
 #include "view/hardware_buttons.h"
 
 namespace apptest {
@@ -174,7 +175,7 @@ struct Menu : Step {
   // Closes the sheet shown with OK, or with Return (whose release then lands
   // on the main window, as it does for a person).
   static void CloseSheet(bool byReturn) {
-    auto* sheet = qobject_cast<sheet::SettingsSheet*>(QApplication::activeModalWidget());
+    auto* sheet = qobject_cast<sheet::SettingsSheet*>(view::ActiveModalWidget());
     if (sheet == nullptr) return;
     if (byReturn) {
       QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
@@ -193,7 +194,7 @@ struct Sheet : Step {
   bool Do(SequenceProgram& p) const override {
     Chosen& chosen = p.chosen;
     QTimer::singleShot(0, [this, &chosen] {
-      auto* sheet = qobject_cast<sheet::SettingsSheet*>(QApplication::activeModalWidget());
+      auto* sheet = qobject_cast<sheet::SettingsSheet*>(view::ActiveModalWidget());
       if (sheet == nullptr) return;
       if (change == Format) {
         auto* slider = sheet->Page(0)->findChild<QSlider*>();

@@ -11,6 +11,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QGuiApplication>
+#include <QMessageBox>
+#include <QScreen>
+#include <QTextDocument>
 #include <QDeadlineTimer>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -20,6 +24,7 @@
 #include <QTreeWidget>
 
 #include "app/document_list.h"
+#include "app/document_list_impl.h"
 #include "diag/show_error.h"
 #include "support/temp_roots.h"
 
@@ -305,6 +310,38 @@ TEST_F(DocumentListTest, ATapActivatesOnceAndADoubleClickToo) {
   QTest::mousePress(viewport, Qt::LeftButton, {}, a);
   QTest::mouseRelease(viewport, Qt::LeftButton, {}, b);
   EXPECT_TRUE(notes.empty()) << "sliding off the item activates nothing";
+}
+
+}  // namespace
+
+namespace {
+
+// Names that look like markup are shown as the characters they are: in the
+// row, in its tool tip and in the delete question, whose box stays on the
+// screen however large the name says it is.
+TEST_F(DocumentListTest, NamesLikeMarkupAreShownAsTheyAre) {
+  const std::string link = "<a href=https:evil.example>CLICK ME";
+  const std::string image = "<img src=x width=30000 height=30000>";
+  Doc("Quillon/" + link + ".wav");
+  Doc("Quillon/" + image + ".wav");
+  app::DocumentList list(nullptr, u"Quillon");
+  ASSERT_EQ(list.Count(), 2);
+  auto* tree = list.findChild<QTreeWidget*>();
+  for (int row = 0; row < 2; ++row) {
+    const QString name = list.DisplayNameAt(row);
+    EXPECT_TRUE(name.toStdString() == link || name.toStdString() == image) << name.toStdString();
+    EXPECT_EQ(tree->topLevelItem(row)->text(0), name);
+    QTextDocument tip;
+    tip.setHtml(tree->topLevelItem(row)->toolTip(0));
+    EXPECT_EQ(tip.toPlainText().toStdU16String(), list.PathAt(row));
+
+    std::unique_ptr<QMessageBox> box = app::DeleteQuestion(&list, name);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_TRUE(box->text().contains(name));
+    const QSize screen = QGuiApplication::primaryScreen()->availableGeometry().size();
+    EXPECT_LE(box->sizeHint().width(), screen.width());
+    EXPECT_LE(box->sizeHint().height(), screen.height());
+  }
 }
 
 }  // namespace

@@ -19,7 +19,7 @@ namespace {
 // limit in virtual time, still waits, and is then interrupted.
 size_t Delivered(VirtualWaveDevice& device, const WaveFormat& format, int64_t limitMicros) {
   std::unique_ptr<WaveInStream> in;
-  EXPECT_EQ(device.OpenInput(0, format, in), kWaveOk);
+  EXPECT_EQ(device.OpenInput(0, WaveRoute{}, format, in), kWaveOk);
   const int64_t start = device.Clock().NowMicros();
   EXPECT_EQ(in->Start(), kWaveOk);
   std::thread stopper([&] {

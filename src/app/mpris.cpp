@@ -1,0 +1,206 @@
+#include "app/mpris.h"
+
+#include <QCryptographicHash>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QUrl>
+
+#include "app/controller.h"
+#include "app/main_window.h"
+#include "app/mpris_adaptors.h"
+#include "platform/device_paths.h"
+#include "view/control_ids.h"
+#include "view/main_view.h"
+#include "view/skin_view_widget.h"
+
+namespace app {
+namespace {
+
+// How often the panel widgets are told what changed.
+constexpr int kAnnounceMs = 250;
+
+using Area = view::MainView::TextArea;
+
+// "hh:mm:ss" or "(hh:mm:ss)" as the view shows them, in microseconds.
+qint64 ParseTime(const QString& text) {
+  static const QRegularExpression time(QStringLiteral("(\\d+):(\\d\\d):(\\d\\d)"));
+  const QRegularExpressionMatch match = time.match(text);
+  if (!match.hasMatch()) return 0;
+  const qint64 seconds = match.captured(1).toLongLong() * 3600 + match.captured(2).toLongLong() * 60 +
+                         match.captured(3).toLongLong();
+  return seconds * 1000000;
+}
+
+}  // namespace
+
+MprisService::MprisService(MainWindow* window, CController* controller)
+    : window_(window), controller_(controller) {
+  new MprisRootAdaptor(this);
+  new MprisPlayerAdaptor(this);
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  registered_ = bus.isConnected() && bus.registerObject(QString::fromLatin1(kObjectPath), this) &&
+                bus.registerService(QString::fromLatin1(kServiceName));
+  if (!registered_) return;
+  auto* timer = new QTimer(this);
+  timer->setInterval(kAnnounceMs);
+  connect(timer, &QTimer::timeout, this, &MprisService::AnnounceChanges);
+  timer->start();
+}
+
+MprisService::~MprisService() {
+  if (!registered_) return;
+  QDBusConnection bus = QDBusConnection::sessionBus();
+  bus.unregisterService(QString::fromLatin1(kServiceName));
+  bus.unregisterObject(QString::fromLatin1(kObjectPath));
+}
+
+bool MprisService::Live() const {
+  // The controller goes when the window closes, before this object does.
+  controller_ = window_->Controller();
+  return controller_ != nullptr;
+}
+
+bool MprisService::Tap(int id) {
+  if (!Live()) return false;
+  view::MainView& view = controller_->View;
+  if (view.Buttons[id - view::kFirstButton].Enabled == 0) return false;
+  window_->Skin()->TapControl(id);
+  return true;
+}
+
+QString MprisService::PlaybackStatus() const {
+  if (!Live()) return QStringLiteral("Stopped");
+  if (controller_->Transport.AudioIO.Direction != audio::WaveDirection::Output) return QStringLiteral("Stopped");
+  const int face = controller_->View.Buttons[view::kPlayButton - view::kFirstButton].Face;
+  return face == view::FacePaused ? QStringLiteral("Paused") : QStringLiteral("Playing");
+}
+
+QString MprisService::LoopStatus() const {
+  if (!Live()) return QStringLiteral("None");
+  switch (controller_->Settings.Record.PlayMode) {
+    case 2: return QStringLiteral("Playlist");
+    case 4: return QStringLiteral("Track");
+    default: return QStringLiteral("None");
+  }
+}
+
+qint64 MprisService::LengthMicroseconds() const {
+  if (!Live()) return 0;
+  return ParseTime(QString::fromStdU16String(controller_->View.ShownText(Area::Length)));
+}
+
+qint64 MprisService::PositionMicroseconds() const {
+  if (PlaybackStatus() == QLatin1String("Stopped")) return 0;
+  return ParseTime(QString::fromStdU16String(controller_->View.ShownText(Area::Time)));
+}
+
+QDBusObjectPath MprisService::TrackId() const {
+  if (!Live()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+  const QByteArray path = QString::fromStdU16String(controller_->Transport.FilePath).toUtf8();
+  if (path.isEmpty()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+  const QByteArray hash = QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex();
+  return QDBusObjectPath(QStringLiteral("/org/quillon/track/") + QString::fromLatin1(hash));
+}
+
+QVariantMap MprisService::Metadata() const {
+  if (!Live()) return {};
+  QVariantMap metadata;
+  metadata.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(TrackId()));
+  metadata.insert(QStringLiteral("xesam:title"), QString::fromStdU16String(controller_->View.ShownText(Area::FileName)));
+  if (const qint64 length = LengthMicroseconds(); length > 0)
+    metadata.insert(QStringLiteral("mpris:length"), length);
+  const std::u16string file(controller_->Transport.FilePath);
+  if (!file.empty()) {
+    if (const auto host = platform::DevicePaths::ToHost(file))
+      metadata.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(QString::fromStdString(*host)).toString());
+  }
+  return metadata;
+}
+
+double MprisService::Volume() const {
+  return Live() ? controller_->View.SliderPercent(view::kVolumeSlider) / 100.0 : 0.0;
+}
+
+bool MprisService::CanGoNext() const {
+  if (!Live()) return false;
+  return controller_->View.Buttons[view::kNextButton - view::kFirstButton].Enabled != 0;
+}
+
+bool MprisService::CanGoPrevious() const {
+  if (!Live()) return false;
+  return controller_->View.Buttons[view::kPreviousButton - view::kFirstButton].Enabled != 0;
+}
+
+bool MprisService::CanPlay() const {
+  if (!Live()) return false;
+  return controller_->View.Buttons[view::kPlayButton - view::kFirstButton].Enabled != 0;
+}
+
+bool MprisService::CanPause() const { return PlaybackStatus() == QLatin1String("Playing"); }
+
+bool MprisService::CanSeek() const {
+  if (!Live()) return false;
+  return PlaybackStatus() != QLatin1String("Stopped") &&
+         controller_->View.Sliders[view::kPositionSlider - view::kFirstSlider].Enabled != 0;
+}
+
+void MprisService::Raise() { window_->BringToFront(); }
+
+void MprisService::PlayPause() { Tap(view::kPlayButton); }
+
+void MprisService::Play() {
+  if (PlaybackStatus() != QLatin1String("Playing")) Tap(view::kPlayButton);
+}
+
+void MprisService::Pause() {
+  if (PlaybackStatus() == QLatin1String("Playing")) Tap(view::kPlayButton);
+}
+
+void MprisService::Stop() { Tap(view::kStopButton); }
+
+void MprisService::Next() { Tap(view::kNextButton); }
+
+void MprisService::Previous() { Tap(view::kPreviousButton); }
+
+void MprisService::Seek(qint64 offset) { SetPosition(TrackId(), PositionMicroseconds() + offset); }
+
+void MprisService::SetPosition(const QDBusObjectPath& track, qint64 position) {
+  const qint64 length = LengthMicroseconds();
+  // A position for another track, or out of this one, is ignored.
+  if (!CanSeek() || track != TrackId() || length <= 0 || position < 0 || position > length) return;
+  window_->Skin()->SetSliderPercent(view::kPositionSlider, static_cast<int>(position * 100 / length));
+}
+
+void MprisService::SetVolume(double volume) {
+  if (Live()) window_->Skin()->SetSliderPercent(view::kVolumeSlider, static_cast<int>(std::clamp(volume, 0.0, 1.0) * 100 + 0.5));
+}
+
+void MprisService::AnnounceChanges() {
+  if (!Live()) return;
+  const QVariantMap now{
+      {QStringLiteral("PlaybackStatus"), PlaybackStatus()},
+      {QStringLiteral("LoopStatus"), LoopStatus()},
+      {QStringLiteral("Metadata"), Metadata()},
+      {QStringLiteral("Volume"), Volume()},
+      {QStringLiteral("CanGoNext"), CanGoNext()},
+      {QStringLiteral("CanGoPrevious"), CanGoPrevious()},
+      {QStringLiteral("CanPlay"), CanPlay()},
+      {QStringLiteral("CanPause"), CanPause()},
+      {QStringLiteral("CanSeek"), CanSeek()},
+  };
+  QVariantMap changed;
+  for (auto it = now.begin(); it != now.end(); ++it) {
+    if (announced_.value(it.key()) != it.value()) changed.insert(it.key(), it.value());
+  }
+  announced_ = now;
+  if (changed.isEmpty()) return;
+  QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
+                                                   QStringLiteral("org.freedesktop.DBus.Properties"),
+                                                   QStringLiteral("PropertiesChanged"));
+  signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+  QDBusConnection::sessionBus().send(signal);
+}
+
+}  // namespace app

@@ -1,0 +1,170 @@
+// What recording keeps of the input: voice activation's pre-roll (the input
+// just before speech, from memory), and a write that stalls while the input
+// runs on, as a microphone's does (the virtual device's live input): within
+// the capture ring nothing is lost, beyond it the loss is counted exactly.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/wave_device.h"
+#include "wave_io_test_fixture.h"
+
+namespace audiotest {
+namespace {
+
+constexpr size_t kBlock = 640;  // 40 ms at 8000 Hz 16-bit
+
+// 'V' blocks are loud, 'q' blocks quiet (far below any threshold); every
+// sample is its own, so any stretch of the file can be told apart.
+Bytes PatternBlocks(const std::string& pattern) {
+  Bytes out;
+  uint32_t state = 99;
+  for (char c : pattern) {
+    for (size_t i = 0; i < kBlock / 2; ++i) {
+      state = state * 1664525u + 1013904223u;
+      const int spread = static_cast<int>(state >> 22);  // 0..1023
+      const int sample = c == 'V' ? (i % 2 ? 20000 : -20000) + spread : spread % 40 + 1;
+      out.push_back(static_cast<uint8_t>(sample & 0xFF));
+      out.push_back(static_cast<uint8_t>((sample >> 8) & 0xFF));
+    }
+  }
+  return out;
+}
+
+// The file voice activation makes of the blocks: voice; quiet within the
+// hang after voice (buffers complete every 40 ms); and ahead of each voiced
+// block, the last preRoll bytes of what was dropped before it.
+Bytes Expected(const std::string& pattern, const Bytes& input, size_t preRoll) {
+  Bytes out, dropped;
+  int lastVoice = -1000;
+  for (size_t k = 0; k < pattern.size(); ++k) {
+    const auto block = input.begin() + static_cast<ptrdiff_t>(k * kBlock);
+    if (pattern[k] == 'V') {
+      const size_t keep = std::min(preRoll, dropped.size());
+      out.insert(out.end(), dropped.end() - static_cast<ptrdiff_t>(keep), dropped.end());
+      dropped.clear();
+      out.insert(out.end(), block, block + kBlock);
+      lastVoice = static_cast<int>(k);
+    } else if (lastVoice >= 0 && (static_cast<int>(k) - lastVoice) * 40 <= static_cast<int>(audio::kVasHangMs)) {
+      out.insert(out.end(), block, block + kBlock);
+    } else {
+      dropped.insert(dropped.end(), block, block + kBlock);
+    }
+  }
+  return out;
+}
+
+using WaveIOCaptureTest = WaveIOTest;
+
+// A stretch gets the input of the pre-roll before its first loud buffer (at
+// the start too, as far as there is input); stretches whose gap is within
+// pre-roll and hang join without a gap or a doubled sample; 0 is voice
+// activation as the handheld had it.
+TEST_F(WaveIOCaptureTest, PreRollWritesTheInputBeforeSpeechFromMemory) {
+  const std::string q20(20, 'q'), q40(40, 'q');
+  const std::string pattern = "qqq" + std::string("VVV") + q20 + "VV" + q40 + "V" + std::string(22, 'q') + "VV" + "qq";
+  struct Case {
+    uint32_t preRollMs;
+    size_t preRollBytes;
+  };
+  for (const Case& c : {Case{0, 0}, Case{300, 4800}, Case{700, 11200}, Case{1000, 16000}}) {
+    SCOPED_TRACE(c.preRollMs);
+    const Bytes input = PatternBlocks(pattern);
+    device_->SetInputBytes(input);
+    meter_.Threshold = 10;
+    audio::VasEnabled = 1;
+    io_->PreRollMs = c.preRollMs;
+    audio::WaveFileStream stream;
+    StartRecordingTo(stream, audio::kFormatPcm8k16);
+    StepMs(40, static_cast<int>(pattern.size()));
+    Finish(stream);
+    const Bytes file = ReadForward(rec_);
+    const Bytes expected = Expected(pattern, input, c.preRollBytes);
+    EXPECT_EQ(file.size(), expected.size());
+    EXPECT_TRUE(file == expected);
+  }
+}
+
+// GSM codes whole device blocks: the pre-roll is rounded up to them.
+TEST_F(WaveIOCaptureTest, GsmPreRollIsWholeBlocks) {
+  const std::string pattern = std::string(30, 'q') + "VV" + std::string(10, 'q');
+  device_->SetInputBytes(PatternBlocks(pattern));
+  meter_.Threshold = 10;
+  audio::VasEnabled = 1;
+  io_->PreRollMs = 300;  // 7.5 blocks: 8
+  audio::WaveFileStream stream;
+  StartRecordingTo(stream, audio::kFormatGsm610);
+  StepMs(40, static_cast<int>(pattern.size()));
+  Finish(stream);
+  audio::WaveFileStream read;
+  ASSERT_TRUE(read.Open(HostPath(rec_), audio::kStreamRead));
+  EXPECT_EQ(read.GetDataBytes(), (8 + 2 + 10) * 65u) << "pre-roll, voice, hang";
+}
+
+// Writes that take their time, while the clock (and the live input) runs on.
+class StallingStream : public audio::WaveFileStream {
+ public:
+  StallingStream(platform::VirtualWaveDevice& device, int stallAt, int stallMs)
+      : device_(device), stallAt_(stallAt), stallMs_(stallMs) {}
+  bool Write(const void* samples, uint32_t frames) override {
+    if (++writes_ == stallAt_) {
+      // The disk holds this write up; the capture goes on meanwhile.
+      for (int ms = 0; ms < stallMs_; ms += 20) {
+        device_.Clock().Advance(20000);
+        EXPECT_TRUE(platform::WaveDevice::WaitUntilAllSettled(10000, true));
+      }
+    }
+    return audio::WaveFileStream::Write(samples, frames);
+  }
+
+ private:
+  platform::VirtualWaveDevice& device_;
+  const int stallAt_;
+  const int stallMs_;
+  int writes_ = 0;
+};
+
+// A stall within the ring loses nothing and the capture catches up: the
+// file holds every sample up to Stop. Beyond the ring, exactly what did not
+// fit is lost, counted, and missing from the file: the newest input of the
+// stall, not a sample more.
+TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOverruns) {
+  struct Case {
+    int stallMs;
+    uint32_t lostMs;
+  };
+  for (const Case& c : {Case{2000, 0}, Case{6000, 0}, Case{10000, 2000}}) {
+    SCOPED_TRACE(c.stallMs);
+    // Each case on a fresh device and clock.
+    io_.reset();
+    device_ = platform::VirtualWaveDevice::Install();
+    device_->Clock().RunManually();
+    io_ = std::make_unique<audio::WaveIO>();
+    io_->TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
+    device_->SetInputLive(true);
+    const Bytes input = Numbered(16000 * 20);
+    device_->SetInputBytes(input);
+    StallingStream stream(*device_, 25, c.stallMs);  // a second in
+    StartRecordingTo(stream, audio::kFormatPcm8k16);
+    StepMs(40, 50);
+    const int64_t elapsedMs = device_->Clock().NowMicros() / 1000;
+    ASSERT_EQ(elapsedMs, 2000 + c.stallMs);
+    Finish(stream);
+    EXPECT_EQ(io_->LostInputMs(), c.lostMs);
+    Bytes expected(input.begin(), input.begin() + elapsedMs * 16);
+    // The ring filled 8 s after the stall began.
+    const size_t holeStart = (1000 + 8000) * 16;
+    if (c.lostMs != 0) {
+      expected.erase(expected.begin() + static_cast<ptrdiff_t>(holeStart),
+                     expected.begin() + static_cast<ptrdiff_t>(holeStart + c.lostMs * 16));
+    }
+    const Bytes file = ReadForward(rec_);
+    EXPECT_EQ(file.size(), expected.size());
+    EXPECT_TRUE(file == expected);
+  }
+}
+
+}  // namespace
+}  // namespace audiotest
