@@ -156,7 +156,7 @@ hostile_case() {
       problem=""
       if [ "$ends" = menu ]; then
         e2e_tap 20 281
-        xdotool key Down Down Down Down Return
+        xdotool key Up Return  # Exit: the last entry of the Tools menu
         if [ -n "$atExit" ]; then problem=$(expect_box "$atExit") || true; else problem=$(expect_no_box) || true; fi
       else
         kill -TERM "$QUILLON_PID"
