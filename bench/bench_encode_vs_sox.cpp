@@ -44,7 +44,9 @@ int main() {
   std::vector<Measure> ourRuns, soxRuns;
   std::vector<double> ratios;
   for (int r = 0; r < runs; ++r) {
-    const auto runOurs = [&] { return bench::TimedRun({QUILLON_WAV_EXE, "encode", "--format", "49", input, ours}); };
+    const auto runOurs = [&] {
+      return bench::TimedRun({QUILLON_WAV_EXE, "encode", "--format", "49", input, ours});
+    };
     const auto runSox = [&] { return bench::TimedRun({"sox", input, "-e", "gsm-full-rate", theirs}); };
     Measure a, b;
     if (r % 2 == 0) {

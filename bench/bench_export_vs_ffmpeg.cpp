@@ -46,10 +46,13 @@ int main() {
     return 1;
   }
   std::remove(speech.c_str());
-  std::printf("quillon-wav encode against ffmpeg: %d h of GSM 6.10 speech (%.1f MiB), %d pairs of runs per format\n",
-              hours, SizeMiB(gsm), runs);
+  std::printf(
+      "quillon-wav encode against ffmpeg: %d h of GSM 6.10 speech (%.1f MiB), %d pairs of runs per format\n",
+      hours, SizeMiB(gsm), runs);
   const Format formats[] = {
-      {"Ogg Opus", ".opus", {"-c:a", "libopus", "-b:a", "16k", "-compression_level", "10", "-frame_duration", "20"}},
+      {"Ogg Opus",
+       ".opus",
+       {"-c:a", "libopus", "-b:a", "16k", "-compression_level", "10", "-frame_duration", "20"}},
       {"MP3", ".mp3", {"-c:a", "libmp3lame", "-q:a", "5"}},
   };
   int status = 0;
@@ -80,24 +83,29 @@ int main() {
       }
       ourRuns.push_back(a);
       if (!b.ran) {
-        std::printf("%4d  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  (ffmpeg did not run: scripts/install-deps installs it)\n",
-                    r + 1, a.wall, a.user, a.sys, a.rssMiB, SizeMiB(ours));
+        std::printf(
+            "%4d  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  (ffmpeg did not run: scripts/install-deps "
+            "installs it)\n",
+            r + 1, a.wall, a.user, a.sys, a.rssMiB, SizeMiB(ours));
         status = 1;
         continue;
       }
       theirRuns.push_back(b);
       ratios.push_back(a.wall / b.wall);
-      std::printf("%4d  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  %5.3f\n", r + 1,
-                  a.wall, a.user, a.sys, a.rssMiB, SizeMiB(ours), b.wall, b.user, b.sys, b.rssMiB, SizeMiB(theirs),
-                  a.wall / b.wall);
+      std::printf(
+          "%4d  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  %4.2f/%4.2f/%4.2f s %5.1f MiB %5.2f MiB  %5.3f\n",
+          r + 1, a.wall, a.user, a.sys, a.rssMiB, SizeMiB(ours), b.wall, b.user, b.sys, b.rssMiB,
+          SizeMiB(theirs), a.wall / b.wall);
     }
-    std::printf("median ours:   %.2f s wall, %.2f s user, %.2f s sys, %.1f MiB peak resident, %.2f MiB written\n",
-                Median(ourRuns, &Measure::wall), Median(ourRuns, &Measure::user), Median(ourRuns, &Measure::sys),
-                Median(ourRuns, &Measure::rssMiB), SizeMiB(ours));
+    std::printf(
+        "median ours:   %.2f s wall, %.2f s user, %.2f s sys, %.1f MiB peak resident, %.2f MiB written\n",
+        Median(ourRuns, &Measure::wall), Median(ourRuns, &Measure::user), Median(ourRuns, &Measure::sys),
+        Median(ourRuns, &Measure::rssMiB), SizeMiB(ours));
     if (!theirRuns.empty()) {
-      std::printf("median ffmpeg: %.2f s wall, %.2f s user, %.2f s sys, %.1f MiB peak resident, %.2f MiB written\n",
-                  Median(theirRuns, &Measure::wall), Median(theirRuns, &Measure::user),
-                  Median(theirRuns, &Measure::sys), Median(theirRuns, &Measure::rssMiB), SizeMiB(theirs));
+      std::printf(
+          "median ffmpeg: %.2f s wall, %.2f s user, %.2f s sys, %.1f MiB peak resident, %.2f MiB written\n",
+          Median(theirRuns, &Measure::wall), Median(theirRuns, &Measure::user),
+          Median(theirRuns, &Measure::sys), Median(theirRuns, &Measure::rssMiB), SizeMiB(theirs));
       std::printf("median ratio of wall times (ours / ffmpeg): %.3f\n", Median(ratios));
     }
     std::remove(ours.c_str());

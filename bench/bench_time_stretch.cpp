@@ -42,7 +42,8 @@ const std::string& SpeechFile() {
       const double t = static_cast<double>(n) / kRate, within = std::fmod(t / 0.22, 1.0);
       phase += (110 + 30 * std::sin(t)) / kRate;
       const double x = phase >= 1 ? (phase -= 1, 1.0) : 0.0;
-      const double f = 500 + 400 * std::sin(2 * M_PI * 0.7 * t), r = 0.97, a1 = 2 * r * std::cos(2 * M_PI * f / kRate);
+      const double f = 500 + 400 * std::sin(2 * M_PI * 0.7 * t), r = 0.97,
+                   a1 = 2 * r * std::cos(2 * M_PI * f / kRate);
       const double y = x + a1 * y1 - r * r * y2;
       y2 = y1;
       y1 = y;
@@ -65,7 +66,8 @@ const std::string& SpeechFile() {
 
 void BM_Stretch(benchmark::State& state) {
   const auto speed = static_cast<uint32_t>(state.range(0));
-  const auto engine = state.range(1) != 0 ? audio::TimeStretch::Engine::Finer : audio::TimeStretch::Engine::Faster;
+  const auto engine =
+      state.range(1) != 0 ? audio::TimeStretch::Engine::Finer : audio::TimeStretch::Engine::Faster;
   uint64_t outputBytes = 0;
   double cpuSeconds = 0;
   const auto cpuNow = [] {

@@ -73,14 +73,16 @@ bool WriteSpeech(const std::string& path, int seconds) {
         double v = 0;
         if (i >= consonant) {
           const double envelope = std::sin(M_PI * (i - consonant) / (length - consonant));
-          for (int k = 0; k < 3; ++k) v += formants[k].Step(voice, f[k], 60 + 40 * k) * (k == 0 ? 1.0 : 0.5 / k);
+          for (int k = 0; k < 3; ++k)
+            v += formants[k].Step(voice, f[k], 60 + 40 * k) * (k == 0 ? 1.0 : 0.5 / k);
           v *= envelope * 9;
         } else {
           v = hiss.Step(random() - 0.5, 3200, 900) * 0.6;
         }
         buffer.push_back(static_cast<int16_t>(std::clamp(v * 12000, -32767.0, 32767.0)));
         if (buffer.size() == buffer.capacity()) {
-          out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(buffer.size() * 2));
+          out.write(reinterpret_cast<const char*>(buffer.data()),
+                    static_cast<std::streamsize>(buffer.size() * 2));
           buffer.clear();
         }
       }
@@ -89,7 +91,8 @@ bool WriteSpeech(const std::string& path, int seconds) {
     for (int i = 0; i < pause && n < samples; ++i, ++n) {
       buffer.push_back(static_cast<int16_t>((random() - 0.5) * 40));  // room noise
       if (buffer.size() == buffer.capacity()) {
-        out.write(reinterpret_cast<const char*>(buffer.data()), static_cast<std::streamsize>(buffer.size() * 2));
+        out.write(reinterpret_cast<const char*>(buffer.data()),
+                  static_cast<std::streamsize>(buffer.size() * 2));
         buffer.clear();
       }
     }

@@ -56,7 +56,8 @@ int EnvInt(const char* name, int fallback) {
 
 std::string TempPath(const char* name) {
   const char* dir = std::getenv("TMPDIR");
-  return std::string(dir != nullptr ? dir : "/tmp") + "/quillon-bench-" + std::to_string(getpid()) + "-" + name;
+  return std::string(dir != nullptr ? dir : "/tmp") + "/quillon-bench-" + std::to_string(getpid()) + "-" +
+         name;
 }
 
 }  // namespace bench

@@ -53,16 +53,18 @@ std::optional<ExportChoice> AskWithFileDialog(QWidget* parent, const QString& su
   dialog.setDirectory(suggestion.absolutePath());
   dialog.selectFile(suggestion.fileName());
   dialog.setDefaultSuffix(QString::fromLatin1(audio::ExportFormats().front().Extension + 1));
-  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog, &filters, &suggestion](const QString& f) {
-    const int index = static_cast<int>(filters.indexOf(f));
-    if (index < 0) return;
-    const char* extension = audio::ExportFormats()[static_cast<size_t>(index)].Extension;
-    dialog.setDefaultSuffix(QString::fromLatin1(extension + 1));
-    dialog.selectFile(suggestion.completeBaseName() + QString::fromLatin1(extension));
-  });
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog,
+                   [&dialog, &filters, &suggestion](const QString& f) {
+                     const int index = static_cast<int>(filters.indexOf(f));
+                     if (index < 0) return;
+                     const char* extension = audio::ExportFormats()[static_cast<size_t>(index)].Extension;
+                     dialog.setDefaultSuffix(QString::fromLatin1(extension + 1));
+                     dialog.selectFile(suggestion.completeBaseName() + QString::fromLatin1(extension));
+                   });
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
   const int index = std::max<int>(0, static_cast<int>(filters.indexOf(dialog.selectedNameFilter())));
-  return ExportChoice{dialog.selectedFiles().first(), audio::ExportFormats()[static_cast<size_t>(index)].Format};
+  return ExportChoice{dialog.selectedFiles().first(),
+                      audio::ExportFormats()[static_cast<size_t>(index)].Format};
 }
 
 // What the exporting thread and the dialog share.
@@ -91,9 +93,10 @@ ExportChoice NormalizeExportChoice(ExportChoice choice) {
 }
 
 std::optional<audio::ExportResult> RunExportDialog(QWidget* parent, const std::u16string& recording) {
-  const std::optional<std::string> host =
-      !recording.empty() && recording[0] == u'/' ? std::optional<std::string>(QString::fromStdU16String(recording).toStdString())
-                                                 : platform::DevicePaths::ToHost(recording);
+  // A device path ("\My Documents\...") or, from tools and tests, a host path.
+  const std::optional<std::string> host = !recording.empty() && recording[0] == u'/'
+                                              ? QString::fromStdU16String(recording).toStdString()
+                                              : platform::DevicePaths::ToHost(recording);
   if (!host) return std::nullopt;
   const QFileInfo source(QString::fromStdString(*host));
   const QString suggested = source.absolutePath() + QLatin1Char('/') + source.completeBaseName() +

@@ -25,13 +25,15 @@ struct ExportChoice {
 
 // Asks where and in which format to export; nothing when the user cancels.
 // suggested: the recording's folder and name with the default extension.
-using ExportTargetChooser = std::function<std::optional<ExportChoice>(QWidget* parent, const QString& suggested)>;
+using ExportTargetChooser =
+    std::function<std::optional<ExportChoice>(QWidget* parent, const QString& suggested)>;
 // Tests replace the save dialog; an empty function brings it back.
 void SetExportTargetChooser(ExportTargetChooser chooser);
 
 // What exports, on the dialog's thread of its own: audio::ExportRecording
 // unless a test puts another in (an empty function brings it back).
-using ExportJob = std::function<audio::ExportResult(const audio::ExportRequest&, const audio::ExportProgress&)>;
+using ExportJob =
+    std::function<audio::ExportResult(const audio::ExportRequest&, const audio::ExportProgress&)>;
 void SetExportJob(ExportJob job);
 
 // The whole dialog, modal to parent. Nothing when no file was chosen,

@@ -9,7 +9,8 @@ namespace app {
 
 void SetPlaybackSpeed(CTransport& transport, uint32_t percent) {
   if (!transport.AudioIO.SetPlaybackSpeed(percent)) return;
-  if (transport.Store != nullptr) transport.Store->Preferences.SetInt(kPlaybackSpeedKey, static_cast<int>(percent));
+  if (transport.Store != nullptr)
+    transport.Store->Preferences.SetInt(kPlaybackSpeedKey, static_cast<int>(percent));
   if (transport.View != nullptr) {
     const std::u16string text = percent == audio::kNormalSpeed ? u"" : audio::PlaybackSpeedText(percent);
     transport.View->ShowSpeed(text.c_str());
@@ -23,8 +24,8 @@ void StepPlaybackSpeed(CTransport& transport, int steps) {
 void RestorePlaybackSpeed(CTransport& transport) {
   uint32_t percent = audio::kNormalSpeed;
   if (transport.Store != nullptr) {
-    const int stored = transport.Store->Preferences.GetInt(kPlaybackSpeedKey, static_cast<int>(audio::kNormalSpeed), 1,
-                                                           1000);
+    const int stored = transport.Store->Preferences.GetInt(kPlaybackSpeedKey,
+                                                           static_cast<int>(audio::kNormalSpeed), 1, 1000);
     if (audio::IsPlaybackSpeed(static_cast<uint32_t>(stored))) percent = static_cast<uint32_t>(stored);
   }
   // Shown and set without marking the preferences changed: an unread file

@@ -173,7 +173,9 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
   }
 
   const std::string title = !request.Title.empty() ? request.Title : NameOf(request.Source);
-  const std::string date = !request.Date.empty() ? request.Date : sourceKnown ? DayOf(sourceInfo.st_mtime) : "";
+  const std::string date = !request.Date.empty() ? request.Date
+                           : sourceKnown         ? DayOf(sourceInfo.st_mtime)
+                                                 : "";
 
   TempFile temp;
   if (!(request.Direct ? temp.CreateDirect(request.Target) : temp.Create(request.Target))) {
@@ -212,7 +214,8 @@ ExportResult ExportRecording(const ExportRequest& request, const ExportProgress&
     if (block == nullptr) size = 0;
     const bool converted = converter.Append(block, size, last, &pending, &convertError);
     diag::TrackedDelete(block);
-    if (!converted) return Failure(platform::FromUtf8("The rate cannot be converted: " + convertError + ".").c_str());
+    if (!converted)
+      return Failure(platform::FromUtf8("The rate cannot be converted: " + convertError + ".").c_str());
     done += size / source.BlockAlign;
     sinceProgress += size;
     const uint64_t frames = pending.size() / channels;

@@ -17,8 +17,10 @@ bool IsPlaybackSpeed(uint32_t percent) {
 }
 
 uint32_t StepPlaybackSpeed(uint32_t percent, int steps) {
-  const auto* at = std::find(std::begin(kSpeeds), std::end(kSpeeds), IsPlaybackSpeed(percent) ? percent : kNormalSpeed);
-  const long index = std::clamp<long>((at - std::begin(kSpeeds)) + steps, 0, static_cast<long>(std::size(kSpeeds)) - 1);
+  const auto* at =
+      std::find(std::begin(kSpeeds), std::end(kSpeeds), IsPlaybackSpeed(percent) ? percent : kNormalSpeed);
+  const long index =
+      std::clamp<long>((at - std::begin(kSpeeds)) + steps, 0, static_cast<long>(std::size(kSpeeds)) - 1);
   return kSpeeds[index];
 }
 
@@ -41,7 +43,8 @@ uint32_t ParsePlaybackSpeed(const std::string& text) {
   for (; at < text.size() && text[at] >= '0' && text[at] <= '9' && whole < 100000; ++at, digits = true)
     whole = whole * 10 + static_cast<uint64_t>(text[at] - '0');
   if (at < text.size() && text[at] == '.') {
-    for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9' && scale < 100000; ++at, digits = true) {
+    for (++at; at < text.size() && text[at] >= '0' && text[at] <= '9' && scale < 100000;
+         ++at, digits = true) {
       fraction = fraction * 10 + static_cast<uint64_t>(text[at] - '0');
       scale *= 10;
     }
@@ -58,7 +61,8 @@ uint32_t ParsePlaybackSpeed(const std::string& text) {
   }
   if (numerator % scale != 0) return 0;
   const uint64_t percent = numerator / scale;
-  return percent <= 1000 && IsPlaybackSpeed(static_cast<uint32_t>(percent)) ? static_cast<uint32_t>(percent) : 0;
+  return percent <= 1000 && IsPlaybackSpeed(static_cast<uint32_t>(percent)) ? static_cast<uint32_t>(percent)
+                                                                            : 0;
 }
 
 }  // namespace audio

@@ -23,7 +23,8 @@ void ToFloat(const uint8_t* bytes, size_t size, const WaveFormatEx& format, std:
     // wider samples keep up to 24 significant bits.
     const uint32_t used = std::min<uint32_t>(width, 3);
     int32_t value = 0;
-    for (uint32_t b = 0; b < used; ++b) value |= static_cast<int32_t>(bytes[at + width - used + b]) << (8 * b);
+    for (uint32_t b = 0; b < used; ++b)
+      value |= static_cast<int32_t>(bytes[at + width - used + b]) << (8 * b);
     const int shift = 32 - 8 * static_cast<int>(used);
     value = static_cast<int32_t>(static_cast<uint32_t>(value) << shift) >> shift;  // sign-extend
     out->push_back(static_cast<float>(value / std::ldexp(1.0, 8 * static_cast<int>(used) - 1)));
@@ -60,7 +61,8 @@ void AppendFromFloat(const float* samples, size_t count, uint32_t width, std::ve
   }
   // 24 and 32 bits: the value at 24 bits, the lowest byte of 32 left 0, as ToFloat reads them.
   for (size_t i = 0; i < count; ++i) {
-    const long value = std::clamp<long>(std::lround(static_cast<double>(samples[i]) * 8388608.0), -8388608, 8388607);
+    const long value =
+        std::clamp<long>(std::lround(static_cast<double>(samples[i]) * 8388608.0), -8388608, 8388607);
     const auto s = static_cast<uint32_t>(static_cast<int32_t>(value));
     if (width == 4) out->push_back(0);
     out->push_back(static_cast<uint8_t>(s));
@@ -76,7 +78,8 @@ Resampler::~Resampler() {
   if (state_ != nullptr) src_delete(state_);
 }
 
-bool Resampler::Process(const std::vector<float>& in, bool last, std::vector<float>* out, std::string* error) {
+bool Resampler::Process(const std::vector<float>& in, bool last, std::vector<float>* out,
+                        std::string* error) {
   out->clear();
   if (fromRate_ == toRate_) {
     *out = in;
@@ -128,7 +131,8 @@ PcmTo16::PcmTo16(const WaveFormatEx& from, uint32_t toRate, uint32_t toChannels)
               SampleWidth(from) <= 2),
       resampler_(from.SamplesPerSec, toRate, toChannels) {}
 
-bool PcmTo16::Append(const uint8_t* bytes, size_t size, bool last, std::vector<int16_t>* out, std::string* error) {
+bool PcmTo16::Append(const uint8_t* bytes, size_t size, bool last, std::vector<int16_t>* out,
+                     std::string* error) {
   if (direct_) {
     if (SampleWidth(from_) == 1) {
       for (size_t i = 0; i < size; ++i) out->push_back(static_cast<int16_t>((bytes[i] - 128) * 256));

@@ -27,8 +27,8 @@ bool SndfileWriter::Failed(const char* fallback) {
   return false;
 }
 
-bool SndfileWriter::Open(int fd, ExportFormat format, uint32_t rate, uint32_t channels, const std::string& title,
-                         const std::string& date) {
+bool SndfileWriter::Open(int fd, ExportFormat format, uint32_t rate, uint32_t channels,
+                         const std::string& title, const std::string& date) {
   io_ = Io{fd, 0};
   message_.clear();
   // Plain system calls on the descriptor; the first failure is kept with its errno.
@@ -50,7 +50,8 @@ bool SndfileWriter::Open(int fd, ExportFormat format, uint32_t rate, uint32_t ch
         auto* state = static_cast<Io*>(user);
         sf_count_t done = 0;
         while (done < count) {
-          const ssize_t n = ::read(state->fd, static_cast<char*>(data) + done, static_cast<size_t>(count - done));
+          const ssize_t n =
+              ::read(state->fd, static_cast<char*>(data) + done, static_cast<size_t>(count - done));
           if (n < 0 && errno == EINTR) continue;
           if (n < 0 && state->error == 0) state->error = errno;
           if (n <= 0) break;

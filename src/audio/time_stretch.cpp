@@ -22,16 +22,16 @@ namespace {
 // even with its short window, costs 1 % more, which in the real program
 // broke the goal of 3 % of a core at 0.75x (see the README's figures).
 constexpr RubberBandStretcher::Options kCommon = RubberBandStretcher::OptionProcessRealTime |
-                                                RubberBandStretcher::OptionThreadingNever |
-                                                RubberBandStretcher::OptionChannelsTogether;
+                                                 RubberBandStretcher::OptionThreadingNever |
+                                                 RubberBandStretcher::OptionChannelsTogether;
 constexpr RubberBandStretcher::Options kFiner =
     kCommon | RubberBandStretcher::OptionEngineFiner | RubberBandStretcher::OptionWindowShort;
 constexpr RubberBandStretcher::Options kFaster = kCommon | RubberBandStretcher::OptionEngineFaster;
 
 bool Stretchable(const WaveFormatEx& format) {
   const uint32_t width = format.Channels != 0 ? format.BlockAlign / format.Channels : 0;
-  return format.FormatTag == kWaveFormatPcm && (format.Channels == 1 || format.Channels == 2) &&
-         width >= 1 && width <= 4 && format.BlockAlign == format.Channels * width && format.SamplesPerSec > 0;
+  return format.FormatTag == kWaveFormatPcm && (format.Channels == 1 || format.Channels == 2) && width >= 1 &&
+         width <= 4 && format.BlockAlign == format.Channels * width && format.SamplesPerSec > 0;
 }
 
 }  // namespace

@@ -73,10 +73,10 @@ class TimeStretch : public diag::Tracked {
   std::unique_ptr<RubberBand::RubberBandStretcher> stretcher_;
   uint32_t speed_ = 100;
   double ratio_ = 1.0;
-  bool fresh_ = true;        // nothing fed since Reset
-  bool finished_ = false;    // the end of the data was fed
+  bool fresh_ = true;      // nothing fed since Reset
+  bool finished_ = false;  // the end of the data was fed
   bool drained_ = false;
-  uint32_t skip_ = 0;        // output frames still to drop: the stretcher's start delay
+  uint32_t skip_ = 0;  // output frames still to drop: the stretcher's start delay
   // Output frames owed for the input fed (each block at the ratio it was
   // fed at) and handed out: at the end the stretcher's tail beyond what is
   // owed is its window running out over silence, and is dropped.

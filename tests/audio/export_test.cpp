@@ -48,9 +48,11 @@ Decoded ReadBack(const std::string& path) {
 
 // ffprobe's "key=value" lines for the first audio stream, the container and their tags.
 std::map<std::string, std::string> Probe(const std::string& path) {
-  const std::string command = "ffprobe -v error -select_streams a:0 -show_entries "
-                              "stream=codec_name,sample_rate,channels,start_time,duration:stream_tags:format_tags "
-                              "-of default=noprint_wrappers=1 '" + path + "' 2>&1";
+  const std::string command =
+      "ffprobe -v error -select_streams a:0 -show_entries "
+      "stream=codec_name,sample_rate,channels,start_time,duration:stream_tags:format_tags "
+      "-of default=noprint_wrappers=1 '" +
+      path + "' 2>&1";
   std::map<std::string, std::string> out;
   std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
   if (!pipe) return out;
@@ -93,7 +95,8 @@ class ExportTest : public ::testing::Test {
   // Every entry of the folder: a failed export must leave no temporary file either.
   std::vector<std::string> Entries() const {
     std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_.Base())) names.push_back(e.path().filename());
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Base()))
+      names.push_back(e.path().filename());
     std::sort(names.begin(), names.end());
     return names;
   }
@@ -110,10 +113,14 @@ TEST(ExportFormats, EveryFormatIsWrittenAtTheRatesItNeeds) {
     EXPECT_EQ(ExportFormatForPath(std::string("/a.b/Talk") + info.Extension), info.Format);
   }
   EXPECT_EQ(ExportFormats().front().Format, ExportFormat::Opus) << "the default comes first";
-  for (auto [format, from, to] : {std::tuple{ExportFormat::Opus, 8000u, 8000u}, {ExportFormat::Opus, 11025u, 12000u},
-                                  {ExportFormat::Opus, 22050u, 24000u}, {ExportFormat::Opus, 44100u, 48000u},
-                                  {ExportFormat::Opus, 96000u, 48000u}, {ExportFormat::Mp3, 11025u, 11025u},
-                                  {ExportFormat::Mp3, 7000u, 8000u}, {ExportFormat::Flac, 7000u, 7000u}}) {
+  for (auto [format, from, to] : {std::tuple{ExportFormat::Opus, 8000u, 8000u},
+                                  {ExportFormat::Opus, 11025u, 12000u},
+                                  {ExportFormat::Opus, 22050u, 24000u},
+                                  {ExportFormat::Opus, 44100u, 48000u},
+                                  {ExportFormat::Opus, 96000u, 48000u},
+                                  {ExportFormat::Mp3, 11025u, 11025u},
+                                  {ExportFormat::Mp3, 7000u, 8000u},
+                                  {ExportFormat::Flac, 7000u, 7000u}}) {
     EXPECT_EQ(ExportRate(format, from), to) << from;
   }
   EXPECT_EQ(ExportFormatForPath("/x/Talk.OGG"), ExportFormat::Opus);
@@ -130,11 +137,13 @@ TEST_F(ExportTest, EveryFormatReadsBackInLibsndfileAndFfprobe) {
   for (int16_t s : Voice(2.0, 44100)) stereo.insert(stereo.end(), {s, static_cast<int16_t>(-s / 2)});
   const std::map<std::string, std::string> sources = {
       {"gsm", Source("Talk.wav", kFormatGsm610, voice8)},
-      {"pcm11k8", Recorded("Eleven.wav", kFormatPcm11k8, [] {
-         Bytes b;
-         for (int16_t s : Voice(2.0, 11025)) b.push_back(static_cast<uint8_t>((s >> 8) + 128));
-         return b;
-       }())},
+      {"pcm11k8", Recorded("Eleven.wav", kFormatPcm11k8,
+                           [] {
+                             Bytes b;
+                             for (int16_t s : Voice(2.0, 11025))
+                               b.push_back(static_cast<uint8_t>((s >> 8) + 128));
+                             return b;
+                           }())},
       {"pcm22k", Source("Wide.wav", kFormatPcm22k16, voice22)},
   };
   WriteBytes(dir_.File("Stereo.wav"), Riff({{"fmt ", PcmFmt(2, 44100, 16)}, {"data", AsBytes(stereo)}}));
@@ -167,7 +176,8 @@ TEST_F(ExportTest, EveryFormatReadsBackInLibsndfileAndFfprobe) {
     const std::string target = dir_.File("out/" + name + info.Extension);
     std::filesystem::create_directories(dir_.File("out"));
     const ExportResult result = Export(c.source, target, c.format);
-    ASSERT_EQ(result.Outcome, ExportOutcome::Done) << std::string(result.Message.begin(), result.Message.end());
+    ASSERT_EQ(result.Outcome, ExportOutcome::Done)
+        << std::string(result.Message.begin(), result.Message.end());
     EXPECT_EQ(result.Rate, c.rate);
     EXPECT_EQ(result.Channels, c.channels);
 
@@ -185,7 +195,7 @@ TEST_F(ExportTest, EveryFormatReadsBackInLibsndfileAndFfprobe) {
     EXPECT_EQ(d.date.size(), c.format == ExportFormat::Mp3 ? 4u : 10u) << d.date;
 
     const std::map<std::string, std::string> probe = Probe(target);
-    const std::string codec = c.format == ExportFormat::Opus ? "opus"
+    const std::string codec = c.format == ExportFormat::Opus   ? "opus"
                               : c.format == ExportFormat::Flac ? "flac"
                               : c.format == ExportFormat::Mp3  ? "mp3"
                                                                : "pcm_s16le";
@@ -219,11 +229,13 @@ TEST_F(ExportTest, EveryFormatReadsBackInLibsndfileAndFfprobe) {
 // 4 % fast (a rate converted with the wrong ratio) gives at most 0.56, a
 // tone in place of the speech (a coder gone wrong) about 0.
 TEST_F(ExportTest, OpusOfSpeechFollowsItsSourceByEnvelopeAndBandEnergy) {
-  const auto measure = [](const std::vector<float>& a, uint32_t rateA, const std::vector<float>& b, uint32_t rateB) {
+  const auto measure = [](const std::vector<float>& a, uint32_t rateA, const std::vector<float>& b,
+                          uint32_t rateB) {
     return std::pair{Correlation(Envelope(a, rateA), Envelope(b, rateB)),
                      Correlation(BandEnergies(a, rateA), BandEnergies(b, rateB))};
   };
-  for (auto [formatId, rate] : {std::pair{kFormatPcm8k16, 8000u}, {kFormatPcm11k16, 11025u}, {kFormatPcm22k16, 22050u}}) {
+  for (auto [formatId, rate] :
+       {std::pair{kFormatPcm8k16, 8000u}, {kFormatPcm11k16, 11025u}, {kFormatPcm22k16, 22050u}}) {
     SCOPED_TRACE(rate);
     const std::vector<int16_t> voice = Voice(6.0, rate);
     const std::string source = Source("Voice.wav", formatId, voice);
@@ -240,7 +252,8 @@ TEST_F(ExportTest, OpusOfSpeechFollowsItsSourceByEnvelopeAndBandEnergy) {
     shifted.insert(shifted.end(), late.begin(), late.end());
     const auto [lateEnvelope, lateBands] = measure(original, rate, shifted, rate);
     EXPECT_LT(std::max(lateEnvelope, lateBands), 0.9) << "60 ms late";
-    const auto [fastEnvelope, fastBands] = measure(original, rate, Mono(opus), opus.info.samplerate * 104 / 100);
+    const auto [fastEnvelope, fastBands] =
+        measure(original, rate, Mono(opus), opus.info.samplerate * 104 / 100);
     EXPECT_LT(std::max(fastEnvelope, fastBands), 0.9) << "4 % fast";
     const auto [toneEnvelope, toneBands] = measure(original, rate, ToFloats(Tone(6.0, rate, 3000)), rate);
     EXPECT_LT(std::max(toneEnvelope, toneBands), 0.5) << "a tone";
@@ -280,8 +293,8 @@ TEST_F(ExportTest, CancelAndFailureLeaveNoFileAndTheRecordingUntouched) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    const ExportResult result = Export(source, c.target, c.target == source ? ExportFormat::Wav : ExportFormat::Opus,
-                                       c.progress);
+    const ExportResult result =
+        Export(source, c.target, c.target == source ? ExportFormat::Wav : ExportFormat::Opus, c.progress);
     EXPECT_EQ(result.Outcome, c.outcome);
     EXPECT_EQ(result.Error, c.error);
     EXPECT_FALSE(result.Message.empty());
@@ -305,10 +318,11 @@ TEST_F(ExportTest, CancelAndFailureLeaveNoFileAndTheRecordingUntouched) {
   }
 
   // The recording cut short by another program while it is exported.
-  const ExportResult cut = Export(source, dir_.File("Cut.opus"), ExportFormat::Opus, [&](uint64_t done, uint64_t) {
-    if (done > 0) std::filesystem::resize_file(source, recording.size() / 2);
-    return true;
-  });
+  const ExportResult cut =
+      Export(source, dir_.File("Cut.opus"), ExportFormat::Opus, [&](uint64_t done, uint64_t) {
+        if (done > 0) std::filesystem::resize_file(source, recording.size() / 2);
+        return true;
+      });
   EXPECT_EQ(cut.Outcome, ExportOutcome::Failed);
   EXPECT_EQ(cut.Error, EIO) << "the file ends before its data";
   EXPECT_EQ(Entries(), before);

@@ -22,8 +22,13 @@ namespace {
 using namespace audio;
 
 std::vector<float> Samples(const Bytes& bytes, uint32_t rate, uint32_t bits = 16, uint32_t channels = 1) {
-  WaveFormatEx format{kWaveFormatPcm, static_cast<uint16_t>(channels), rate, 0,
-                      static_cast<uint16_t>(channels * bits / 8), static_cast<uint16_t>(bits), 0};
+  WaveFormatEx format{kWaveFormatPcm,
+                      static_cast<uint16_t>(channels),
+                      rate,
+                      0,
+                      static_cast<uint16_t>(channels * bits / 8),
+                      static_cast<uint16_t>(bits),
+                      0};
   std::vector<float> out;
   ToFloat(bytes.data(), bytes.size(), format, &out);
   return out;
@@ -31,7 +36,8 @@ std::vector<float> Samples(const Bytes& bytes, uint32_t rate, uint32_t bits = 16
 
 // Of the candidate frequencies, the one with the most power in samples
 // from..to.
-double Dominant(const std::vector<float>& s, uint32_t rate, size_t from, size_t to, std::initializer_list<double> hz) {
+double Dominant(const std::vector<float>& s, uint32_t rate, size_t from, size_t to,
+                std::initializer_list<double> hz) {
   double best = 0, bestPower = -1;
   for (double f : hz) {
     const double w = 2 * std::cos(2 * M_PI * f / rate);
@@ -73,16 +79,33 @@ class PlaybackSpeedTest : public WaveIOTest {
 TEST(PlaybackSpeeds, StepsTextsAndParsing) {
   EXPECT_EQ(std::vector<uint32_t>(PlaybackSpeeds().begin(), PlaybackSpeeds().end()),
             (std::vector<uint32_t>{50, 75, 100, 125, 150, 200}));
-  for (auto [from, steps, to] : {std::tuple{100u, -1, 75u}, {75u, -1, 50u}, {50u, -1, 50u}, {150u, 1, 200u},
-                                 {200u, 1, 200u}, {80u, 1, 125u}, {100u, 5, 200u}}) {
+  for (auto [from, steps, to] : {std::tuple{100u, -1, 75u},
+                                 {75u, -1, 50u},
+                                 {50u, -1, 50u},
+                                 {150u, 1, 200u},
+                                 {200u, 1, 200u},
+                                 {80u, 1, 125u},
+                                 {100u, 5, 200u}}) {
     EXPECT_EQ(StepPlaybackSpeed(from, steps), to) << from << " " << steps;
   }
-  for (auto [percent, text] : {std::pair{50u, u"0.5\u00D7"}, {75u, u"0.75\u00D7"}, {100u, u"1\u00D7"},
-                               {125u, u"1.25\u00D7"}, {200u, u"2\u00D7"}}) {
+  for (auto [percent, text] : {std::pair{50u, u"0.5\u00D7"},
+                               {75u, u"0.75\u00D7"},
+                               {100u, u"1\u00D7"},
+                               {125u, u"1.25\u00D7"},
+                               {200u, u"2\u00D7"}}) {
     EXPECT_EQ(PlaybackSpeedText(percent), std::u16string(text));
   }
-  for (auto [text, percent] : {std::pair{"0.75", 75u}, {"0.75x", 75u}, {"1.5\u00D7", 150u}, {"2", 200u}, {"125%", 125u},
-                               {".5", 50u}, {"0.8", 0u}, {"1,5", 0u}, {"x", 0u}, {"", 0u}, {"0.755", 0u}}) {
+  for (auto [text, percent] : {std::pair{"0.75", 75u},
+                               {"0.75x", 75u},
+                               {"1.5\u00D7", 150u},
+                               {"2", 200u},
+                               {"125%", 125u},
+                               {".5", 50u},
+                               {"0.8", 0u},
+                               {"1,5", 0u},
+                               {"x", 0u},
+                               {"", 0u},
+                               {"0.755", 0u}}) {
     EXPECT_EQ(ParsePlaybackSpeed(text), percent) << text;
   }
 }
@@ -92,7 +115,8 @@ TEST(PlaybackSpeeds, StepsTextsAndParsing) {
 TEST_F(PlaybackSpeedTest, AToneKeepsItsPitchAndTakesTheTimeOfItsSpeed) {
   const std::string pcm = Recorded("tone.wav", kFormatPcm8k16, AsBytes(Tone(3.0, 8000, 440)));
   const std::string gsm = Recorded("tone-gsm.wav", kFormatGsm610, AsBytes(Tone(3.0, 8000, 440)));
-  for (auto [path, speed] : {std::pair{pcm, 75u}, {gsm, 75u}, {pcm, 50u}, {pcm, 125u}, {pcm, 150u}, {pcm, 200u}}) {
+  for (auto [path, speed] :
+       {std::pair{pcm, 75u}, {gsm, 75u}, {pcm, 50u}, {pcm, 125u}, {pcm, 150u}, {pcm, 200u}}) {
     SCOPED_TRACE(path + " at " + std::to_string(speed));
     ASSERT_TRUE(io_->SetPlaybackSpeed(speed));
     StartPlaying(stream_, path);
@@ -141,7 +165,8 @@ TEST_F(PlaybackSpeedTest, OneTimesIsTheFileExactlyAlsoAfterAnotherSpeed) {
   ASSERT_TRUE(io_->SetPlaybackSpeed(100));
   ASSERT_GT(StepUntilStop(40), 0);
   const Bytes heard = Captured();
-  const Bytes after = Range(heard, stretched + 3 * 640, heard.size());  // the three stretched blocks queued before
+  const Bytes after =
+      Range(heard, stretched + 3 * 640, heard.size());  // the three stretched blocks queued before
   ASSERT_GE(after.size(), 640u * 10);
   ASSERT_EQ(after.size() % 640, 0u);
   EXPECT_EQ(after, Blocks(60 - after.size() / 640, after.size() / 640)) << "the rest of the file, as read";
@@ -215,7 +240,8 @@ TEST_F(PlaybackSpeedTest, SpeedChangesWhileTheDeviceRunsFreelyAlwaysLeaveItClosa
     ASSERT_TRUE(io_->SetPlaybackSpeed(100));
     StartPlaying(stream_, path);
     for (int i = 0; i < 12; ++i) {
-      ASSERT_TRUE(io_->SetPlaybackSpeed(PlaybackSpeeds()[static_cast<size_t>(i + round) % PlaybackSpeeds().size()]));
+      ASSERT_TRUE(
+          io_->SetPlaybackSpeed(PlaybackSpeeds()[static_cast<size_t>(i + round) % PlaybackSpeeds().size()]));
       ASSERT_TRUE(io_->Seek((i * 41) % 90));
       if (i % 4 == 0) {
         ASSERT_TRUE(io_->StartScan(ScanForward));
@@ -245,8 +271,8 @@ TEST(TimeStretch, EveryFormatKeepsItsPitchAndTakesItsLength) {
   for (const Case& c : {Case{11025, 8, 1, 75, Engine::Faster}, Case{22050, 16, 2, 75, Engine::Faster},
                         Case{44100, 16, 1, 150, Engine::Faster}, Case{8000, 16, 1, 50, Engine::Faster},
                         Case{8000, 16, 1, 75, Engine::Finer}, Case{22050, 16, 2, 200, Engine::Finer}}) {
-    SCOPED_TRACE(std::to_string(c.rate) + " Hz " + std::to_string(c.bits) + " bits x" + std::to_string(c.channels) +
-                 (c.engine == Engine::Finer ? ", finer" : ", faster"));
+    SCOPED_TRACE(std::to_string(c.rate) + " Hz " + std::to_string(c.bits) + " bits x" +
+                 std::to_string(c.channels) + (c.engine == Engine::Finer ? ", finer" : ", faster"));
     const std::vector<int16_t> left = Tone(2.0, c.rate, 500), right = Tone(2.0, c.rate, 700);
     Bytes data;
     for (size_t i = 0; i < left.size(); ++i) {
@@ -280,7 +306,8 @@ TEST(TimeStretch, EveryFormatKeepsItsPitchAndTakesItsLength) {
       std::vector<float> channel;
       for (size_t i = ch; i < heard.size(); i += c.channels) channel.push_back(heard[i]);
       const double hz = ch == 0 ? 500 : 700;
-      EXPECT_NEAR(ToneFrequency(channel, c.rate, hz, c.rate / 10, channel.size() - c.rate / 10), hz, hz / 100) << ch;
+      EXPECT_NEAR(ToneFrequency(channel, c.rate, hz, c.rate / 10, channel.size() - c.rate / 10), hz, hz / 100)
+          << ch;
     }
   }
   WaveFormatEx gsmFile{kWaveFormatGsm610, 1, 8000, 1625, 65, 0, 2};

@@ -15,7 +15,8 @@ namespace audiotest {
 // Speech-like audio: syllables of about 0.2 s, glottal pulses at a falling
 // pitch through three gliding formants, with pauses between phrases.
 inline std::vector<int16_t> Voice(double seconds, uint32_t rate) {
-  static const double kVowels[][3] = {{730, 1090, 2440}, {530, 1840, 2480}, {270, 2290, 3010}, {570, 840, 2410}};
+  static const double kVowels[][3] = {
+      {730, 1090, 2440}, {530, 1840, 2480}, {270, 2290, 3010}, {570, 840, 2410}};
   std::vector<int16_t> out(static_cast<size_t>(seconds * rate));
   double phase = 0, y1[3] = {}, y2[3] = {}, f[3] = {500, 1500, 2500};
   uint32_t seed = 7;
@@ -51,7 +52,8 @@ inline std::vector<int16_t> Voice(double seconds, uint32_t rate) {
 
 inline std::vector<int16_t> Tone(double seconds, uint32_t rate, double hz, double level = 0.5) {
   std::vector<int16_t> out(static_cast<size_t>(seconds * rate));
-  for (size_t n = 0; n < out.size(); ++n) out[n] = static_cast<int16_t>(std::lround(level * 32767 * std::sin(2 * M_PI * hz * n / rate)));
+  for (size_t n = 0; n < out.size(); ++n)
+    out[n] = static_cast<int16_t>(std::lround(level * 32767 * std::sin(2 * M_PI * hz * n / rate)));
   return out;
 }
 
@@ -131,7 +133,8 @@ inline std::vector<double> BandEnergies(const std::vector<float>& s, uint32_t ra
     for (const auto& band : kBands) {
       double energy = 0;
       for (int k = 0; k < 8; ++k) {
-        const double hz = band[0] + (band[1] - band[0]) * (k + 0.5) / 8, w = 2 * std::cos(2 * M_PI * hz / rate);
+        const double hz = band[0] + (band[1] - band[0]) * (k + 0.5) / 8,
+                     w = 2 * std::cos(2 * M_PI * hz / rate);
         double q1 = 0, q2 = 0;
         for (size_t i = at; i < at + frame; ++i) {
           const double q0 = w * q1 - q2 + s[i];

@@ -35,8 +35,8 @@ int File(const char* path) {
   long frames = 0;
   for (sf_count_t n; (n = sf_readf_float(file, block.data(), 4096)) > 0;) frames += static_cast<long>(n);
   const char* title = sf_get_string(file, SF_STR_TITLE);
-  std::printf("%d %d %.3f %s\n", info.samplerate, info.channels, static_cast<double>(frames) / info.samplerate,
-              title != nullptr ? title : "-");
+  std::printf("%d %d %.3f %s\n", info.samplerate, info.channels,
+              static_cast<double>(frames) / info.samplerate, title != nullptr ? title : "-");
   sf_close(file);
   return 0;
 }
@@ -65,7 +65,9 @@ int Tone(const char* path, double hz, double seconds) {
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   std::vector<double> s(bytes.size() / 2);
   for (size_t i = 0; i < s.size(); ++i)
-    s[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1]) << 8) / 32768.0;
+    s[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1])
+                                                                         << 8) /
+           32768.0;
   // The device may add silence before and after: the tone is where it sounds.
   size_t first = 0, last = s.size();
   while (first < last && std::fabs(s[first]) < 0.05) ++first;
@@ -75,7 +77,8 @@ int Tone(const char* path, double hz, double seconds) {
   const double measured = Peak(std::vector<double>(s.begin() + first, s.begin() + last), hz);
   std::printf("%.1f Hz for %.3f s\n", measured, heard);
   if (std::fabs(measured - hz) > hz / 100) return Fail("the tone is at " + std::to_string(measured) + " Hz");
-  if (std::fabs(heard - seconds) > seconds * 0.02) return Fail("the tone lasts " + std::to_string(heard) + " s");
+  if (std::fabs(heard - seconds) > seconds * 0.02)
+    return Fail("the tone lasts " + std::to_string(heard) + " s");
   return 0;
 }
 

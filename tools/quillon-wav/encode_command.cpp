@@ -95,7 +95,9 @@ int RunEncode(const Args& args) {
   if (files.size() != 2) return UsageError("encode takes an input and an output file", kUsage);
   if (formatId == 0) {
     if (!exportFormat) exportFormat = audio::ExportFormatForPath(files[1]);
-    if (!exportFormat) return UsageError("the format cannot be told from " + files[1] + ": give --format", kUsage);
+    if (!exportFormat) {
+      return UsageError("the format cannot be told from " + files[1] + ": give --format", kUsage);
+    }
     return Export(files[0], files[1], *exportFormat);
   }
 

@@ -109,7 +109,8 @@ TEST_F(SpeedExportTest, AtAnotherSpeedTheTimesAndTheEndAreTheFilesOwn) {
   C().OnNotify(app::kDocListActivated, 0, List().PathAt(0));
   EXPECT_EQ(Shown(Area::Length), u"(00:00:04)");
   StepBuffers(100);  // 4 s
-  EXPECT_TRUE(WaitFor([&] { return Shown(Area::Time) == u"00:00:03"; })) << QString::fromStdU16String(Shown(Area::Time)).toStdString();
+  EXPECT_TRUE(WaitFor([&] { return Shown(Area::Time) == u"00:00:03"; }))
+      << QString::fromStdU16String(Shown(Area::Time)).toStdString();
   EXPECT_TRUE(WaitFor([&] { return V().SliderPercent(view::kPositionSlider) >= 75; }));
   const int64_t start = 0;
   ASSERT_TRUE(PlayToEnd());

@@ -198,7 +198,8 @@ TEST_F(DocumentListTest, ExportIsInTheContextMenuAndOnCtrlEForTheSelectedItem) {
       auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
       ASSERT_NE(menu, nullptr);
       for (QAction* action : menu->actions()) {
-        *shown << (action->isSeparator() ? QStringLiteral("-") : action->text() + (action->isEnabled() ? "" : " (off)"));
+        const QString off = action->isEnabled() ? QString() : QStringLiteral(" (off)");
+        *shown << (action->isSeparator() ? QStringLiteral("-") : action->text() + off);
       }
       for (QAction* action : menu->actions())
         if (action->text() == entry && action->isEnabled()) menu->setActiveAction(action);
