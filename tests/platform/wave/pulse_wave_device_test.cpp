@@ -256,6 +256,12 @@ TEST_F(PulseWaveTest, AChosenSourceThatGoesEndsTheCaptureAndOneMissingDoesNotOpe
   EXPECT_EQ(in_->Failure(), kWaveDeviceGone);
   EXPECT_EQ(StopRecording(r), before);
 
+  // The stream ends with the source; the server's list drops it a moment later.
+  ASSERT_TRUE(WaitFor([&] {
+    for (const WaveEndpoint& e : backend_->Endpoints(true))
+      if (e.id == "mic_b") return false;
+    return true;
+  }));
   for (const char* id : {"mic_b", "no_such_device"}) {
     SetWaveRoute(true, {id, "USB Headset Mono", "Recording03"});
     EXPECT_EQ(WaveInDevice::Query(kWaveMapper, MakePcmFormat(8000, 16, 1)), kWaveDeviceMissing) << id;
