@@ -61,12 +61,12 @@ class PulseStream {
   WaveResult Connect(bool input, const WaveRoute& route) {
     LoopLock lock(context_->Loop());
     if (!context_->AliveLocked()) return kWaveNoDriver;
-    pa_sample_spec spec{};
-    spec.format = format_.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
-    spec.rate = format_.samplesPerSec;
-    spec.channels = static_cast<uint8_t>(format_.channels);
+    pa_sample_spec sample{};
+    sample.format = format_.bitsPerSample == 8 ? PA_SAMPLE_U8 : PA_SAMPLE_S16LE;
+    sample.rate = format_.samplesPerSec;
+    sample.channels = static_cast<uint8_t>(format_.channels);
     pa_channel_map map;
-    pa_channel_map_init_auto(&map, spec.channels, PA_CHANNEL_MAP_DEFAULT);
+    pa_channel_map_init_auto(&map, sample.channels, PA_CHANNEL_MAP_DEFAULT);
     const WaveApplication app = CurrentWaveApplication();
     const std::string name = route.streamName.empty() ? app.name : route.streamName;
     pa_proplist* props = pa_proplist_new();
@@ -75,7 +75,7 @@ class PulseStream {
                      input ? PulseWaveDevice::kRecordRole : PulseWaveDevice::kPlayRole);
     pa_proplist_sets(props, PA_PROP_MEDIA_ICON_NAME, app.iconName.c_str());
     pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, app.iconName.c_str());
-    stream_ = pa_stream_new_with_proplist(context_->Raw(), name.c_str(), &spec, &map, props);
+    stream_ = pa_stream_new_with_proplist(context_->Raw(), name.c_str(), &sample, &map, props);
     pa_proplist_free(props);
     if (stream_ == nullptr) return FromPulseError(pa_context_errno(context_->Raw()));
     pa_stream_set_state_callback(stream_, &PulseStream::OnSignal, this);

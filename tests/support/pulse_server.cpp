@@ -187,12 +187,12 @@ bool PulseServer::Load(const Pipe& pipe) {
   Device device;
   device.pipe = pipe;
   device.fifo = dir_ + "/" + pipe.name + ".fifo";
-  const std::string spec = " format=" + pipe.format + " rate=" + std::to_string(pipe.rate) +
+  const std::string audio = " format=" + pipe.format + " rate=" + std::to_string(pipe.rate) +
                            " channels=" + std::to_string(pipe.channels);
   std::string args = pipe.input ? "load-module module-pipe-source source_name=" + pipe.name
                                 : "load-module module-pipe-sink sink_name=" + pipe.name +
                                       " use_system_clock_for_timing=yes";
-  args += " file=" + device.fifo + spec + " " + Properties(pipe);
+  args += " file=" + device.fifo + audio + " " + Properties(pipe);
   std::string out;
   if (Pactl(args, &out) != 0) return false;
   device.module = std::atoi(out.c_str());
