@@ -5,8 +5,6 @@
 //
 //   fuzz_registry_load -max_total_time=60 CORPUS_DIR tests/data/registry
 
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -15,7 +13,7 @@
 #include <optional>
 #include <string>
 
-#include "platform/device_paths.h"
+#include "fuzz_support.h"
 #include "platform/registry.h"
 
 namespace {
@@ -25,27 +23,9 @@ using platform::Registry;
 constexpr char16_t kKey[] = u"SOFTWARE\\Microsoft\\Shell\\Keys\\40C5";
 constexpr char16_t kOther[] = u"Other";
 
-std::string g_folder;
+const std::string& ConfigFolder() { return fuzzsupport::ConfigFolder("fuzz-registry"); }
 
-void RemoveFolder() { std::filesystem::remove_all(g_folder); }
-
-const std::string& ConfigFolder() {
-  if (g_folder.empty()) {
-    std::string pattern =
-        access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz-registry.XXXXXX" : "/tmp/fuzz-registry.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    g_folder = pattern;
-    std::atexit(RemoveFolder);
-    platform::DevicePaths::SetConfigRoot(g_folder);
-  }
-  return g_folder;
-}
-
-void Check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "fuzz_registry_load: %s\n", what);
-  std::abort();
-}
+void Check(bool holds, const char* what) { fuzzsupport::Check("fuzz_registry_load", holds, what); }
 
 void CheckRead(const std::optional<std::u16string>& value, const char* what) {
   Check(!value || value->size() <= Registry::kMaxValueChars, what);

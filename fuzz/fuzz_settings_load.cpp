@@ -7,8 +7,6 @@
 //
 //   fuzz_settings_load -max_total_time=60 CORPUS_DIR tests/data/settings
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -19,39 +17,17 @@
 #include <string>
 #include <string_view>
 
-#include "settings/record_ranges.h"
-
 #include "audio/format_presets.h"
 #include "audio/wave_file_stream.h"
-#include "platform/device_paths.h"
+#include "fuzz_support.h"
 #include "settings/record_ranges.h"
 #include "settings/settings_store.h"
 
 namespace {
 
-// The program's folder for the whole run: a private folder, in memory when
-// the machine has /dev/shm, removed at exit.
-std::string g_folder;
+const std::string& ConfigFolder() { return fuzzsupport::ConfigFolder("fuzz-settings"); }
 
-void RemoveFolder() { std::filesystem::remove_all(g_folder); }
-
-const std::string& ConfigFolder() {
-  if (g_folder.empty()) {
-    std::string pattern =
-        access("/dev/shm", W_OK) == 0 ? "/dev/shm/fuzz-settings.XXXXXX" : "/tmp/fuzz-settings.XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr) std::abort();
-    g_folder = pattern;
-    std::atexit(RemoveFolder);
-    platform::DevicePaths::SetConfigRoot(g_folder);
-  }
-  return g_folder;
-}
-
-void Check(bool holds, const char* what) {
-  if (holds) return;
-  std::fprintf(stderr, "fuzz_settings_load: %s\n", what);
-  std::abort();
-}
+void Check(bool holds, const char* what) { fuzzsupport::Check("fuzz_settings_load", holds, what); }
 
 // One name: not empty, no separator or control character, not "." or "..",
 // no lone surrogate.
