@@ -8,11 +8,13 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <thread>
 
 #include <QImage>
 #include <QRect>
+#include <QRegion>
 
 #include "diag/tracker.h"
 #include "platform/sync.h"
@@ -148,6 +150,18 @@ class MainView : public diag::Tracked {
   std::unique_ptr<platform::Event> monitorEnded_;
   bool initialised_ = false;
   bool meterAttached_ = false;  // the transport holds &Meter
+  // Repaints asked for by other threads between two hand-overs to the UI
+  // thread: one hand-over takes them all, so a buffer's meter, slider and
+  // texts wake the UI thread once, not once each. Shared with the queued
+  // call, which may outlive the view.
+  struct PendingRepaint {
+    std::mutex mutex;
+    QRegion always;
+    QRegion unlessCovered;
+    bool posted = false;
+  };
+  std::shared_ptr<PendingRepaint> pending_ = std::make_shared<PendingRepaint>();
+  void HandOverRepaint(const QRect& rect, bool unlessCovered);
 };
 
 }  // namespace view
