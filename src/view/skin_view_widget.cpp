@@ -34,7 +34,17 @@ SkinViewWidget::SkinViewWidget(QWidget* parent) : QWidget(parent) {
   accessibilityPoll_ = new QTimer(this);
   accessibilityPoll_->setInterval(kAccessibilityPollMs);
   connect(accessibilityPoll_, &QTimer::timeout, this, &SkinViewWidget::NotifyChanges);
-  accessibilityPoll_->start();
+  QAccessible::installActivationObserver(this);
+  accessibilityActiveChanged(QAccessible::isActive());
+}
+
+SkinViewWidget::~SkinViewWidget() { QAccessible::removeActivationObserver(this); }
+
+void SkinViewWidget::accessibilityActiveChanged(bool active) {
+  if (active)
+    accessibilityPoll_->start();
+  else
+    accessibilityPoll_->stop();
 }
 
 void SkinViewWidget::SetView(MainView* view) {

@@ -11,6 +11,7 @@
 #include <functional>
 #include <vector>
 
+#include <QAccessible>
 #include <QPoint>
 #include <QWidget>
 
@@ -20,7 +21,7 @@ namespace view {
 
 class MainView;
 
-class SkinViewWidget : public QWidget {
+class SkinViewWidget : public QWidget, private QAccessible::ActivationObserver {
   Q_OBJECT
 
  public:
@@ -28,6 +29,7 @@ class SkinViewWidget : public QWidget {
   static constexpr int kHeight = 269;
 
   explicit SkinViewWidget(QWidget* parent = nullptr);
+  ~SkinViewWidget() override;
   void SetView(MainView* view);
   MainView* View() const { return view_; }
 
@@ -75,6 +77,8 @@ class SkinViewWidget : public QWidget {
   // Tells a screen reader what changed since the last look (states, values,
   // texts): the monitor thread draws without the UI thread knowing.
   void NotifyChanges();
+  // The look runs only while a screen reader listens: no wake-ups otherwise.
+  void accessibilityActiveChanged(bool active) override;
 
   MainView* view_ = nullptr;
   PenHandler penHandler_;

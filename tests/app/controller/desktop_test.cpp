@@ -114,6 +114,23 @@ TEST_F(DesktopTest, AScreenReaderRecordsByNamesAloneAndReadsTheTime) {
   EXPECT_FALSE(vas->state().checked);
 }
 
+// The skin looks for changes to tell a screen reader only while one listens:
+// no timer wakes the program four times a second for nobody. (Offscreen has
+// no accessibility bridge, so the desktop's switch is played here.)
+TEST_F(DesktopTest, TheSkinLooksForChangesOnlyWhileAScreenReaderListens) {
+  Start();
+  const auto looking = [&] {
+    for (const QTimer* timer : window_->Skin()->findChildren<QTimer*>())
+      if (timer->isActive()) return true;
+    return false;
+  };
+  EXPECT_FALSE(looking()) << "no screen reader at start";
+  QAccessible::setActive(true);
+  EXPECT_TRUE(looking());
+  QAccessible::setActive(false);
+  EXPECT_FALSE(looking());
+}
+
 // A value set by a screen reader is the value the slider then reads, to the
 // slider's resolution (the volume's 49 pixels step by about 2), through the
 // pen's path (the transport hears it as a tap on the slider).
