@@ -51,6 +51,12 @@ e2e_setup() {
   ( while [ ! -e "$E2E_DIR/drained" ]; do cat "$E2E_DIR/out.fifo" >> "$E2E_OUT" || break; done ) \
     < /dev/null > /dev/null 2>&1 &
   E2E_DRAIN_PID=$!
+  # A writer held open for the whole script: the reader then meets no end of
+  # file between two openings of the device. Otherwise a device opened just
+  # as the reader left (the format's query closes it, the stream opens it
+  # again) writes into a pipe nobody reads, and fails (EPIPE).
+  sleep infinity > "$E2E_DIR/out.fifo" 2>/dev/null &
+  E2E_HOLD_PID=$!
   trap e2e_cleanup EXIT
   # Before the sound server: it, too, finds the session's bus.
   e2e_session_bus
@@ -130,6 +136,7 @@ e2e_cleanup() {
     # The loop stops after its reader's next end of file; a writer that
     # opens and closes the pipe gives the reader, waiting in its open, one.
     touch "$E2E_DIR/drained"
+    if [ -n "${E2E_HOLD_PID:-}" ]; then kill "$E2E_HOLD_PID" 2>/dev/null; wait "$E2E_HOLD_PID" 2>/dev/null; fi
     timeout 2 sh -c ': > "$1"' sh "$E2E_DIR/out.fifo" 2>/dev/null
     wait "$E2E_DRAIN_PID" 2>/dev/null
   fi
