@@ -8,7 +8,7 @@
 #include "audio/format_presets.h"
 #include "audio/wave_file_stream.h"
 #include "platform/last_error.h"
-#include "support/special_files.h"
+#include "support/fifo_files.h"
 #include "wave_test_files.h"
 
 namespace audio {

@@ -11,7 +11,7 @@
 #include "platform/last_error.h"
 #include "settings/record_ranges.h"
 #include "settings/settings_store.h"
-#include "support/special_files.h"
+#include "support/fifo_files.h"
 #include "support/temp_roots.h"
 
 namespace {

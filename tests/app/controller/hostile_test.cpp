@@ -8,7 +8,7 @@
 #include "app_fixture.h"
 #include "platform/file.h"
 #include "platform/registry.h"
-#include "support/special_files.h"
+#include "support/fifo_files.h"
 #include "view/default_recorder.h"
 #include "view/hardware_buttons.h"
 

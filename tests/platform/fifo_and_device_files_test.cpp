@@ -11,7 +11,7 @@
 #include "platform/file.h"
 #include "platform/last_error.h"
 #include "platform/registry.h"
-#include "support/special_files.h"
+#include "support/fifo_files.h"
 #include "support/temp_roots.h"
 
 namespace platform {
@@ -22,7 +22,7 @@ using testsupport::FinishesWithoutWaitingOn;
 using testsupport::ReadHostFile;
 using testsupport::WriteHostFile;
 
-class SpecialFilesTest : public ::testing::Test {
+class FifoAndDeviceFilesTest : public ::testing::Test {
  protected:
   std::string Docs(const std::string& name) const { return roots_.Documents() + "/" + name; }
   std::string Store() const { return roots_.Config() + "/registry.txt"; }
@@ -31,7 +31,7 @@ class SpecialFilesTest : public ::testing::Test {
 
 // Each kind of thing under a name, opened for reading as a file: only a
 // regular file (or a link to one) opens, and none of them makes the open wait.
-TEST_F(SpecialFilesTest, OnlyRegularFilesOpenAndAFifoNeverMakesTheOpenWait) {
+TEST_F(FifoAndDeviceFilesTest, OnlyRegularFilesOpenAndAFifoNeverMakesTheOpenWait) {
   ASSERT_TRUE(WriteHostFile(Docs("file.wav"), "RIFF"));
   ASSERT_TRUE(testsupport::MakeFifo(Docs("fifo.wav")));
   fs::create_directory(Docs("folder.wav"));
@@ -74,7 +74,7 @@ TEST_F(SpecialFilesTest, OnlyRegularFilesOpenAndAFifoNeverMakesTheOpenWait) {
 
 // Nothing is written through a link, and a link that leads nowhere holds
 // its name like any file.
-TEST_F(SpecialFilesTest, NothingIsWrittenThroughALinkAndADanglingLinkHoldsItsName) {
+TEST_F(FifoAndDeviceFilesTest, NothingIsWrittenThroughALinkAndADanglingLinkHoldsItsName) {
   const std::string outside = roots_.Base() + "/outside.txt";
   ASSERT_TRUE(WriteHostFile(outside, "keep"));
   fs::create_symlink(outside, Docs("to-file"));
@@ -103,7 +103,7 @@ TEST_F(SpecialFilesTest, NothingIsWrittenThroughALinkAndADanglingLinkHoldsItsNam
 
 // A FIFO as the store: the value reads as missing, writes are refused, and
 // the FIFO is left where it is.
-TEST_F(SpecialFilesTest, AStoreThatIsAFifoReadsAsEmptyAndIsKept) {
+TEST_F(FifoAndDeviceFilesTest, AStoreThatIsAFifoReadsAsEmptyAndIsKept) {
   ASSERT_TRUE(testsupport::MakeFifo(Store()));
   ASSERT_TRUE(FinishesWithoutWaitingOn(Store(), [] {
     EXPECT_EQ(Registry::ReadDefault(u"Key"), std::nullopt);
@@ -117,7 +117,7 @@ TEST_F(SpecialFilesTest, AStoreThatIsAFifoReadsAsEmptyAndIsKept) {
 // A store grown far past what it can hold is read only as far as its limit:
 // entries within it count, the rest is damage, and the next write leaves a
 // store of at most the limit with the entry written in it.
-TEST_F(SpecialFilesTest, AHugeStoreIsReadOnlyUpToItsLimitAndShrinksAtTheNextWrite) {
+TEST_F(FifoAndDeviceFilesTest, AHugeStoreIsReadOnlyUpToItsLimitAndShrinksAtTheNextWrite) {
   ASSERT_TRUE(WriteHostFile(Store(), "First=1\n"));
   {
     // 300 MB of nothing (a sparse file), then an entry nobody may read.
@@ -145,7 +145,7 @@ TEST_F(SpecialFilesTest, AHugeStoreIsReadOnlyUpToItsLimitAndShrinksAtTheNextWrit
 }
 
 // Longer than a key or a value can be: skipped when read, refused when written.
-TEST_F(SpecialFilesTest, EntriesLongerThanTheyCanBeAreSkippedAndRefused) {
+TEST_F(FifoAndDeviceFilesTest, EntriesLongerThanTheyCanBeAreSkippedAndRefused) {
   const std::string longValue(Registry::kMaxValueChars + 1, 'v');
   const std::string longKey(Registry::kMaxKeyChars + 1, 'k');
   ASSERT_TRUE(WriteHostFile(Store(), "Long=" + longValue + "\n" + longKey + "=1\nFits=" +

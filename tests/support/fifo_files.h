@@ -1,5 +1,5 @@
 #pragma once
-// Special files under ordinary names, and running code that must not wait
+// FIFOs and devices under ordinary names, and running code that must not wait
 // on them: a FIFO opened by mistake would block a thread for good.
 
 #include <functional>

@@ -1,4 +1,4 @@
-#include "support/special_files.h"
+#include "support/fifo_files.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
