@@ -172,24 +172,6 @@ TEST_F(HostileSettingsTest, AnUnreadableSettingsFileIsKeptAndAMissingOneIsWritte
   EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(SettingsStore::DefaultRecord()));
 }
 
-// A link (or anything else) left under the name of the file being written
-// is replaced, never written through; its target stays as it was.
-TEST_F(HostileSettingsTest, ALinkUnderTheNewFilesNameIsNotWrittenThrough) {
-  const std::string target = roots_.Base() + "/precious";
-  ASSERT_TRUE(WriteHostFile(target, "precious"));
-  for (const std::string& name : {SettingsFile() + ".new", roots_.Config() + "/preferences.txt.new"}) {
-    fs::create_symlink(target, name);
-  }
-  SettingsStore store;
-  store.SetDefaults();
-  ASSERT_TRUE(store.Save());
-  store.Preferences.Set("Speed", "2");
-  ASSERT_TRUE(store.Preferences.Save());
-  EXPECT_EQ(ReadHostFile(target), "precious");
-  EXPECT_EQ(ReadHostFile(SettingsFile()), Bytes(SettingsStore::DefaultRecord()));
-  EXPECT_NE(ReadHostFile(roots_.Config() + "/preferences.txt").find("Speed=2"), std::string::npos);
-}
-
 // preferences.txt as a FIFO: every default, at once, and a change is not
 // written over it.
 TEST_F(HostileSettingsTest, APreferencesFifoMeansDefaultsAndIsKept) {

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "app_fixture.h"
+#include "audio/device_choice.h"
 #include "platform/device_paths.h"
 #include "platform/text.h"
 #include "view/time_text.h"
@@ -32,6 +33,8 @@ struct Chosen {
   std::u16string folder = app::kAllFolders;
   int32_t formatId = 8192;
   int32_t ledBlink = 1;
+  uint32_t speed = 100;    // per cent, kept in preferences.txt
+  uint32_t preRollMs = 300;  // the Audio page's, kept there too
 };
 
 class SequenceProgram : public AppTest {
@@ -205,6 +208,7 @@ class SequenceProgram : public AppTest {
     window_.reset();
     settings::SettingsStore saved;
     RC_ASSERT(saved.Load());
+    saved.Preferences.Load();
     const settings::SettingsRecord& r = saved.Record;
     RC_ASSERT(r.Volume == chosen.volume);
     RC_ASSERT(r.VasMode == (chosen.vas ? 2 : 1));
@@ -213,7 +217,9 @@ class SequenceProgram : public AppTest {
     RC_ASSERT(std::u16string(r.Folder) == chosen.folder);
     RC_ASSERT(r.FormatId == chosen.formatId);
     RC_ASSERT(r.LedBlink == chosen.ledBlink);
+    RC_ASSERT(audio::ReadPreRollMs(saved.Preferences) == chosen.preRollMs);
     Start();
+    RC_ASSERT(T().AudioIO.GetPlaybackSpeed() == chosen.speed);
     Settle();
     NoteIdleBytes();
   }

@@ -24,8 +24,14 @@
 #include <QToolButton>
 #include <QTreeWidget>
 
+#include "app/export_dialog.h"
+#include "app/menu_bar.h"
+#include "app/playback_speed_control.h"
+#include "audio/export_format.h"
 #include "audio/format_presets.h"
+#include "audio/playback_speed.h"
 #include "sequence_program.h"
+#include "sheet/audio_page.h"
 #include "sheet/misc_page.h"
 #include "sheet/sheet_dialog.h"
 #include "view/child_modal.h"
@@ -187,8 +193,8 @@ struct Menu : Step {
 };
 
 struct Sheet : Step {
-  enum Change { Nothing, Format, Led };
-  Change change = *rc::gen::element(Nothing, Format, Led);
+  enum Change { Nothing, Format, Led, PreRoll };
+  Change change = *rc::gen::element(Nothing, Format, Led, PreRoll);
   int position = *rc::gen::inRange(1, 8);
   bool byReturn = *rc::gen::arbitrary<bool>();
   bool Do(SequenceProgram& p) const override {
@@ -204,6 +210,11 @@ struct Sheet : Step {
         auto* misc = static_cast<sheet::MiscPage*>(sheet->Page(2));
         misc->LedBlinkBox()->setChecked(!misc->LedBlinkBox()->isChecked());
         chosen.ledBlink = misc->LedBlinkBox()->isChecked() ? 1 : 0;
+      } else if (change == PreRoll) {
+        sheet->TabBar()->setCurrentIndex(sheet::SettingsSheet::kAudioPage);
+        auto* audio = static_cast<sheet::AudioPage*>(sheet->Page(sheet::SettingsSheet::kAudioPage));
+        audio->PreRollSlider()->setValue(position);
+        chosen.preRollMs = static_cast<uint32_t>(audio->PreRollSlider()->value()) * audio::kPreRollStepMs;
       }
       Menu::CloseSheet(byReturn);
     });
@@ -219,7 +230,7 @@ struct Sheet : Step {
     return false;
   }
   void show(std::ostream& os) const override {
-    static const char* changes[] = {"nothing", "the format", "the LED"};
+    static const char* changes[] = {"nothing", "the format", "the LED", "the pre-roll"};
     os << "sheet: change " << changes[change] << " (" << position << "), close with "
        << (byReturn ? "Return" : "OK");
   }
@@ -325,6 +336,57 @@ struct BehindItsBack : Step {
   }
 };
 
+// Tools > Playback Speed, or the Slower and Faster actions: the device
+// plays at the speed asked at once, and the next start keeps it.
+struct Speed : Step {
+  enum How { FromMenu, Slower, Faster };
+  How how = *rc::gen::element(FromMenu, Slower, Faster);
+  size_t index = *rc::gen::inRange<size_t>(0, audio::PlaybackSpeeds().size());
+  bool Do(SequenceProgram& p) const override {
+    const std::span<const uint32_t> speeds = audio::PlaybackSpeeds();
+    size_t expected = index;
+    if (how == FromMenu) {
+      p.C().OnCommand(app::SpeedCommand(speeds[index]));
+    } else {
+      const size_t now = static_cast<size_t>(std::find(speeds.begin(), speeds.end(), p.chosen.speed) - speeds.begin());
+      expected = how == Slower ? (now > 0 ? now - 1 : 0) : std::min(now + 1, speeds.size() - 1);
+      app::StepPlaybackSpeed(p.T(), how == Slower ? -1 : 1);
+    }
+    p.chosen.speed = speeds[expected];
+    RC_ASSERT(p.T().AudioIO.GetPlaybackSpeed() == p.chosen.speed);
+    return false;
+  }
+  void show(std::ostream& os) const override {
+    static const char* ways[] = {"speed from the menu", "slower", "faster"};
+    os << ways[how];
+    if (how == FromMenu) os << " " << audio::PlaybackSpeeds()[index] << "%";
+  }
+};
+
+// The list's Export... of a row (playing, recording or idle): the file in
+// the format chosen, or a message saying why not; the recording goes on.
+struct Export : Step {
+  int row = *rc::gen::inRange(0, 6);
+  audio::ExportFormat format = *rc::gen::element(audio::ExportFormat::Opus, audio::ExportFormat::Flac,
+                                                  audio::ExportFormat::Mp3, audio::ExportFormat::Wav);
+  bool Do(SequenceProgram& p) const override {
+    if (row >= p.List().Count() || !p.List().isVisible()) return false;
+    const std::string target = p.DocumentsFolder() + "/Export" + std::to_string(g_steps);
+    app::SetExportTargetChooser([&](QWidget*, const QString&) {
+      return std::optional<app::ExportChoice>({QString::fromStdString(target), format});
+    });
+    const size_t errors = p.errors_.size();
+    p.List().ExportItem(row);
+    app::SetExportTargetChooser({});
+    const bool written = fs::exists(target + audio::ExportFormatInfoFor(format).Extension);
+    RC_ASSERT(written != (p.errors_.size() > errors));
+    return false;
+  }
+  void show(std::ostream& os) const override {
+    os << "export row " << row << " as " << audio::ExportFormatInfoFor(format).Key;
+  }
+};
+
 struct TimePasses : Step {
   int buffers = *rc::gen::inRange(1, 50);
   bool Do(SequenceProgram& p) const override {
@@ -354,7 +416,7 @@ RC_GTEST_FIXTURE_PROP(SequenceProgram, APersonsStepsLeaveTheProgramWhole, ()) {
   rc::state::check(Walk{}, static_cast<SequenceProgram&>(*this),
                    rc::state::gen::execOneOfWithArgs<TapButton, TapButton, SetSlider, HoldScan, Key, Key, Menu,
                                                      Sheet, ListAction, ListAction, Folder, BehindItsBack,
-                                                     TimePasses, TimePasses, ExitAndStart>());
+                                                     Speed, Export, TimePasses, TimePasses, ExitAndStart>());
   // Whatever happened, the settings read back at the next start are the
   // person's.
   Restart();
