@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "audio/signal_measure.h"
+
 namespace {
 
 constexpr int kRate = 8000;
@@ -41,40 +43,21 @@ int File(const char* path) {
   return 0;
 }
 
-// The spectral peak within 15 % of `near`, in 0.1 Hz steps (Hann window).
-double Peak(const std::vector<double>& s, double near) {
-  std::vector<double> w(s.size());
-  for (size_t i = 0; i < s.size(); ++i) w[i] = s[i] * (0.5 - 0.5 * std::cos(2 * M_PI * i / (s.size() - 1)));
-  double best = 0, bestPower = -1;
-  for (double hz = near * 0.85; hz <= near * 1.15; hz += 0.1) {
-    const double c = 2 * std::cos(2 * M_PI * hz / kRate);
-    double q1 = 0, q2 = 0;
-    for (double x : w) {
-      const double q0 = c * q1 - q2 + x;
-      q2 = q1;
-      q1 = q0;
-    }
-    const double power = q1 * q1 + q2 * q2 - c * q1 * q2;
-    if (power > bestPower) bestPower = power, best = hz;
-  }
-  return best;
-}
-
 int Tone(const char* path, double hz, double seconds) {
   std::ifstream in(path, std::ios::binary);
   const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  std::vector<double> s(bytes.size() / 2);
+  std::vector<float> s(bytes.size() / 2);
   for (size_t i = 0; i < s.size(); ++i)
     s[i] = static_cast<int16_t>(static_cast<uint8_t>(bytes[2 * i]) | static_cast<uint8_t>(bytes[2 * i + 1])
                                                                          << 8) /
-           32768.0;
+           32768.0f;
   // The device may add silence before and after: the tone is where it sounds.
   size_t first = 0, last = s.size();
   while (first < last && std::fabs(s[first]) < 0.05) ++first;
   while (last > first && std::fabs(s[last - 1]) < 0.05) --last;
   const double heard = static_cast<double>(last - first) / kRate;
   if (heard < 0.5) return Fail("no tone in " + std::string(path));
-  const double measured = Peak(std::vector<double>(s.begin() + first, s.begin() + last), hz);
+  const double measured = audiotest::ToneFrequency(s, kRate, hz, first, last);
   std::printf("%.1f Hz for %.3f s\n", measured, heard);
   if (std::fabs(measured - hz) > hz / 100) return Fail("the tone is at " + std::to_string(measured) + " Hz");
   if (std::fabs(heard - seconds) > seconds * 0.02)

@@ -168,19 +168,6 @@ TEST_F(SpeedExportTest, ExportFromTheListWritesTheFileOrSaysWhyItDidNot) {
   EXPECT_EQ(entries, 2u) << "the recording and the one export, nothing half-written";
 }
 
-// Return accepting the save dialog (or a message box) closes it on the press;
-// its release then reaches the main window, and must not play.
-TEST_F(SpeedExportTest, AReleaseWhosePressWentToADialogDoesNothing) {
-  WriteWav(InDocuments("Talk.wav"), 8192, NumberedSamples(8000));
-  Start();
-  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier);
-  QCoreApplication::sendEvent(window_.get(), &release);
-  Pump();
-  EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::None);
-  Key(Qt::Key_Return);  // pressed and released here: Play/Pause
-  EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::Output);
-}
-
 TEST(ExportChoice, TheExtensionFollowsTheFormatOrChoosesIt) {
   using Format = audio::ExportFormat;
   for (auto [path, format, expectedPath, expectedFormat] :
