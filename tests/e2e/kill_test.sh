@@ -3,7 +3,8 @@
 # GSM and of a PCM recording. What it leaves opens in the program's own
 # player (quillon-wav info) and in libsndfile, its data is the microphone's
 # input from the first sample, and it holds everything the device had
-# captured but at most the last buffer (640 device bytes, 40 ms). How much
+# captured but at most the last buffer and the last read waiting in the
+# capture ring (640 + 320 device bytes, 60 ms). How much
 # that was is where ALSA's file plugin stands in the input file: the program
 # is frozen (SIGSTOP), the position read, and then it is killed.
 #   kill_test.sh QUILLON CHECKER QUILLON_WAV
@@ -43,4 +44,4 @@ for run in "49 1.3" "8192 1.7" "49 2.1" "8192 0.9"; do
   if [ "$format" = 49 ]; then want="Pairs: $((bytes / 640))"; else want="Frames: $((bytes / 2))"; fi
   grep -qx "$want" <<<"$info" || e2e_fail "quillon-wav info says $(grep -E 'Pairs|Frames' <<<"$info"), not $want"
 done
-e2e_log "every killed recording is whole up to its last buffer"
+e2e_log "every killed recording is whole up to its last buffer and read"
