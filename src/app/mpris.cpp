@@ -3,7 +3,6 @@
 #include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QRegularExpression>
 #include <QTimer>
 #include <QUrl>
 
@@ -23,13 +22,19 @@ constexpr int kAnnounceMs = 250;
 
 using Area = view::MainView::TextArea;
 
-// "hh:mm:ss" or "(hh:mm:ss)" as the view shows them, in microseconds.
-qint64 ParseTime(const QString& text) {
-  static const QRegularExpression time(QStringLiteral("(\\d+):(\\d\\d):(\\d\\d)"));
-  const QRegularExpressionMatch match = time.match(text);
-  if (!match.hasMatch()) return 0;
-  const qint64 seconds = match.captured(1).toLongLong() * 3600 + match.captured(2).toLongLong() * 60 +
-                         match.captured(3).toLongLong();
+// "hh:mm:ss" or "(hh:mm:ss)" as the view shows them, in microseconds; 0 for
+// anything else. Read four times a second, so no regular expression.
+qint64 ParseTime(const std::u16string& text) {
+  size_t at = text.size() > 0 && text[0] == u'(' ? 1 : 0;
+  qint64 seconds = 0;
+  for (int field = 0; field < 3; ++field) {
+    const size_t start = at;
+    qint64 value = 0;
+    while (at < text.size() && text[at] >= u'0' && text[at] <= u'9' && at - start < 9) value = value * 10 + (text[at++] - u'0');
+    if (at == start || (field > 0 && (at - start != 2 || value > 59))) return 0;
+    seconds = seconds * 60 + value;
+    if (field < 2 && (at >= text.size() || text[at++] != u':')) return 0;
+  }
   return seconds * 1000000;
 }
 
@@ -88,12 +93,12 @@ QString MprisService::LoopStatus() const {
 
 qint64 MprisService::LengthMicroseconds() const {
   if (!Live()) return 0;
-  return ParseTime(QString::fromStdU16String(controller_->View.ShownText(Area::Length)));
+  return ParseTime(controller_->View.ShownText(Area::Length));
 }
 
 qint64 MprisService::PositionMicroseconds() const {
   if (PlaybackStatus() == QLatin1String("Stopped")) return 0;
-  return ParseTime(QString::fromStdU16String(controller_->View.ShownText(Area::Time)));
+  return ParseTime(controller_->View.ShownText(Area::Time));
 }
 
 QDBusObjectPath MprisService::TrackId() const {
@@ -112,10 +117,16 @@ QVariantMap MprisService::Metadata() const {
   if (const qint64 length = LengthMicroseconds(); length > 0)
     metadata.insert(QStringLiteral("mpris:length"), length);
   const std::u16string file(controller_->Transport.FilePath);
-  if (!file.empty()) {
-    if (const auto host = platform::DevicePaths::ToHost(file))
-      metadata.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(QString::fromStdString(*host)).toString());
+  if (file != urlFile_) {
+    // Mapped once per file: the mapping reads the desktop's folder names.
+    urlFile_ = file;
+    url_.clear();
+    if (!file.empty()) {
+      if (const auto host = platform::DevicePaths::ToHost(file))
+        url_ = QUrl::fromLocalFile(QString::fromStdString(*host)).toString();
+    }
   }
+  if (!url_.isEmpty()) metadata.insert(QStringLiteral("xesam:url"), url_);
   return metadata;
 }
 

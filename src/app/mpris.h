@@ -7,6 +7,8 @@
 // position slider, Volume the volume slider. What the player shows is read
 // from the view, and changes are announced as the panel widgets expect.
 
+#include <string>
+
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QVariantMap>
@@ -63,6 +65,8 @@ class MprisService : public QObject {
   mutable CController* controller_;
   bool registered_ = false;
   QVariantMap announced_;
+  mutable std::u16string urlFile_;  // the file url_ was made for
+  mutable QString url_;
 };
 
 }  // namespace app

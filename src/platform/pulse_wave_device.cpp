@@ -15,12 +15,12 @@ namespace {
 constexpr uint32_t kOpTimeoutMs = 2000;
 // What the server holds ahead of the speaker (100 ms, as PortAudio's
 // streams have it), the size of each write (20 ms, so that a pause or a
-// reset is prompt), and how often input arrives: every 40 ms, one device
-// buffer of the program's 8 kHz formats, waking the threads half as often
-// as 20 ms would.
+// reset is prompt), and how often input arrives: every 100 ms, which wakes
+// the program ten times a second while recording (a meter refreshed as
+// often looks no different) and is what the server holds back at a stop.
 constexpr uint32_t kPlayAheadMs = 100;
-constexpr uint32_t kChunkMs = 20;
-constexpr uint32_t kInputChunkMs = 40;
+constexpr uint32_t kChunkMs = 50;
+constexpr uint32_t kInputChunkMs = 100;
 
 uint32_t BytesFor(const WaveFormat& format, uint32_t ms) {
   const uint64_t bytes = static_cast<uint64_t>(WaveBytesPerSecond(format)) * ms / 1000;
@@ -98,6 +98,7 @@ class PulseStream {
                                         static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
     } else {
       attr.tlength = BytesFor(format_, kPlayAheadMs);
+      attr.minreq = BytesFor(format_, kChunkMs);
       pa_stream_set_write_callback(stream_, &PulseStream::OnData, this);
       result = pa_stream_connect_playback(stream_, device, &attr, static_cast<pa_stream_flags_t>(flags), nullptr,
                                           nullptr);
@@ -200,15 +201,26 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
   }
 };
 
+// Input is handed to the device's sink as it arrives, on the loop's own
+// thread: no reader is woken to fetch it, and the fragment goes back to the
+// server in the same pass of the loop.
 class PulseInStream final : public WaveInStream, private PulseStream {
  public:
   using PulseStream::Connect;
   PulseInStream(std::shared_ptr<Context> context, const WaveFormat& format)
       : PulseStream(std::move(context), format) {}
 
-  size_t ChunkBytes() const override { return BytesFor(format_, kInputChunkMs); }
-  void Interrupt() override { InterruptStream(); }
-  void ClearInterrupt() override { ClearStreamInterrupt(); }
+  bool DeliverTo(WaveInSink* sink) override {
+    LoopLock lock(context_->Loop());
+    sink_ = sink;
+    if (stream_ != nullptr) {
+      pa_stream_set_read_callback(stream_, sink != nullptr ? &PulseInStream::OnRead : nullptr, this);
+      pa_stream_set_state_callback(stream_, &PulseInStream::OnState, this);
+    }
+    // Gone before anyone listened: said at once.
+    if (sink != nullptr && DeadLocked()) TellFailedLocked();
+    return true;
+  }
 
   WaveResult Start() override {
     LoopLock lock(context_->Loop());
@@ -219,50 +231,40 @@ class PulseInStream final : public WaveInStream, private PulseStream {
     CorkLocked(true);
   }
 
-  WaveResult Read(uint8_t* data, size_t bytes, size_t& read) override {
+  // Never called: the stream delivers (DeliverTo).
+  WaveResult Read(uint8_t*, size_t, size_t& read) override {
     read = 0;
-    bytes = bytes / format_.blockAlign * format_.blockAlign;
-    LoopLock lock(context_->Loop());
-    while (read < bytes) {
-      if (fragment_ == nullptr && fragmentLength_ == 0) {
-        if (DeadLocked()) return read > 0 ? kWaveOk : kWaveDeviceGone;
-        const void* peeked = nullptr;
-        size_t length = 0;
-        if (pa_stream_peek(stream_, &peeked, &length) < 0) return read > 0 ? kWaveOk : kWaveDeviceGone;
-        if (length == 0) {
-          if (interrupted_) break;
-          pa_threaded_mainloop_wait(context_->Loop());
-          continue;
-        }
-        if (peeked == nullptr) {
-          // A hole: time the stream spent without input of its own (corked,
-          // just moved to another source). Nothing was captured there, so
-          // nothing of a recording is lost: it is skipped, not counted.
-          pa_stream_drop(stream_);
-          continue;
-        }
-        fragment_ = static_cast<const uint8_t*>(peeked);
-        fragmentLength_ = length;
-        fragmentOffset_ = 0;
-      }
-      const size_t n = std::min(bytes - read, fragmentLength_ - fragmentOffset_);
-      std::memcpy(data + read, fragment_ + fragmentOffset_, n);
-      read += n;
-      fragmentOffset_ += n;
-      if (fragmentOffset_ >= fragmentLength_) {
-        pa_stream_drop(stream_);
-        fragment_ = nullptr;
-        fragmentLength_ = 0;
-      }
-    }
-    return kWaveOk;
+    return kWaveError;
   }
 
  private:
-  // The fragment being read: the server's buffer, valid until dropped.
-  const uint8_t* fragment_ = nullptr;
-  size_t fragmentLength_ = 0;
-  size_t fragmentOffset_ = 0;
+  // With the loop's lock held, on its thread.
+  static void OnRead(pa_stream* stream, size_t, void* self) {
+    auto* in = static_cast<PulseInStream*>(self);
+    for (;;) {
+      const void* data = nullptr;
+      size_t length = 0;
+      if (pa_stream_peek(stream, &data, &length) < 0 || length == 0) return;
+      // A hole (data null): time the stream spent without input of its own
+      // (corked, just moved to another source). Nothing was captured there,
+      // so nothing of a recording is lost: it is skipped, not counted.
+      if (data != nullptr && in->sink_ != nullptr) in->sink_->Captured(static_cast<const uint8_t*>(data), length);
+      pa_stream_drop(stream);
+    }
+  }
+  static void OnState(pa_stream* stream, void* self) {
+    auto* in = static_cast<PulseInStream*>(self);
+    pa_threaded_mainloop_signal(in->context_->Loop(), 0);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) in->TellFailedLocked();
+  }
+  void TellFailedLocked() {
+    if (sink_ == nullptr || toldFailed_) return;
+    toldFailed_ = true;
+    sink_->CaptureFailed(kWaveDeviceGone);
+  }
+
+  WaveInSink* sink_ = nullptr;  // under the loop's lock
+  bool toldFailed_ = false;     // under the loop's lock
 };
 
 }  // namespace

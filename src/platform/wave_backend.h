@@ -55,8 +55,29 @@ class WaveOutStream : public WaveBackendStream {
   virtual void Drain() {}
 };
 
+// Where an input stream that delivers its own input puts it: called on the
+// stream's thread (a sound server's loop), never with the device's lock held.
+class WaveInSink {
+ public:
+  virtual void Captured(const uint8_t* data, size_t bytes) = 0;
+  // The device went away: nothing more will come.
+  virtual void CaptureFailed(WaveResult result) = 0;
+
+ protected:
+  ~WaveInSink() = default;
+};
+
 class WaveInStream : public WaveBackendStream {
  public:
+  // A stream whose backend has a thread of its own hands each piece of input
+  // to `sink` as it arrives, and returns true; the device then does not read
+  // (one thread fewer woken for every piece). Null detaches the sink: once
+  // that returns, the sink is not called again. False (the default): the
+  // device reads with Read().
+  virtual bool DeliverTo(WaveInSink* sink) {
+    (void)sink;
+    return false;
+  }
   virtual WaveResult AcceptBuffer() { return kWaveOk; }
   virtual WaveResult Start() = 0;
   virtual void Stop() = 0;

@@ -94,7 +94,7 @@ uint64_t WaveDevice::ReturnQueuedLocked(bool firstOnly) {
   for (size_t i = 0; i < n; ++i) CompleteFrontLocked();
   ++generation_;
   OnResetLocked();
-  cv_.notify_all();
+  Wake();
   return returnedCount_;
 }
 
@@ -120,7 +120,7 @@ WaveResult WaveDevice::Close() {
     if (!queue_.empty()) return kWaveStillPlaying;
     if (const WaveResult refused = stream_->RefuseClose()) return refused;
     quit_ = true;
-    cv_.notify_all();
+    Wake();
   }
   stream_->Interrupt();
   Shutdown();
@@ -133,7 +133,7 @@ void WaveDevice::Shutdown() {
     if (!open_ || OnDeviceThread()) return;
     if (!queue_.empty()) ReturnQueuedLocked(false);
     quit_ = true;
-    cv_.notify_all();
+    Wake();
   }
   stream_->Interrupt();
   if (thread_.joinable()) thread_.join();

@@ -67,7 +67,12 @@ class WaveDevice {
   uint64_t ReturnQueuedLocked(bool firstOnly);
   void WaitReturned(std::unique_lock<std::mutex>& lock, uint64_t ticket);
   bool OnDeviceThread() const;  // needs the lock
-  void Wake() { cv_.notify_all(); }
+  // Everyone waiting on the device: callers, its thread, and the direction's
+  // own threads.
+  void Wake() {
+    cv_.notify_all();
+    WakeOwnThreads();
+  }
   bool OpenLocked() const { return open_; }
   bool EndedLocked() const { return phase_ == Phase::Ended; }
   bool QuitLocked() const { return quit_; }
@@ -87,6 +92,9 @@ class WaveDevice {
   // Whether the direction's own threads, beside the device thread, have
   // nothing to do until time passes or work arrives.
   virtual bool OwnThreadsSettledLocked() const { return true; }
+  // The direction's own threads, where they wait apart from cv_ (so that the
+  // busy device thread's notifications do not wake them for nothing).
+  virtual void WakeOwnThreads() {}
 
   // The front buffer is complete: it goes to the returned list, done.
   void CompleteFrontLocked();
@@ -176,12 +184,14 @@ class WaveOutDevice final : public WaveDevice {
 // callback that takes long (a disk that stalls) holds up neither the
 // capture nor, once it returns, the buffers, which then fill at once until
 // the ring is drained. What overruns the ring is counted, not hidden.
-class WaveInDevice final : public WaveDevice {
+class WaveInDevice final : public WaveDevice, private WaveInSink {
  public:
   using Callback = std::function<void(WaveInDevice* device, uint32_t message, uintptr_t instance,
                                       WaveHeader* header)>;
 
   static constexpr uint32_t kCaptureRingMs = 8000;
+  // Input a stream delivers itself is handed to the buffers this much at a time.
+  static constexpr uint32_t kBatchMs = 100;
 
   static WaveResult Query(uint32_t deviceId, const WaveFormat& format);
   static WaveResult Open(std::unique_ptr<WaveInDevice>& device, uint32_t deviceId,
@@ -217,6 +227,10 @@ class WaveInDevice final : public WaveDevice {
   void FinishStream() override;
   void OnResetLocked() override;
   bool OwnThreadsSettledLocked() const override;
+  void WakeOwnThreads() override { captureCv_.notify_all(); }
+  // From a stream that delivers its own input (the backend's thread).
+  void Captured(const uint8_t* data, size_t bytes) override;
+  void CaptureFailed(WaveResult result) override;
 
   void CaptureRun();
   bool CaptureHasWorkLocked() const;
@@ -226,8 +240,11 @@ class WaveInDevice final : public WaveDevice {
   size_t CaptureChunkLocked() const;
   // An eighth of the ring (1 s): what a read takes while a backlog waits.
   size_t BacklogChunk() const;
+  size_t BatchBytes() const;
   void CaptureReadLocked(std::unique_lock<std::mutex>& lock);
   bool CaptureIdleLocked() const;
+  // Whether what the ring holds goes into the front buffer now.
+  bool RingFillsFrontLocked() const;
   bool FailedLocked() const { return failure_ != kWaveOk && ring_.Empty(); }
 
   std::unique_ptr<WaveInStream> in_;
@@ -243,7 +260,10 @@ class WaveInDevice final : public WaveDevice {
   uint64_t stopTicket_ = 0;         // returned count to wait for after a stop
 
   std::thread capture_;
+  std::condition_variable captureCv_;  // where the capture thread waits
   CapturePhase capturePhase_ = CapturePhase::Starting;
+  bool pushes_ = false;             // the stream delivers; the capture thread only starts and stops it
+  bool pushOpen_ = false;           // delivered input is kept (from its start until it is stopped or reset)
   WaveCaptureRing ring_;
   std::vector<uint8_t> captureScratch_;
   uint64_t lostFrames_ = 0;

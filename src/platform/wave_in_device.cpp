@@ -46,6 +46,7 @@ WaveResult WaveInDevice::Open(std::unique_ptr<WaveInDevice>& device, uint32_t de
         device.reset(new (std::nothrow)
                          WaveInDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
         if (!device) return kWaveNoMemory;
+        device->pushes_ = device->in_->DeliverTo(device.get());
         device->StartThread();
         device->capture_ = std::thread([d = device.get()] { d->CaptureRun(); });
         return kWaveOk;
@@ -100,6 +101,7 @@ WaveResult WaveInDevice::Failure() const {
 
 void WaveInDevice::OnResetLocked() {
   started_ = false;
+  pushOpen_ = false;  // what the stream still delivers belonged to the buffers taken back
   // Taken back with the buffers: what was captured for them goes too.
   ring_.Clear();
 }
@@ -110,8 +112,17 @@ bool WaveInDevice::CaptureIdleLocked() const {
   return !streamRunning_ && (capturePhase_ == CapturePhase::Waiting || capturePhase_ == CapturePhase::Ended);
 }
 
+bool WaveInDevice::RingFillsFrontLocked() const {
+  if (ring_.Empty() || queue_.empty()) return false;
+  if (!pushes_ || stopsDone_ < stopRequests_ || failure_ != kWaveOk) return true;
+  // Delivered input moves on only when it completes the front buffer (Captured
+  // wakes the device thread for it less often still).
+  const WaveHeader* front = queue_.front();
+  return front->bytesRecorded + ring_.Size() >= UsableBytes(front, format_);
+}
+
 bool WaveInDevice::HasTransferWorkLocked() const {
-  if (!ring_.Empty() && !queue_.empty()) return true;
+  if (RingFillsFrontLocked()) return true;
   if (FailedLocked() && !failureHandedBack_ && !queue_.empty()) return true;
   if (started_ && stopsDone_ < stopRequests_) return true;
   return stopsDone_ < stopRequests_ && CaptureIdleLocked();
@@ -124,7 +135,7 @@ void WaveInDevice::TransferStepLocked(std::unique_lock<std::mutex>&) {
     Wake();
     return;
   }
-  if (!ring_.Empty() && !queue_.empty()) {
+  if (RingFillsFrontLocked()) {
     WaveHeader* header = queue_.front();
     const size_t usable = UsableBytes(header, format_);
     if (header->bytesRecorded < usable) {
@@ -133,7 +144,8 @@ void WaveInDevice::TransferStepLocked(std::unique_lock<std::mutex>&) {
       header->bytesRecorded += static_cast<uint32_t>(ring_.Pop(reinterpret_cast<uint8_t*>(header->data) + header->bytesRecorded, take));
     }
     if (header->bytesRecorded >= usable) CompleteFrontLocked();
-    Wake();  // a capture waiting for room in the ring
+    // Only a capture of input that waits for its reader ever waits for room.
+    if (in_->WaitsForReader()) WakeOwnThreads();
     return;
   }
   if (FailedLocked() && !failureHandedBack_ && !queue_.empty()) {
@@ -159,6 +171,7 @@ bool WaveInDevice::CaptureHasWorkLocked() const {
   if (startsDone_ < startRequests_) return true;
   if (!started_ && streamRunning_) return true;
   if (started_ && streamRunning_ && failure_ == kWaveOk) {
+    if (pushes_) return false;  // the stream hands its input over itself
     // Input that waits for its reader is read again once the ring has room
     // for a good part of a second, not for every buffer taken from it.
     return !in_->WaitsForReader() || ring_.Free() >= BacklogChunk();
@@ -173,6 +186,11 @@ bool WaveInDevice::OwnThreadsSettledLocked() const {
     case CapturePhase::Ended: return true;
     default: return false;
   }
+}
+
+size_t WaveInDevice::BatchBytes() const {
+  return std::max<size_t>(format_.blockAlign,
+                          WaveBytesPerSecond(format_) / (1000 / kBatchMs) / format_.blockAlign * format_.blockAlign);
 }
 
 size_t WaveInDevice::BacklogChunk() const {
@@ -224,11 +242,12 @@ void WaveInDevice::CaptureRun() {
     if (QuitLocked()) break;
     if (started_ && !streamRunning_ && failure_ == kWaveOk) {
       in_->ClearInterrupt();
+      pushOpen_ = pushes_;  // input may arrive before Start returns
       lock.unlock();
       const WaveResult r = in_->Start();
       lock.lock();
       streamRunning_ = r == kWaveOk;
-      if (r != kWaveOk) started_ = false;
+      if (r != kWaveOk) started_ = pushOpen_ = false;
       startResult_ = r;
       startsDone_ = startRequests_;
       Wake();
@@ -244,9 +263,9 @@ void WaveInDevice::CaptureRun() {
     if (!started_ && streamRunning_) {
       in_->ClearInterrupt();
       lock.unlock();
-      in_->Stop();
+      in_->Stop();  // what it delivers until it has stopped is kept
       lock.lock();
-      streamRunning_ = false;
+      streamRunning_ = pushOpen_ = false;
       Wake();
       continue;
     }
@@ -255,17 +274,42 @@ void WaveInDevice::CaptureRun() {
       continue;
     }
     capturePhase_ = CapturePhase::Waiting;
-    Wake();  // a stop waits for the capture to fall idle
-    cv_.wait(lock);
+    cv_.notify_all();  // a stop waits for the capture to fall idle
+    captureCv_.wait(lock);
   }
   if (streamRunning_) {
     in_->ClearInterrupt();
     lock.unlock();
     in_->Stop();
     lock.lock();
-    streamRunning_ = false;
+    streamRunning_ = pushOpen_ = false;
   }
   capturePhase_ = CapturePhase::Ended;
+  Wake();
+}
+
+// --- a stream that delivers: from the backend's thread into the ring --------
+
+void WaveInDevice::Captured(const uint8_t* data, size_t bytes) {
+  bool fill;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!pushOpen_) return;
+    bytes = bytes / format_.blockAlign * format_.blockAlign;
+    const size_t kept = ring_.Push(data, bytes);
+    lostFrames_ += (bytes - kept) / format_.blockAlign;
+    // A tenth of a second at a time: the device thread wakes ten times a
+    // second, however small the pieces the server sends and the buffers are;
+    // once awake it fills all it can.
+    fill = RingFillsFrontLocked() && (ring_.Size() >= BatchBytes() || stopsDone_ < stopRequests_);
+  }
+  // Outside the lock, so that the device thread, woken, does not wait for it.
+  if (fill) cv_.notify_all();
+}
+
+void WaveInDevice::CaptureFailed(WaveResult result) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (failure_ == kWaveOk) failure_ = result == kWaveOk ? kWaveDeviceGone : result;
   Wake();
 }
 
@@ -286,6 +330,7 @@ void WaveInDevice::FinishStream() {
   }
   in_->Interrupt();
   if (capture_.joinable()) capture_.join();
+  if (pushes_) in_->DeliverTo(nullptr);  // before the ring and the lock go
 }
 
 }  // namespace platform

@@ -166,62 +166,9 @@ QImage MainView::Snapshot() {
   return BackBuffer.Image.copy();
 }
 
-namespace {
+void MainView::Invalidate(const QRect& rect) { repaints_.HandOver(MainWindow, rect, false); }
 
-// Whether a widget beside the view's in the main window covers the area
-// (the list, made later, lies on top of the view's lower part).
-bool Covered(const QWidget* view, const QRect& rect) {
-  const QWidget* parent = view->parentWidget();
-  if (parent == nullptr) return false;
-  const QRect inParent = rect.translated(view->pos());
-  for (const QObject* child : parent->children()) {
-    const auto* widget = qobject_cast<const QWidget*>(child);
-    if (widget != nullptr && widget != view && widget->isVisible() && !widget->isWindow() &&
-        widget->geometry().contains(inParent))
-      return true;
-  }
-  return false;
-}
-
-}  // namespace
-
-void MainView::Invalidate(const QRect& rect) { HandOverRepaint(rect, false); }
-
-void MainView::InvalidateUnlessCovered(const QRect& rect) { HandOverRepaint(rect, true); }
-
-void MainView::HandOverRepaint(const QRect& rect, bool unlessCovered) {
-  QWidget* window = MainWindow;
-  if (!window || rect.isEmpty()) return;
-  if (QThread::currentThread() == window->thread()) {
-    if (!unlessCovered || !Covered(window, rect)) window->update(rect);
-    return;
-  }
-  // Widgets belong to the UI thread: hand the repaint over, joined with any
-  // others still waiting. A window gone by then drops the call with it.
-  const std::shared_ptr<PendingRepaint> pending = pending_;
-  {
-    std::lock_guard lock(pending->mutex);
-    (unlessCovered ? pending->unlessCovered : pending->always) += rect;
-    if (pending->posted) return;
-    pending->posted = true;
-  }
-  QMetaObject::invokeMethod(
-      window,
-      [window, pending] {
-        QRegion always;
-        QRegion unlessCovered;
-        {
-          std::lock_guard lock(pending->mutex);
-          std::swap(always, pending->always);
-          std::swap(unlessCovered, pending->unlessCovered);
-          pending->posted = false;
-        }
-        for (const QRect& area : unlessCovered)
-          if (!Covered(window, area)) always += area;
-        if (!always.isEmpty()) window->update(always);
-      },
-      Qt::QueuedConnection);
-}
+void MainView::InvalidateUnlessCovered(const QRect& rect) { repaints_.HandOver(MainWindow, rect, true); }
 
 QRect MainView::ChangedArea(const SkinControl& control) {
   QRect area = Inclusive(control.Left, control.Top, control.Right, control.Bottom);

@@ -21,6 +21,7 @@
 #include "view/control_ids.h"
 #include "view/image_list.h"
 #include "view/level_meter.h"
+#include "view/repaint_pacer.h"
 #include "view/screen_bitmap.h"
 #include "view/skin_button.h"
 #include "view/skin_slider.h"
@@ -150,18 +151,7 @@ class MainView : public diag::Tracked {
   std::unique_ptr<platform::Event> monitorEnded_;
   bool initialised_ = false;
   bool meterAttached_ = false;  // the transport holds &Meter
-  // Repaints asked for by other threads between two hand-overs to the UI
-  // thread: one hand-over takes them all, so a buffer's meter, slider and
-  // texts wake the UI thread once, not once each. Shared with the queued
-  // call, which may outlive the view.
-  struct PendingRepaint {
-    std::mutex mutex;
-    QRegion always;
-    QRegion unlessCovered;
-    bool posted = false;
-  };
-  std::shared_ptr<PendingRepaint> pending_ = std::make_shared<PendingRepaint>();
-  void HandOverRepaint(const QRect& rect, bool unlessCovered);
+  RepaintPacer repaints_;
 };
 
 }  // namespace view

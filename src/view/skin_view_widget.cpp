@@ -32,6 +32,7 @@ SkinViewWidget::SkinViewWidget(QWidget* parent) : QWidget(parent) {
   setFocusPolicy(Qt::StrongFocus);
   InstallSkinAccessibility();
   accessibilityPoll_ = new QTimer(this);
+  accessibilityPoll_->setObjectName(QStringLiteral("accessibility poll"));
   accessibilityPoll_->setInterval(kAccessibilityPollMs);
   connect(accessibilityPoll_, &QTimer::timeout, this, &SkinViewWidget::NotifyChanges);
   QAccessible::installActivationObserver(this);

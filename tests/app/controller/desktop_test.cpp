@@ -120,9 +120,8 @@ TEST_F(DesktopTest, AScreenReaderRecordsByNamesAloneAndReadsTheTime) {
 TEST_F(DesktopTest, TheSkinLooksForChangesOnlyWhileAScreenReaderListens) {
   Start();
   const auto looking = [&] {
-    for (const QTimer* timer : window_->Skin()->findChildren<QTimer*>())
-      if (timer->isActive()) return true;
-    return false;
+    const auto* poll = window_->Skin()->findChild<QTimer*>(QStringLiteral("accessibility poll"));
+    return poll != nullptr && poll->isActive();
   };
   EXPECT_FALSE(looking()) << "no screen reader at start";
   QAccessible::setActive(true);

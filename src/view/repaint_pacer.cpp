@@ -1,0 +1,82 @@
+#include "view/repaint_pacer.h"
+
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+#include <QWidget>
+
+namespace view {
+namespace {
+
+// Whether a widget beside the view's in the main window covers the area
+// (the list, made later, lies on top of the view's lower part).
+bool Covered(const QWidget* view, const QRect& rect) {
+  const QWidget* parent = view->parentWidget();
+  if (parent == nullptr) return false;
+  const QRect inParent = rect.translated(view->pos());
+  for (const QObject* child : parent->children()) {
+    const auto* widget = qobject_cast<const QWidget*>(child);
+    if (widget != nullptr && widget != view && widget->isVisible() && !widget->isWindow() &&
+        widget->geometry().contains(inParent))
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+void RepaintPacer::HandOver(QWidget* window, const QRect& rect, bool unlessCovered) {
+  if (!window || rect.isEmpty()) return;
+  if (QThread::currentThread() == window->thread()) {
+    if (!unlessCovered || !Covered(window, rect)) window->update(rect);
+    return;
+  }
+  const std::shared_ptr<Pending> pending = pending_;
+  {
+    std::lock_guard lock(pending->mutex);
+    (unlessCovered ? pending->unlessCovered : pending->always) += rect;
+    if (pending->due) return;
+    pending->due = true;
+  }
+  // A window gone by then drops the call with it.
+  QMetaObject::invokeMethod(
+      window,
+      [window, pending] {
+        Show(window, *pending);
+        if (!pending->frames) {
+          pending->frames = new QTimer(window);
+          pending->frames->setInterval(kFrameMs);
+          QObject::connect(pending->frames, &QTimer::timeout, window, [window, pending] { Tick(window, pending); });
+        }
+        pending->frames->start();
+      },
+      Qt::QueuedConnection);
+}
+
+void RepaintPacer::Show(QWidget* window, Pending& pending) {
+  QRegion always;
+  QRegion unlessCovered;
+  {
+    std::lock_guard lock(pending.mutex);
+    std::swap(always, pending.always);
+    std::swap(unlessCovered, pending.unlessCovered);
+  }
+  for (const QRect& area : unlessCovered)
+    if (!Covered(window, area)) always += area;
+  if (!always.isEmpty()) window->update(always);
+}
+
+void RepaintPacer::Tick(QWidget* window, const std::shared_ptr<Pending>& pending) {
+  {
+    std::lock_guard lock(pending->mutex);
+    if (pending->always.isEmpty() && pending->unlessCovered.isEmpty()) {
+      // Quiet for a frame: the next change is shown as it comes.
+      pending->due = false;
+      if (pending->frames) pending->frames->stop();
+      return;
+    }
+  }
+  Show(window, *pending);
+}
+
+}  // namespace view

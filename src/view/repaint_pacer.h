@@ -1,0 +1,44 @@
+#pragma once
+// Repaints that threads other than the UI thread ask for (the monitor
+// thread's meter, slider and texts, with every buffer) reach the window at
+// most once a frame: the first change after a quiet spell is shown at once,
+// and while changes keep coming a timer on the UI thread takes everything
+// gathered once every kFrameMs. A person sees no difference; the UI thread
+// wakes ten times a second instead of with every buffer.
+
+#include <memory>
+#include <mutex>
+
+#include <QPointer>
+#include <QRect>
+#include <QRegion>
+
+class QTimer;
+class QWidget;
+
+namespace view {
+
+class RepaintPacer {
+ public:
+  static constexpr int kFrameMs = 100;
+
+  // Any thread. With unlessCovered, the area is left alone where a sibling
+  // widget of `window`'s lies over it when the repaint is made.
+  void HandOver(QWidget* window, const QRect& rect, bool unlessCovered);
+
+ private:
+  // Shared with the queued calls and the timer, which may outlive the pacer.
+  struct Pending {
+    std::mutex mutex;
+    QRegion always;
+    QRegion unlessCovered;
+    bool due = false;          // a queued call or the running timer takes them
+    QPointer<QTimer> frames;   // UI thread only
+  };
+  static void Show(QWidget* window, Pending& pending);
+  static void Tick(QWidget* window, const std::shared_ptr<Pending>& pending);
+
+  std::shared_ptr<Pending> pending_ = std::make_shared<Pending>();
+};
+
+}  // namespace view

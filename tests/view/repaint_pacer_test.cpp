@@ -1,0 +1,83 @@
+// Repaints that the monitor thread asks for reach the window joined: one
+// repaint for everything asked between two frames, nothing asked ever left
+// unshown, and no timer left running once the changes stop.
+#include <thread>
+#include <vector>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
+#include <QPaintEvent>
+#include <QRegion>
+#include <QTimer>
+#include <QWidget>
+#include <gtest/gtest.h>
+
+#include "view/repaint_pacer.h"
+
+namespace {
+
+class PaintLog : public QWidget {
+ public:
+  std::vector<QRegion> paints;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override { paints.push_back(event->region()); }
+};
+
+// Events are handled until `done` or 5 s have passed (a limit, not a timing).
+template <typename Done>
+bool RunUntil(Done done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  return done();
+}
+
+bool FramesRunning(const QWidget& window) {
+  for (const QTimer* timer : window.findChildren<QTimer*>())
+    if (timer->isActive()) return true;
+  return false;
+}
+
+// From another thread, while the UI thread handles nothing.
+void HandOverFromThread(view::RepaintPacer& pacer, QWidget* window, const std::vector<QRect>& rects) {
+  std::thread([&] {
+    for (const QRect& r : rects) pacer.HandOver(window, r, false);
+  }).join();
+}
+
+TEST(RepaintPacerTest, ChangesFromAnotherThreadAreShownJoinedAndNoneIsLost) {
+  PaintLog window;
+  window.resize(240, 320);
+  window.show();
+  ASSERT_TRUE(RunUntil([&] { return !window.paints.empty(); }));
+  window.paints.clear();
+  view::RepaintPacer pacer;
+
+  // A burst after a quiet spell: one repaint, at once, of all of it.
+  const std::vector<QRect> first = {{10, 10, 5, 5}, {100, 50, 20, 4}, {30, 200, 8, 8}};
+  HandOverFromThread(pacer, &window, first);
+  ASSERT_TRUE(RunUntil([&] { return !window.paints.empty(); }));
+  QCoreApplication::processEvents();
+  ASSERT_EQ(window.paints.size(), 1u);
+  for (const QRect& r : first) EXPECT_TRUE(window.paints[0].contains(r)) << r.x() << "," << r.y();
+
+  // While frames run, the next changes wait for the next frame, joined.
+  ASSERT_TRUE(FramesRunning(window));
+  const std::vector<QRect> second = {{50, 60, 10, 10}, {0, 300, 240, 20}};
+  HandOverFromThread(pacer, &window, second);
+  ASSERT_TRUE(RunUntil([&] { return window.paints.size() >= 2; }));
+  QRegion shown;
+  for (size_t i = 1; i < window.paints.size(); ++i) shown += window.paints[i];
+  for (const QRect& r : second) EXPECT_TRUE(shown.contains(r)) << r.x() << "," << r.y();
+
+  // A quiet frame stops them; the next change is shown at once again.
+  ASSERT_TRUE(RunUntil([&] { return !FramesRunning(window); }));
+  const size_t before = window.paints.size();
+  HandOverFromThread(pacer, &window, {{5, 5, 2, 2}});
+  ASSERT_TRUE(RunUntil([&] { return window.paints.size() > before; }));
+  EXPECT_TRUE(window.paints.back().contains(QRect(5, 5, 2, 2)));
+}
+
+}  // namespace
