@@ -166,7 +166,9 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
       if (DeadLocked()) return kWaveDeviceGone;
       if (interrupted_) return kWaveOk;
       const size_t writable = pa_stream_writable_size(stream_) / format_.blockAlign * format_.blockAlign;
-      if (writable > 0) {
+      // The whole piece at once where it fits (it is never more than the
+      // server takes): one write, and one wake-up of the loop, per piece.
+      if (writable >= std::min(bytes, ChunkBytes())) {
         const size_t n = std::min(writable, bytes);
         if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return kWaveDeviceGone;
         written = n;

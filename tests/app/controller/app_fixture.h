@@ -122,14 +122,25 @@ class AppTest : public ::testing::Test {
       Pump();
     }
   }
-  // Steps until playback has ended and the end has been handled.
-  bool PlayToEnd() {
-    for (int i = 0; i < 5000; ++i) {
-      if (!T().AudioIO.IsPlaying() && T().AudioIO.Direction == audio::WaveDirection::None) return true;
+  // Steps the clock a buffer at a time until `done` holds. The end of a file
+  // reaches the transport through the monitor thread, which the clock's
+  // settling does not wait for (a loaded machine may not run it for a while):
+  // after `fastSteps` steps each one also lets real time pass, up to 20 s.
+  bool StepUntil(const std::function<bool()>& done, int fastSteps) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (int i = 0; !done(); ++i) {
       if (!device_->StepMs(40)) return false;
       Pump();
+      if (i < fastSteps) continue;
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    return false;
+    return true;
+  }
+  // Steps until playback has ended and the end has been handled.
+  bool PlayToEnd() {
+    return StepUntil([&] { return !T().AudioIO.IsPlaying() && T().AudioIO.Direction == audio::WaveDirection::None; },
+                     5000);
   }
 
   // A WAV file as the program writes it, from samples in the device format.

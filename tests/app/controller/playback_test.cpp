@@ -86,7 +86,7 @@ TEST_F(PlaybackTest, EachPlayModeDecidesWhatFollowsTheEndOfAFile) {
     device_->Clock().RunManually();
     Start();
     Activate(c.first);
-    for (int i = 0; i < 500 && device_->Captures().size() < c.played.size(); ++i) StepBuffers(1);
+    StepUntil([&] { return device_->Captures().size() >= c.played.size(); }, 500);
     StepBuffers(1);  // the last file started is heard
     if (!c.playingAfter) {
       ASSERT_TRUE(PlayToEnd());
