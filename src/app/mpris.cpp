@@ -103,10 +103,24 @@ qint64 MprisService::PositionMicroseconds() const {
 
 QDBusObjectPath MprisService::TrackId() const {
   if (!Live()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
-  const QByteArray path = QString::fromStdU16String(controller_->Transport.FilePath).toUtf8();
-  if (path.isEmpty()) return QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+  Remember(controller_->Transport.FilePath);
+  return track_;
+}
+
+void MprisService::Remember(const std::u16string& file) const {
+  // Worked out once per file: asked four times a second.
+  if (file == trackFile_ && !track_.path().isEmpty()) return;
+  trackFile_ = file;
+  url_.clear();
+  const QByteArray path = QString::fromStdU16String(file).toUtf8();
+  if (path.isEmpty()) {
+    track_ = QDBusObjectPath(QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"));
+    return;
+  }
   const QByteArray hash = QCryptographicHash::hash(path, QCryptographicHash::Sha1).toHex();
-  return QDBusObjectPath(QStringLiteral("/org/quillon/track/") + QString::fromLatin1(hash));
+  track_ = QDBusObjectPath(QStringLiteral("/org/quillon/track/") + QString::fromLatin1(hash));
+  if (const auto host = platform::DevicePaths::ToHost(file))
+    url_ = QUrl::fromLocalFile(QString::fromStdString(*host)).toString();
 }
 
 QVariantMap MprisService::Metadata() const {
@@ -116,16 +130,7 @@ QVariantMap MprisService::Metadata() const {
   metadata.insert(QStringLiteral("xesam:title"), QString::fromStdU16String(controller_->View.ShownText(Area::FileName)));
   if (const qint64 length = LengthMicroseconds(); length > 0)
     metadata.insert(QStringLiteral("mpris:length"), length);
-  const std::u16string file(controller_->Transport.FilePath);
-  if (file != urlFile_) {
-    // Mapped once per file: the mapping reads the desktop's folder names.
-    urlFile_ = file;
-    url_.clear();
-    if (!file.empty()) {
-      if (const auto host = platform::DevicePaths::ToHost(file))
-        url_ = QUrl::fromLocalFile(QString::fromStdString(*host)).toString();
-    }
-  }
+  Remember(controller_->Transport.FilePath);
   if (!url_.isEmpty()) metadata.insert(QStringLiteral("xesam:url"), url_);
   return metadata;
 }

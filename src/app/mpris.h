@@ -65,7 +65,10 @@ class MprisService : public QObject {
   mutable CController* controller_;
   bool registered_ = false;
   QVariantMap announced_;
-  mutable std::u16string urlFile_;  // the file url_ was made for
+  // The track id and address of the file last asked about.
+  void Remember(const std::u16string& file) const;
+  mutable std::u16string trackFile_;
+  mutable QDBusObjectPath track_;
   mutable QString url_;
 };
 

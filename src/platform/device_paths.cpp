@@ -5,6 +5,8 @@
 #include <QStorageInfo>
 #include <QString>
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <filesystem>
 #include <mutex>
@@ -38,10 +40,39 @@ std::string WithoutTrailingSlashes(std::string path) {
 
 std::string HomeFolder() { return QDir::homePath().toStdString(); }
 
-std::string DefaultDocumentsRoot() {
+std::string LookUpDocumentsRoot() {
   const QString docs = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
   if (!docs.isEmpty()) return WithoutTrailingSlashes(docs.toStdString());
   return HomeFolder() + "/Documents";
+}
+
+// The desktop names the documents folder in user-dirs.dirs, which can change
+// while the program runs. Looked up again only when that file, or where it is
+// looked for, changed: the recording's list row asks every second.
+std::string DefaultDocumentsRoot() {
+  const QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
+  const std::string config =
+      !xdg.isEmpty() && QDir::isAbsolutePath(xdg) ? xdg.toStdString() : HomeFolder() + "/.config";
+  const std::string file = config + "/user-dirs.dirs";
+  struct stat info {};
+  std::string key = HomeFolder() + '\n' + file;
+  if (stat(file.c_str(), &info) == 0) {
+    key += '\n' + std::to_string(info.st_dev) + ':' + std::to_string(info.st_ino) + ':' +
+           std::to_string(info.st_size) + ':' + std::to_string(info.st_mtim.tv_sec) + '.' +
+           std::to_string(info.st_mtim.tv_nsec);
+  }
+  static std::mutex mutex;
+  static std::string cachedKey;
+  static std::string cachedRoot;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!cachedKey.empty() && cachedKey == key) return cachedRoot;
+  }
+  std::string root = LookUpDocumentsRoot();
+  std::lock_guard<std::mutex> lock(mutex);
+  cachedKey = std::move(key);
+  cachedRoot = root;
+  return root;
 }
 
 std::string DefaultConfigRoot() {

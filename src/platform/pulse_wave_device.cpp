@@ -14,12 +14,12 @@ namespace {
 
 constexpr uint32_t kOpTimeoutMs = 2000;
 // What the server holds ahead of the speaker (100 ms, as PortAudio's
-// streams have it), the size of each write (20 ms, so that a pause or a
-// reset is prompt), and how often input arrives: every 100 ms, which wakes
+// streams have it), how much it asks for at a time (50 ms), and how often
+// input arrives: every 100 ms, which wakes
 // the program ten times a second while recording (a meter refreshed as
 // often looks no different) and is what the server holds back at a stop.
 constexpr uint32_t kPlayAheadMs = 100;
-constexpr uint32_t kChunkMs = 50;
+constexpr uint32_t kRequestMs = 50;
 constexpr uint32_t kInputChunkMs = 100;
 
 uint32_t BytesFor(const WaveFormat& format, uint32_t ms) {
@@ -39,9 +39,10 @@ WaveResult FromPulseError(int error) {
   }
 }
 
-// What both stream kinds share: the stream on the server, its state, and
-// the interrupt that lets a blocked transfer return. Everything of the
-// stream is touched with the loop's lock held.
+// What both stream kinds share: the stream on the server and its state.
+// Everything of the stream is touched with the loop's lock held; data moves
+// on the loop's thread (the device's lock is taken inside it, never the
+// other way round).
 class PulseStream {
  protected:
   PulseStream(std::shared_ptr<Context> context, const WaveFormat& format)
@@ -93,13 +94,11 @@ class PulseStream {
     int result;
     if (input) {
       attr.fragsize = BytesFor(format_, kInputChunkMs);
-      pa_stream_set_read_callback(stream_, &PulseStream::OnData, this);
       result = pa_stream_connect_record(stream_, device, &attr,
                                         static_cast<pa_stream_flags_t>(flags | PA_STREAM_START_CORKED));
     } else {
       attr.tlength = BytesFor(format_, kPlayAheadMs);
-      attr.minreq = BytesFor(format_, kChunkMs);
-      pa_stream_set_write_callback(stream_, &PulseStream::OnData, this);
+      attr.minreq = BytesFor(format_, kRequestMs);
       result = pa_stream_connect_playback(stream_, device, &attr, static_cast<pa_stream_flags_t>(flags), nullptr,
                                           nullptr);
     }
@@ -118,16 +117,6 @@ class PulseStream {
   // With the lock held.
   bool DeadLocked() const { return pa_stream_get_state(stream_) != PA_STREAM_READY || !context_->AliveLocked(); }
 
-  void InterruptStream() {
-    LoopLock lock(context_->Loop());
-    interrupted_ = true;
-    pa_threaded_mainloop_signal(context_->Loop(), 0);
-  }
-  void ClearStreamInterrupt() {
-    LoopLock lock(context_->Loop());
-    interrupted_ = false;
-  }
-
   // With the lock held; false when the stream is gone.
   bool CorkLocked(bool cork) {
     if (DeadLocked()) return false;
@@ -138,44 +127,39 @@ class PulseStream {
   static void OnSignal(pa_stream*, void* self) {
     pa_threaded_mainloop_signal(static_cast<PulseStream*>(self)->context_->Loop(), 0);
   }
-  static void OnData(pa_stream*, size_t, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseStream*>(self)->context_->Loop(), 0);
-  }
-
   std::shared_ptr<Context> context_;
   const WaveFormat format_;
   pa_stream* stream_ = nullptr;
-  bool interrupted_ = false;  // under the loop's lock
   bool corked_ = false;       // under the loop's lock
 };
 
+// The server asks for data on the loop's own thread, and takes it there from
+// the device's queue: no thread waits for room, and no write wakes the loop.
 class PulseOutStream final : public WaveOutStream, private PulseStream {
  public:
   using PulseStream::Connect;
   PulseOutStream(std::shared_ptr<Context> context, const WaveFormat& format)
       : PulseStream(std::move(context), format) {}
 
-  size_t ChunkBytes() const override { return BytesFor(format_, kChunkMs); }
-  void Interrupt() override { InterruptStream(); }
-  void ClearInterrupt() override { ClearStreamInterrupt(); }
-
-  WaveResult Write(const uint8_t* data, size_t bytes, size_t& written) override {
-    written = 0;
+  bool PullFrom(WaveOutSource* source) override {
     LoopLock lock(context_->Loop());
-    for (;;) {
-      if (DeadLocked()) return kWaveDeviceGone;
-      if (interrupted_) return kWaveOk;
-      const size_t writable = pa_stream_writable_size(stream_) / format_.blockAlign * format_.blockAlign;
-      // The whole piece at once where it fits (it is never more than the
-      // server takes): one write, and one wake-up of the loop, per piece.
-      if (writable >= std::min(bytes, ChunkBytes())) {
-        const size_t n = std::min(writable, bytes);
-        if (pa_stream_write(stream_, data, n, nullptr, 0, PA_SEEK_RELATIVE) < 0) return kWaveDeviceGone;
-        written = n;
-        return kWaveOk;
-      }
-      pa_threaded_mainloop_wait(context_->Loop());
+    source_ = source;
+    if (stream_ != nullptr) {
+      pa_stream_set_write_callback(stream_, source != nullptr ? &PulseOutStream::OnWrite : nullptr, this);
+      pa_stream_set_state_callback(stream_, &PulseOutStream::OnState, this);
     }
+    if (source != nullptr && DeadLocked()) TellFailedLocked();
+    return true;
+  }
+  void DataQueued() override {
+    LoopLock lock(context_->Loop());
+    FillLocked();
+  }
+
+  // Never called: the stream pulls (PullFrom).
+  WaveResult Write(const uint8_t*, size_t, size_t& written) override {
+    written = 0;
+    return kWaveError;
   }
 
   void Pause() override {
@@ -201,6 +185,42 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
     if (pa_operation* op = pa_stream_trigger(stream_, nullptr, nullptr)) pa_operation_unref(op);
     context_->FinishLocked(pa_stream_drain(stream_, nullptr, nullptr), kPlayAheadMs + kOpTimeoutMs);
   }
+
+ private:
+  // With the loop's lock held: as much as the server has room for, straight
+  // into its buffer.
+  void FillLocked() {
+    if (source_ == nullptr || DeadLocked()) return;
+    size_t room = pa_stream_writable_size(stream_) / format_.blockAlign * format_.blockAlign;
+    while (room > 0) {
+      void* buffer = nullptr;
+      size_t length = room;
+      if (pa_stream_begin_write(stream_, &buffer, &length) < 0 || buffer == nullptr) return;
+      length = std::min(length, room) / format_.blockAlign * format_.blockAlign;
+      const size_t got = length > 0 ? source_->Fill(static_cast<uint8_t*>(buffer), length) : 0;
+      if (got == 0) {
+        pa_stream_cancel_write(stream_);
+        return;
+      }
+      if (pa_stream_write(stream_, buffer, got, nullptr, 0, PA_SEEK_RELATIVE) < 0) return;
+      if (got < length) return;
+      room -= got;
+    }
+  }
+  static void OnWrite(pa_stream*, size_t, void* self) { static_cast<PulseOutStream*>(self)->FillLocked(); }
+  static void OnState(pa_stream* stream, void* self) {
+    auto* out = static_cast<PulseOutStream*>(self);
+    pa_threaded_mainloop_signal(out->context_->Loop(), 0);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) out->TellFailedLocked();
+  }
+  void TellFailedLocked() {
+    if (source_ == nullptr || toldFailed_) return;
+    toldFailed_ = true;
+    source_->PlaybackFailed(kWaveDeviceGone);
+  }
+
+  WaveOutSource* source_ = nullptr;  // under the loop's lock
+  bool toldFailed_ = false;          // under the loop's lock
 };
 
 // Input is handed to the device's sink as it arrives, on the loop's own

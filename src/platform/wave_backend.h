@@ -37,8 +37,35 @@ class WaveBackendStream {
   virtual WaveResult RefuseClose() const { return kWaveOk; }
 };
 
+// Where an output stream that asks for its data takes it: called on the
+// stream's thread (a sound server's loop), never with the device's lock held.
+class WaveOutSource {
+ public:
+  // Copies up to `bytes` (whole frames) of what is queued, at the output
+  // level, and returns how many; fewer (even none) when less is queued, the
+  // device is paused, or it is being reset.
+  virtual size_t Fill(uint8_t* data, size_t bytes) = 0;
+  // The device went away: nothing more will be taken.
+  virtual void PlaybackFailed(WaveResult result) = 0;
+
+ protected:
+  ~WaveOutSource() = default;
+};
+
 class WaveOutStream : public WaveBackendStream {
  public:
+  // A stream whose backend has a thread of its own asks `source` for data
+  // whenever the speaker wants it, and returns true; the device then writes
+  // nothing itself (no thread of its own wakes for every piece). Null
+  // detaches the source: once that returns, it is not called again. False
+  // (the default): the device writes with Write().
+  virtual bool PullFrom(WaveOutSource* source) {
+    (void)source;
+    return false;
+  }
+  // A stream that pulls: buffers were queued or playback resumed, so what
+  // the speaker still wants can be taken now. Called without the device's lock.
+  virtual void DataQueued() {}
   // Called by the device when a buffer is queued (any thread, under the
   // device's lock); a failure refuses the buffer with that code.
   virtual WaveResult AcceptBuffer() { return kWaveOk; }

@@ -139,7 +139,7 @@ class WaveDevice {
   Phase phase_ = Phase::Starting;
 };
 
-class WaveOutDevice final : public WaveDevice {
+class WaveOutDevice final : public WaveDevice, private WaveOutSource {
  public:
   using Callback = std::function<void(WaveOutDevice* device, uint32_t message, uintptr_t instance,
                                       WaveHeader* header)>;
@@ -168,8 +168,12 @@ class WaveOutDevice final : public WaveDevice {
   void DeliverOpenClose(bool open) override;
   void FinishStream() override;
   void OnResetLocked() override;
+  // For a stream that pulls (the backend's thread).
+  size_t Fill(uint8_t* data, size_t bytes) override;
+  void PlaybackFailed(WaveResult result) override;
 
   std::unique_ptr<WaveOutStream> out_;
+  bool pulls_ = false;              // the stream takes the data itself; the device thread only delivers
   Callback callback_;
   uintptr_t instance_;
   WaveResult failure_ = kWaveOk;    // the device went away: buffers are refused with this

@@ -42,15 +42,21 @@ WaveResult WaveOutDevice::Open(std::unique_ptr<WaveOutDevice>& device, uint32_t 
         device.reset(new (std::nothrow)
                          WaveOutDevice(format, std::move(stream), std::move(backend), std::move(callback), instance));
         if (!device) return kWaveNoMemory;
+        device->pulls_ = device->out_->PullFrom(device.get());
         device->StartThread();
         return kWaveOk;
       });
 }
 
 WaveResult WaveOutDevice::Write(WaveHeader* header) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  if (!OpenLocked()) return kWaveInvalidHandle;
-  return QueueLocked(header, [this] { return failure_ != kWaveOk ? failure_ : out_->AcceptBuffer(); });
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!OpenLocked()) return kWaveInvalidHandle;
+    const WaveResult r = QueueLocked(header, [this] { return failure_ != kWaveOk ? failure_ : out_->AcceptBuffer(); });
+    if (r != kWaveOk || !pulls_) return r;
+  }
+  out_->DataQueued();
+  return kWaveOk;
 }
 
 WaveResult WaveOutDevice::Pause() {
@@ -89,7 +95,7 @@ WaveResult WaveOutDevice::SetVolume(uint32_t volume) {
 }
 
 bool WaveOutDevice::HasTransferWorkLocked() const {
-  return discard_ || paused_ != streamPaused_ || (!paused_ && !queue_.empty());
+  return discard_ || paused_ != streamPaused_ || (!paused_ && !queue_.empty() && !pulls_);
 }
 
 void WaveOutDevice::OnResetLocked() {
@@ -100,12 +106,18 @@ void WaveOutDevice::OnResetLocked() {
 void WaveOutDevice::TransferStepLocked(std::unique_lock<std::mutex>& lock) {
   if (discard_) {
     discard_ = false;
-    Unlocked(lock, [&] { out_->Discard(); });
+    Unlocked(lock, [&] {
+      out_->Discard();
+      if (pulls_) out_->DataQueued();  // buffers queued since the reset
+    });
     return;
   }
   if (paused_ != streamPaused_) {
     bool pause = paused_;
-    Unlocked(lock, [&] { pause ? out_->Pause() : out_->Resume(); });
+    Unlocked(lock, [&] {
+      pause ? out_->Pause() : out_->Resume();
+      if (!pause && pulls_) out_->DataQueued();  // what was asked for while paused
+    });
     streamPaused_ = pause;
     return;
   }
@@ -132,6 +144,47 @@ void WaveOutDevice::TransferStepLocked(std::unique_lock<std::mutex>& lock) {
   if (r == kWaveDeviceGone) failure_ = r;
 }
 
+// --- a stream that pulls: from the queue to the backend's thread -----------
+
+size_t WaveOutDevice::Fill(uint8_t* data, size_t bytes) {
+  bool completed = false;
+  size_t done = 0;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (paused_ || discard_ || failure_ != kWaveOk) return 0;
+    bytes = bytes / format_.blockAlign * format_.blockAlign;
+    while (done < bytes && !queue_.empty()) {
+      WaveHeader* header = queue_.front();
+      const size_t usable = UsableBytes(header, format_);
+      const size_t n = std::min(usable - std::min(offset_, usable), bytes - done);
+      std::memcpy(data + done, header->data + offset_, n);
+      ApplyWaveGain(data + done, n, format_, backend_->OutputVolume());
+      offset_ += n;
+      done += n;
+      if (offset_ >= usable) {
+        offset_ = 0;
+        CompleteFrontLocked();
+        completed = true;
+      }
+    }
+  }
+  // Outside the lock, so that the device thread, woken, does not wait for it.
+  if (completed) cv_.notify_all();
+  return done;
+}
+
+void WaveOutDevice::PlaybackFailed(WaveResult result) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (failure_ == kWaveOk) failure_ = result == kWaveOk ? kWaveDeviceGone : result;
+    // A device that went away takes nothing more: what is queued goes back,
+    // and the owner learns it when it hands over the next buffer.
+    offset_ = 0;
+    while (!queue_.empty()) CompleteFrontLocked();
+  }
+  Wake();
+}
+
 void WaveOutDevice::DeliverDone(WaveHeader* header) {
   if (callback_) callback_(this, kWaveOutDone, instance_, header);
 }
@@ -143,6 +196,7 @@ void WaveOutDevice::DeliverOpenClose(bool open) {
 void WaveOutDevice::FinishStream() {
   out_->ClearInterrupt();
   out_->Drain();
+  if (pulls_) out_->PullFrom(nullptr);  // before the queue and the lock go
 }
 
 }  // namespace platform

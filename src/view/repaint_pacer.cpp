@@ -43,6 +43,10 @@ void RepaintPacer::HandOver(QWidget* window, const QRect& rect, bool unlessCover
       window,
       [window, pending] {
         Show(window, *pending);
+        {
+          std::lock_guard lock(pending->mutex);
+          pending->quietFrames = 0;
+        }
         if (!pending->frames) {
           pending->frames = new QTimer(window);
           pending->frames->setInterval(kFrameMs);
@@ -70,11 +74,16 @@ void RepaintPacer::Tick(QWidget* window, const std::shared_ptr<Pending>& pending
   {
     std::lock_guard lock(pending->mutex);
     if (pending->always.isEmpty() && pending->unlessCovered.isEmpty()) {
-      // Quiet for a frame: the next change is shown as it comes.
-      pending->due = false;
-      if (pending->frames) pending->frames->stop();
+      // Quiet for a few frames: the next change is shown as it comes. (Input
+      // arriving in pieces as long as a frame leaves single frames empty;
+      // stopping on each would wake the thread twice a frame.)
+      if (++pending->quietFrames >= kQuietFrames) {
+        pending->due = false;
+        if (pending->frames) pending->frames->stop();
+      }
       return;
     }
+    pending->quietFrames = 0;
   }
   Show(window, *pending);
 }

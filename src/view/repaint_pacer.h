@@ -21,6 +21,8 @@ namespace view {
 class RepaintPacer {
  public:
   static constexpr int kFrameMs = 100;
+  // Frames without a change before the timer stops.
+  static constexpr int kQuietFrames = 3;
 
   // Any thread. With unlessCovered, the area is left alone where a sibling
   // widget of `window`'s lies over it when the repaint is made.
@@ -33,6 +35,7 @@ class RepaintPacer {
     QRegion always;
     QRegion unlessCovered;
     bool due = false;          // a queued call or the running timer takes them
+    int quietFrames = 0;       // frames in a row that found nothing
     QPointer<QTimer> frames;   // UI thread only
   };
   static void Show(QWidget* window, Pending& pending);

@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
+
 
 #include "platform/device_paths.h"
 #include "platform/last_error.h"
@@ -38,6 +42,28 @@ TEST(DevicePathsTest, MapsEachRootAndNothingOutsideThem) {
   };
   for (const auto& c : cases) EXPECT_EQ(DevicePaths::ToHost(c.device), c.host) << ToUtf8(c.device);
   EXPECT_EQ(DevicePaths::ModuleFileName(), u"\\Program Files\\Quillon\\Quillon.exe");
+}
+
+// The desktop's documents folder is followed as user-dirs.dirs changes while
+// the program runs (it is looked up again only when the file changed).
+TEST(DevicePathsTest, TheDocumentsFolderFollowsTheDesktopsFolderNames) {
+  DevicePaths::ResetToDefaults();
+  const fs::path home = fs::temp_directory_path() / ("quillon-userdirs-" + std::to_string(::getpid()));
+  fs::create_directories(home / "config");
+  const char* oldHome = std::getenv("HOME");
+  const char* oldConfig = std::getenv("XDG_CONFIG_HOME");
+  const std::string savedHome = oldHome ? oldHome : "", savedConfig = oldConfig ? oldConfig : "";
+  setenv("HOME", home.c_str(), 1);
+  setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+  for (const char* name : {"Papers", "Schriftstuecke", "Papers"}) {
+    WriteHostFile((home / "config/user-dirs.dirs").string(), std::string("XDG_DOCUMENTS_DIR=\"$HOME/") + name + "\"\n");
+    EXPECT_EQ(DevicePaths::DocumentsRoot(), (home / name).string());
+  }
+  fs::remove(home / "config/user-dirs.dirs");
+  EXPECT_EQ(DevicePaths::DocumentsRoot(), (home / "Documents").string()) << "without the file, the usual folder";
+  setenv("HOME", savedHome.c_str(), 1);
+  if (oldConfig == nullptr) unsetenv("XDG_CONFIG_HOME"); else setenv("XDG_CONFIG_HOME", savedConfig.c_str(), 1);
+  fs::remove_all(home);
 }
 
 class FileTest : public ::testing::Test {
