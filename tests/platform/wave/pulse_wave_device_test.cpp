@@ -296,6 +296,33 @@ TEST_F(PulseWaveTest, AChosenSourceThatGoesEndsTheCaptureAndOneMissingDoesNotOpe
   }
   SetWaveRoute(false, {"no_such_sink", "", "x"});
   EXPECT_EQ(WaveOutDevice::Open(out_, kWaveMapper, MakePcmFormat(8000, 16, 1), nullptr, 0), kWaveDeviceMissing);
+
+  // A speaker that goes while playing hands every queued buffer back and
+  // takes no more.
+  SetWaveRoute(false, {"spk8", "Headphones", "Speech"});
+  server_->Take("spk8");
+  std::atomic<int> back{0};
+  ASSERT_EQ(WaveOutDevice::Open(out_, kWaveMapper, MakePcmFormat(8000, 8, 1),
+                                [&back](WaveOutDevice*, uint32_t message, uintptr_t, WaveHeader*) {
+                                  if (message == kWaveOutDone) ++back;
+                                },
+                                0),
+            kWaveOk);
+  std::vector<Bytes> blocks(10, Bytes(800, 0x90));  // ten buffers of 0.1 s
+  std::vector<WaveHeader> headers(10);
+  for (size_t i = 0; i < blocks.size(); ++i) {
+    headers[i] = WaveHeader{reinterpret_cast<char*>(blocks[i].data()), 800};
+    ASSERT_EQ(out_->Prepare(&headers[i]), kWaveOk);
+    ASSERT_EQ(out_->Write(&headers[i]), kWaveOk);
+  }
+  ASSERT_TRUE(WaitFor([&] { return back >= 1; }));
+  ASSERT_TRUE(server_->Unload("spk8"));
+  EXPECT_TRUE(WaitFor([&] { return back == 10; })) << back << " of 10 buffers came back";
+  WaveHeader more{reinterpret_cast<char*>(blocks[0].data()), 800};
+  ASSERT_EQ(out_->Prepare(&more), kWaveOk);
+  EXPECT_EQ(out_->Write(&more), kWaveDeviceGone);
+  EXPECT_EQ(out_->Close(), kWaveOk);
+  out_.reset();
 }
 
 // The lists: descriptions, no monitors, the default marked; a device that
