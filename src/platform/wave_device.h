@@ -183,8 +183,10 @@ class WaveOutDevice final : public WaveDevice, private WaveOutSource {
   bool discard_ = false;
 };
 
-// Input is captured by a thread of its own into a ring of kCaptureRingMs, and
-// the device thread fills the queued buffers from that ring: a completion
+// Input is captured into a ring of kCaptureRingMs, by a thread of the
+// device's own or, for a stream that delivers (the sound server), by the
+// backend's thread, and the device thread fills the queued buffers from that
+// ring: a completion
 // callback that takes long (a disk that stalls) holds up neither the
 // capture nor, once it returns, the buffers, which then fill at once until
 // the ring is drained. What overruns the ring is counted, not hidden.
