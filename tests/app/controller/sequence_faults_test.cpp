@@ -98,15 +98,14 @@ class SequenceTest : public AppTest {
   }
   // Plays on until the device has closed and every hand-over has run.
   bool RunUntilIdle(WaveDirection settled = WaveDirection::None) {
-    for (int i = 0; i < 5000; ++i) {
-      Pump();
-      if (T().AudioIO.Direction == settled && !T().AudioIO.IsPlaying()) {
-        Pump();
-        if (T().AudioIO.Direction == settled) return true;
-      }
-      if (!device_->StepMs(40)) return false;
-    }
-    return false;
+    return StepUntil(
+        [&] {
+          Pump();
+          if (T().AudioIO.Direction != settled || T().AudioIO.IsPlaying()) return false;
+          Pump();
+          return T().AudioIO.Direction == settled;
+        },
+        5000);
   }
 };
 
