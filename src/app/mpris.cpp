@@ -130,7 +130,7 @@ QVariantMap MprisService::Metadata() const {
   metadata.insert(QStringLiteral("xesam:title"), QString::fromStdU16String(controller_->View.ShownText(Area::FileName)));
   if (const qint64 length = LengthMicroseconds(); length > 0)
     metadata.insert(QStringLiteral("mpris:length"), length);
-  Remember(controller_->Transport.FilePath);
+  // TrackId() above remembered the file and its address.
   if (!url_.isEmpty()) metadata.insert(QStringLiteral("xesam:url"), url_);
   return metadata;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
 
 #include "platform/pulse_context.h"
 
@@ -124,13 +125,30 @@ class PulseStream {
     return context_->FinishLocked(pa_stream_cork(stream_, cork ? 1 : 0, nullptr, nullptr), kOpTimeoutMs);
   }
 
-  static void OnSignal(pa_stream*, void* self) {
-    pa_threaded_mainloop_signal(static_cast<PulseStream*>(self)->context_->Loop(), 0);
+  // With the lock held: `gone` runs once, on the loop's thread, when the
+  // stream fails or ends (at once when it already has); empty stops that.
+  void WhenGoneLocked(std::function<void()> gone) {
+    gone_ = std::move(gone);
+    if (gone_ && DeadLocked()) TellGoneLocked();
   }
+
+  static void OnSignal(pa_stream* stream, void* self) {
+    auto* me = static_cast<PulseStream*>(self);
+    pa_threaded_mainloop_signal(me->context_->Loop(), 0);
+    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) me->TellGoneLocked();
+  }
+  void TellGoneLocked() {
+    if (!gone_ || toldGone_) return;
+    toldGone_ = true;
+    gone_();
+  }
+
   std::shared_ptr<Context> context_;
   const WaveFormat format_;
   pa_stream* stream_ = nullptr;
-  bool corked_ = false;       // under the loop's lock
+  bool corked_ = false;            // under the loop's lock
+  std::function<void()> gone_;     // under the loop's lock
+  bool toldGone_ = false;          // under the loop's lock
 };
 
 // The server asks for data on the loop's own thread, and takes it there from
@@ -144,11 +162,9 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
   bool PullFrom(WaveOutSource* source) override {
     LoopLock lock(context_->Loop());
     source_ = source;
-    if (stream_ != nullptr) {
-      pa_stream_set_write_callback(stream_, source != nullptr ? &PulseOutStream::OnWrite : nullptr, this);
-      pa_stream_set_state_callback(stream_, &PulseOutStream::OnState, this);
-    }
-    if (source != nullptr && DeadLocked()) TellFailedLocked();
+    pa_stream_set_write_callback(stream_, source != nullptr ? &PulseOutStream::OnWrite : nullptr, this);
+    WhenGoneLocked(source != nullptr ? std::function<void()>([source] { source->PlaybackFailed(kWaveDeviceGone); })
+                                     : nullptr);
     return true;
   }
   void DataQueued() override {
@@ -208,19 +224,8 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
     }
   }
   static void OnWrite(pa_stream*, size_t, void* self) { static_cast<PulseOutStream*>(self)->FillLocked(); }
-  static void OnState(pa_stream* stream, void* self) {
-    auto* out = static_cast<PulseOutStream*>(self);
-    pa_threaded_mainloop_signal(out->context_->Loop(), 0);
-    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) out->TellFailedLocked();
-  }
-  void TellFailedLocked() {
-    if (source_ == nullptr || toldFailed_) return;
-    toldFailed_ = true;
-    source_->PlaybackFailed(kWaveDeviceGone);
-  }
 
   WaveOutSource* source_ = nullptr;  // under the loop's lock
-  bool toldFailed_ = false;          // under the loop's lock
 };
 
 // Input is handed to the device's sink as it arrives, on the loop's own
@@ -235,12 +240,8 @@ class PulseInStream final : public WaveInStream, private PulseStream {
   bool DeliverTo(WaveInSink* sink) override {
     LoopLock lock(context_->Loop());
     sink_ = sink;
-    if (stream_ != nullptr) {
-      pa_stream_set_read_callback(stream_, sink != nullptr ? &PulseInStream::OnRead : nullptr, this);
-      pa_stream_set_state_callback(stream_, &PulseInStream::OnState, this);
-    }
-    // Gone before anyone listened: said at once.
-    if (sink != nullptr && DeadLocked()) TellFailedLocked();
+    pa_stream_set_read_callback(stream_, sink != nullptr ? &PulseInStream::OnRead : nullptr, this);
+    WhenGoneLocked(sink != nullptr ? std::function<void()>([sink] { sink->CaptureFailed(kWaveDeviceGone); }) : nullptr);
     return true;
   }
 
@@ -274,19 +275,8 @@ class PulseInStream final : public WaveInStream, private PulseStream {
       pa_stream_drop(stream);
     }
   }
-  static void OnState(pa_stream* stream, void* self) {
-    auto* in = static_cast<PulseInStream*>(self);
-    pa_threaded_mainloop_signal(in->context_->Loop(), 0);
-    if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) in->TellFailedLocked();
-  }
-  void TellFailedLocked() {
-    if (sink_ == nullptr || toldFailed_) return;
-    toldFailed_ = true;
-    sink_->CaptureFailed(kWaveDeviceGone);
-  }
 
   WaveInSink* sink_ = nullptr;  // under the loop's lock
-  bool toldFailed_ = false;     // under the loop's lock
 };
 
 }  // namespace
