@@ -246,7 +246,8 @@ class WaveInDevice final : public WaveDevice, private WaveInSink {
   size_t CaptureChunkLocked() const;
   // An eighth of the ring (1 s): what a read takes while a backlog waits.
   size_t BacklogChunk() const;
-  size_t BatchBytes() const;
+  // With the queue not empty.
+  size_t BatchBytesLocked() const;
   void CaptureReadLocked(std::unique_lock<std::mutex>& lock);
   bool CaptureIdleLocked() const;
   // Whether what the ring holds goes into the front buffer now.

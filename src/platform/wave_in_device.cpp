@@ -188,9 +188,17 @@ bool WaveInDevice::OwnThreadsSettledLocked() const {
   }
 }
 
-size_t WaveInDevice::BatchBytes() const {
-  return std::max<size_t>(format_.blockAlign,
-                          WaveBytesPerSecond(format_) / (1000 / kBatchMs) / format_.blockAlign * format_.blockAlign);
+size_t WaveInDevice::BatchBytesLocked() const {
+  const size_t tenth = std::max<size_t>(
+      format_.blockAlign, WaveBytesPerSecond(format_) / (1000 / kBatchMs) / format_.blockAlign * format_.blockAlign);
+  // Rounded up to whole buffers (taking the front one's size for those
+  // after it): a wake that fills them leaves nothing in the ring waiting for
+  // the next, so 40 ms buffers go three to a wake instead of two or three.
+  const WaveHeader* front = queue_.front();
+  const size_t usable = UsableBytes(front, format_);
+  const size_t room = usable - std::min<size_t>(usable, front->bytesRecorded);
+  if (room >= tenth || usable == 0) return room;
+  return room + (tenth - room + usable - 1) / usable * usable;
 }
 
 size_t WaveInDevice::BacklogChunk() const {
@@ -298,10 +306,10 @@ void WaveInDevice::Captured(const uint8_t* data, size_t bytes) {
     bytes = bytes / format_.blockAlign * format_.blockAlign;
     const size_t kept = ring_.Push(data, bytes);
     lostFrames_ += (bytes - kept) / format_.blockAlign;
-    // A tenth of a second at a time: the device thread wakes ten times a
-    // second, however small the pieces the server sends and the buffers are;
-    // once awake it fills all it can.
-    fill = RingFillsFrontLocked() && (ring_.Size() >= BatchBytes() || stopsDone_ < stopRequests_);
+    // A tenth of a second or more at a time, in whole buffers: the device
+    // thread wakes at most ten times a second, however small the pieces the
+    // server sends and the buffers are; once awake it fills all it can.
+    fill = RingFillsFrontLocked() && (ring_.Size() >= BatchBytesLocked() || stopsDone_ < stopRequests_);
   }
   // Outside the lock, so that the device thread, woken, does not wait for it.
   if (fill) cv_.notify_all();

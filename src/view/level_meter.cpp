@@ -27,6 +27,9 @@ bool LevelMeter::Init(int left, int top, int width, int height, int image, int i
   Level = 0;
   Threshold = 0;
   DrawnBarHeight = DrawnBarWidth = DrawnLeftHeight = DrawnRightHeight = 0;
+  drawn_ = Drawn{};
+  barShown_ = false;
+  BarChanged = false;
   audio::SetMeterFormat(*this, nullptr);
   if (!Image.Load(nullptr, image)) return false;
   if (!BarImages.Create(kBarImage, kBarWidth, false)) return false;
@@ -51,23 +54,39 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
     CopyRect(back, kBarLeft, kBarTop, skin, kBarLeft, kBarTop, kBarWidth, kBarHeight);
     Level = 0;
     AboveThreshold = false;
+    DrawnBarHeight = DrawnBarWidth = DrawnLeftHeight = DrawnRightHeight = 0;
+    drawn_ = Drawn{};
+    barShown_ = false;
+    BarChanged = true;
     return true;
   }
+  BarChanged = false;
   if (!Dirty) return false;
   const int channels = MeterChannels.load();
   const int level = Level.load();
+  const bool vas = audio::VasEnabled.load() != 0;
   if (channels == 1) {
     const int d = audio::MulDivRound(Height, level, 100);
     int e = audio::MulDivRound(kBarWidth, level, 100);
+    if (e == 0) e = -1;
+    const Drawn now{channels, d, e, vas};
+    Dirty = false;
+    if (now == drawn_) return false;
+    // Without VAS the bar's rows change only when a bar left from before
+    // is erased.
+    BarChanged = (vas || barShown_) && (drawn_.channels != 1 || e != drawn_.second || vas != drawn_.vas);
+    drawn_ = now;
     if (d < DrawnBarHeight) CopyRect(back, Left, Top, skin, Left, Top, Width, Height);
-    if (e < DrawnBarWidth)
+    if (e < DrawnBarWidth) {
       CopyRect(back, kBarLeft, kBarTop, skin, kBarLeft, kBarTop, kBarWidth, kBarHeight);
+      barShown_ = false;
+    }
     DrawColumn(back, Left, d);
     DrawColumn(back, Left + kRightColumnOffset, d);
-    if (e == 0) e = -1;
-    if (audio::VasEnabled.load() && e > 0) {
+    if (vas && e > 0) {
       BarImages.Draw(back, 0, kBarLeft, kBarTop, e);
       BarImages.Draw(back, 0, kBarLeft, kBarTop + kBarRowGap, e);
+      barShown_ = true;
     }
     DrawnBarWidth = e;
     DrawnBarHeight = d;
@@ -75,6 +94,10 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
   } else if (channels == 2) {
     const int d = audio::MulDivRound(Height, level & 0xFF, 100);
     const int e = audio::MulDivRound(Height, (level >> 8) & 0xFF, 100);
+    const Drawn now{channels, d, e, false};
+    Dirty = false;
+    if (now == drawn_) return false;
+    drawn_ = now;
     if (std::max(d, e) < DrawnBarHeight || d < DrawnLeftHeight || e < DrawnRightHeight)
       CopyRect(back, Left, Top, skin, Left, Top, Width, Height);
     DrawColumn(back, Left, d);

@@ -42,9 +42,22 @@ class LevelMeter : public SkinControl, public audio::MeterState {
   int32_t DrawnRightHeight = 0;
   ImageList BarImages;
   const settings::SettingsRecord* Settings = nullptr;
+  // Whether the last Draw changed the VAS bar's pixels (its area needs
+  // showing again).
+  bool BarChanged = false;
 
  private:
+  // What a draw depends on: a level that lights the same rows as the last
+  // one drawn changes no pixel, and is not shown again.
+  struct Drawn {
+    int channels = -1, first = 0, second = 0;
+    bool vas = false;
+    bool operator==(const Drawn&) const = default;
+  };
   void DrawColumn(QImage& back, int x, int rows);
+
+  Drawn drawn_;
+  bool barShown_ = false;  // the bar's rows show part of a bar
 };
 
 }  // namespace view

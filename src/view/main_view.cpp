@@ -186,7 +186,7 @@ void MainView::RedrawControl(SkinControl& control) {
   std::lock_guard lock(TextLock);
   if (!initialised_) return;
   if (control.Draw(BackBuffer.Image, Skin.Image)) Invalidate(ChangedArea(control));
-  if (control.Id == kLevelMeterId) InvalidateUnlessCovered(kVasBarArea);
+  if (&control == &Meter && Meter.BarChanged) InvalidateUnlessCovered(kVasBarArea);
 }
 
 SkinButton* MainView::ButtonById(int id) {

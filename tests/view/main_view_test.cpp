@@ -214,6 +214,43 @@ TEST_F(InitialisedView, MeterColumnsAndVasBarFollowTheLevelAndADisabledMeterEras
   audio::VasEnabled = 0;
 }
 
+// Most buffers light the rows the last one lit: those ask for no repaint,
+// and without VAS the bar's rows, where nothing is drawn, never do.
+TEST_F(InitialisedView, AMeterLevelThatLightsTheSameRowsAsksForNoRepaint) {
+  view::LevelMeter& meter = view.Meter;
+  const audio::WaveFormatEx mono{1, 1, 8000, 16000, 2, 16, 0}, stereo{1, 2, 8000, 32000, 4, 16, 0};
+  QImage back = view.Snapshot();
+  const struct { const audio::WaveFormatEx* format; bool vas; int level; bool draws, bar; } steps[] = {
+      {&mono, false, 40, true, false},  {&mono, false, 40, false, false}, {&mono, false, 20, true, false},
+      {&mono, true, 20, true, true},    {&mono, true, 20, false, false},  {&mono, true, 60, true, true},
+      {&mono, false, 60, true, true},   {&mono, false, 10, true, true},   {&mono, false, 30, true, false},
+      {&stereo, false, 30 << 8 | 5, true, false}, {&stereo, false, 30 << 8 | 5, false, false},
+      {&mono, false, 30, true, false},
+  };
+  meter.Enabled = 1;
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    audio::SetMeterFormat(meter, steps[i].format);
+    audio::VasEnabled = steps[i].vas;
+    meter.Level = static_cast<uint16_t>(steps[i].level);
+    meter.Dirty = true;
+    const QImage before = back.copy();
+    EXPECT_EQ(meter.Draw(back, view.Skin.Image), steps[i].draws) << "step " << i;
+    EXPECT_FALSE(meter.Dirty) << i;
+    EXPECT_EQ(meter.BarChanged, steps[i].bar) << "step " << i;
+    if (!steps[i].draws) EXPECT_EQ(back, before) << "step " << i;
+    const QRect bar(57, 133, 167, 13);
+    if (!steps[i].bar) EXPECT_EQ(back.copy(bar), before.copy(bar)) << "the bar's rows, step " << i;
+  }
+  meter.Enabled = 0;
+  EXPECT_TRUE(meter.Draw(back, view.Skin.Image)) << "disabled: erased, every time";
+  EXPECT_TRUE(meter.BarChanged);
+  meter.Enabled = 1;
+  meter.Level = 30;
+  meter.Dirty = true;
+  EXPECT_TRUE(meter.Draw(back, view.Skin.Image)) << "the level drawn before the erasing is drawn again";
+  audio::VasEnabled = 0;
+}
+
 // The playback speed goes beside the format, which keeps its first word
 // then: every format with every speed fits the area (84 pixels at 10 points).
 TEST_F(InitialisedView, TheSpeedShowsBesideTheFormatAndFitsItsArea) {
