@@ -230,6 +230,7 @@ void CController::OnCommand(int id) {
       if (const uint32_t speed = SpeedForCommand(id)) SetPlaybackSpeed(Transport, speed);
       break;
   }
+  if (CommandDone) CommandDone();
 }
 
 void CController::Exit() {

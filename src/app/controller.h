@@ -5,6 +5,7 @@
 // the main window ends in one of its operations or its transport's.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "app/transport.h"
@@ -50,6 +51,9 @@ class CController : public diag::Tracked {
   view::MainView View;
   settings::SettingsStore Settings;
   int32_t KeyOrigin = 0;
+  // Called after every command (the play mode, say, which the view does not
+  // show): watchers of the player's state look then.
+  std::function<void()> CommandDone;
 
  private:
   void CreateMenuBar();

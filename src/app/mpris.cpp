@@ -3,9 +3,10 @@
 #include <QCryptographicHash>
 #include <QDBusConnection>
 #include <QDBusMessage>
-#include <QTimer>
+#include <QPointer>
 #include <QUrl>
 
+#include "app/change_look.h"
 #include "app/controller.h"
 #include "app/main_window.h"
 #include "app/mpris_adaptors.h"
@@ -17,7 +18,7 @@
 namespace app {
 namespace {
 
-// How often the panel widgets are told what changed.
+// How often, at most, the panel widgets are told what changed.
 constexpr int kAnnounceMs = 250;
 
 using Area = view::MainView::TextArea;
@@ -48,10 +49,18 @@ MprisService::MprisService(MainWindow* window, CController* controller)
   registered_ = bus.isConnected() && bus.registerObject(QString::fromLatin1(kObjectPath), this) &&
                 bus.registerService(QString::fromLatin1(kServiceName));
   if (!registered_) return;
-  auto* timer = new QTimer(this);
-  timer->setInterval(kAnnounceMs);
-  connect(timer, &QTimer::timeout, this, &MprisService::AnnounceChanges);
-  timer->start();
+  // Everything announced is read from the view, except the play mode, which
+  // only a command changes: both say when to look.
+  auto* look = new ChangeLook(kAnnounceMs, [this] { AnnounceChanges(); }, this);
+  const QPointer<ChangeLook> watch(look);
+  const auto changed = [watch] {
+    if (watch) watch->Changed();
+  };
+  if (controller_ != nullptr) {
+    controller_->View.OnShown(changed);
+    controller_->CommandDone = changed;
+  }
+  AnnounceChanges();
 }
 
 MprisService::~MprisService() {

@@ -107,6 +107,9 @@ class MainView : public diag::Tracked {
   // repainting would only paint that widget again. Uncovering it repaints
   // the area anyway.
   void InvalidateUnlessCovered(const QRect& rect);
+  // `listener` is called on the UI thread after each change reaches the
+  // window (at most once a frame for the monitor thread's).
+  void OnShown(std::function<void()> listener) { repaints_.OnShown(std::move(listener)); }
 
   ScreenBitmap Skin;
   ScreenBitmap BackBuffer;

@@ -29,6 +29,7 @@ void RepaintPacer::HandOver(QWidget* window, const QRect& rect, bool unlessCover
   if (!window || rect.isEmpty()) return;
   if (QThread::currentThread() == window->thread()) {
     if (!unlessCovered || !Covered(window, rect)) window->update(rect);
+    if (pending_->shown) pending_->shown();
     return;
   }
   const std::shared_ptr<Pending> pending = pending_;
@@ -67,7 +68,9 @@ void RepaintPacer::Show(QWidget* window, Pending& pending) {
   }
   for (const QRect& area : unlessCovered)
     if (!Covered(window, area)) always += area;
-  if (!always.isEmpty()) window->update(always);
+  if (always.isEmpty()) return;
+  window->update(always);
+  if (pending.shown) pending.shown();
 }
 
 void RepaintPacer::Tick(QWidget* window, const std::shared_ptr<Pending>& pending) {

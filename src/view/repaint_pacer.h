@@ -6,6 +6,7 @@
 // gathered once every kFrameMs. A person sees no difference; the UI thread
 // wakes ten times a second instead of with every buffer.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 
@@ -28,6 +29,10 @@ class RepaintPacer {
   // widget of `window`'s lies over it when the repaint is made.
   void HandOver(QWidget* window, const QRect& rect, bool unlessCovered);
 
+  // Called on the UI thread whenever a change reaches the window: watchers
+  // of what the view shows look then instead of polling it.
+  void OnShown(std::function<void()> listener) { pending_->shown = std::move(listener); }
+
  private:
   // Shared with the queued calls and the timer, which may outlive the pacer.
   struct Pending {
@@ -37,6 +42,7 @@ class RepaintPacer {
     bool due = false;          // a queued call or the running timer takes them
     int quietFrames = 0;       // frames in a row that found nothing
     QPointer<QTimer> frames;   // UI thread only
+    std::function<void()> shown;  // UI thread only
   };
   static void Show(QWidget* window, Pending& pending);
   static void Tick(QWidget* window, const std::shared_ptr<Pending>& pending);
