@@ -5,13 +5,15 @@
 #include <vector>
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QEvent>
 #include <QPaintEvent>
 #include <QRegion>
+#include <QThread>
 #include <QTimer>
 #include <QWidget>
 #include <gtest/gtest.h>
+
+#include "support/run_until.h"
 
 #include "view/repaint_pacer.h"
 
@@ -25,14 +27,7 @@ class PaintLog : public QWidget {
   void paintEvent(QPaintEvent* event) override { paints.push_back(event->region()); }
 };
 
-// Events are handled until `done` or 5 s have passed (a limit, not a timing).
-template <typename Done>
-bool RunUntil(Done done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+using testsupport::RunUntil;
 
 bool FramesRunning(const QWidget& window) {
   for (const QTimer* timer : window.findChildren<QTimer*>())
@@ -54,6 +49,13 @@ TEST(RepaintPacerTest, ChangesFromAnotherThreadAreShownJoinedAndNoneIsLost) {
   ASSERT_TRUE(RunUntil([&] { return !window.paints.empty(); }));
   window.paints.clear();
   view::RepaintPacer pacer;
+  // Watchers of the view hear of every change shown, on the UI thread.
+  int shownCalls = 0;
+  bool offThread = false;
+  pacer.OnShown([&] {
+    ++shownCalls;
+    offThread = offThread || QThread::currentThread() != window.thread();
+  });
 
   // A burst after a quiet spell: one repaint, at once, of all of it.
   const std::vector<QRect> first = {{10, 10, 5, 5}, {100, 50, 20, 4}, {30, 200, 8, 8}};
@@ -62,6 +64,7 @@ TEST(RepaintPacerTest, ChangesFromAnotherThreadAreShownJoinedAndNoneIsLost) {
   QCoreApplication::processEvents();
   ASSERT_EQ(window.paints.size(), 1u);
   for (const QRect& r : first) EXPECT_TRUE(window.paints[0].contains(r)) << r.x() << "," << r.y();
+  EXPECT_EQ(shownCalls, 1) << "once for the joined burst";
 
   // While frames run, the next changes wait for the next frame, joined.
   ASSERT_TRUE(FramesRunning(window));
@@ -78,6 +81,11 @@ TEST(RepaintPacerTest, ChangesFromAnotherThreadAreShownJoinedAndNoneIsLost) {
   HandOverFromThread(pacer, &window, {{5, 5, 2, 2}});
   ASSERT_TRUE(RunUntil([&] { return window.paints.size() > before; }));
   EXPECT_TRUE(window.paints.back().contains(QRect(5, 5, 2, 2)));
+  const int fromThreads = shownCalls;
+  EXPECT_GE(fromThreads, 3);
+  pacer.HandOver(&window, QRect(7, 7, 2, 2), false);  // from the UI thread itself
+  EXPECT_EQ(shownCalls, fromThreads + 1);
+  EXPECT_FALSE(offThread);
 }
 
 }  // namespace

@@ -2,21 +2,14 @@
 // change is looked at in the end, changes that come together are looked at
 // together, and nothing keeps waking once they stop.
 #include <QCoreApplication>
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 #include "app/change_look.h"
+#include "support/run_until.h"
 
 namespace {
 
-// Events are handled until `done` or 5 s have passed (a limit, not a timing).
-template <typename Done>
-bool RunUntil(Done done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done() && clock.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-  return done();
-}
+using testsupport::RunUntil;
 
 TEST(ChangeLookTest, ChangesAreLookedAtTogetherAndNothingWaitsOnceTheyStop) {
   int looks = 0, state = 0, seen = 0;
