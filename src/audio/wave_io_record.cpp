@@ -147,7 +147,9 @@ void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintp
     AmplifyBuffer(*self->FormatSlot, header->data, bytes);
   }
   if (self->LevelMeter != nullptr) MeasureLevel(self->LevelMeter, header->data, bytes);
-  self->DataEvent.Set();
+  // Buffers filled together (the sound server's input comes a tenth of a
+  // second at a time) wake the monitor once, after the last of them.
+  if (!device->MoreDone()) self->DataEvent.Set();
 
   if (bytes > 0) {
     if (self->WriteFailed) {

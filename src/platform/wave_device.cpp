@@ -44,6 +44,11 @@ bool WaveDevice::IsOpen() const {
   return open_;
 }
 
+bool WaveDevice::MoreDone() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return !returned_.empty();
+}
+
 bool WaveDevice::OnDeviceThread() const { return std::this_thread::get_id() == threadId_; }
 
 uint32_t WaveDevice::HeaderFlags(const WaveHeader* header) const {

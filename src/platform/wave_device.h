@@ -41,6 +41,9 @@ class WaveDevice {
   WaveResult Close();
 
   bool IsOpen() const;
+  // From the callback: more done buffers wait for it right after this one,
+  // so that what a callback wakes others for can wait for the last of them.
+  bool MoreDone() const;
   const WaveFormat& Format() const { return format_; }
   // A header's flags, read under the device's lock (they change on the
   // device's thread).

@@ -136,14 +136,19 @@ void WaveInDevice::TransferStepLocked(std::unique_lock<std::mutex>&) {
     return;
   }
   if (RingFillsFrontLocked()) {
-    WaveHeader* header = queue_.front();
-    const size_t usable = UsableBytes(header, format_);
-    if (header->bytesRecorded < usable) {
-      const size_t room = usable - header->bytesRecorded;
-      const size_t take = std::min(room, ring_.Size() / format_.blockAlign * format_.blockAlign);
-      header->bytesRecorded += static_cast<uint32_t>(ring_.Pop(reinterpret_cast<uint8_t*>(header->data) + header->bytesRecorded, take));
-    }
-    if (header->bytesRecorded >= usable) CompleteFrontLocked();
+    // Every buffer the ring completes goes back in one run, so that the
+    // callback can tell (MoreDone) and wake others once for all of them.
+    do {
+      WaveHeader* header = queue_.front();
+      const size_t usable = UsableBytes(header, format_);
+      if (header->bytesRecorded < usable) {
+        const size_t room = usable - header->bytesRecorded;
+        const size_t take = std::min(room, ring_.Size() / format_.blockAlign * format_.blockAlign);
+        header->bytesRecorded += static_cast<uint32_t>(ring_.Pop(reinterpret_cast<uint8_t*>(header->data) + header->bytesRecorded, take));
+      }
+      if (header->bytesRecorded < usable) break;
+      CompleteFrontLocked();
+    } while (RingFillsFrontLocked());
     // Only a capture of input that waits for its reader ever waits for room.
     if (in_->WaitsForReader()) WakeOwnThreads();
     return;
