@@ -69,7 +69,9 @@ void RepaintPacer::Show(QWidget* window, Pending& pending) {
   for (const QRect& area : unlessCovered)
     if (!Covered(window, area)) always += area;
   if (always.isEmpty()) return;
-  window->update(always);
+  // Painted now, from the frame's own wake: update() would post the request
+  // and go round the event loop once more for it, every frame.
+  window->repaint(always);
   if (pending.shown) pending.shown();
 }
 
