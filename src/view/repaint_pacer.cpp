@@ -1,5 +1,6 @@
 #include "view/repaint_pacer.h"
 
+#include <QGuiApplication>
 #include <QMetaObject>
 #include <QThread>
 #include <QTimer>
@@ -69,9 +70,15 @@ void RepaintPacer::Show(QWidget* window, Pending& pending) {
   for (const QRect& area : unlessCovered)
     if (!Covered(window, area)) always += area;
   if (always.isEmpty()) return;
-  // Painted now, from the frame's own wake: update() would post the request
-  // and go round the event loop once more for it, every frame.
-  window->repaint(always);
+  // On X11 painted now, from the frame's own wake: update() would post the
+  // request and go round the event loop once more for it, every frame. A
+  // Wayland compositor paces frames itself (a hidden window gets none), and
+  // update() follows that pace.
+  static const bool paintNow = QGuiApplication::platformName() == QLatin1String("xcb");
+  if (paintNow)
+    window->repaint(always);
+  else
+    window->update(always);
   if (pending.shown) pending.shown();
 }
 
