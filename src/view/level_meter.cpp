@@ -27,7 +27,7 @@ bool LevelMeter::Init(int left, int top, int width, int height, int image, int i
   Level = 0;
   Threshold = 0;
   DrawnBarHeight = DrawnBarWidth = DrawnLeftHeight = DrawnRightHeight = 0;
-  drawn_ = Drawn{};
+  drawnChannels_ = 0;
   barShown_ = false;
   BarChanged = false;
   audio::SetMeterFormat(*this, nullptr);
@@ -55,7 +55,7 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
     Level = 0;
     AboveThreshold = false;
     DrawnBarHeight = DrawnBarWidth = DrawnLeftHeight = DrawnRightHeight = 0;
-    drawn_ = Drawn{};
+    drawnChannels_ = 0;
     barShown_ = false;
     BarChanged = true;
     return true;
@@ -69,13 +69,14 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
     const int d = audio::MulDivRound(Height, level, 100);
     int e = audio::MulDivRound(kBarWidth, level, 100);
     if (e == 0) e = -1;
-    const Drawn now{channels, d, e, vas};
     Dirty = false;
-    if (now == drawn_) return false;
+    const bool sameKind = drawnChannels_ == 1 && vas == drawnVas_;
+    if (sameKind && d == DrawnBarHeight && e == DrawnBarWidth) return false;
     // Without VAS the bar's rows change only when a bar left from before
     // is erased.
-    BarChanged = (vas || barShown_) && (drawn_.channels != 1 || e != drawn_.second || vas != drawn_.vas);
-    drawn_ = now;
+    BarChanged = (vas || barShown_) && (!sameKind || e != DrawnBarWidth);
+    drawnChannels_ = 1;
+    drawnVas_ = vas;
     if (d < DrawnBarHeight) CopyRect(back, Left, Top, skin, Left, Top, Width, Height);
     if (e < DrawnBarWidth) {
       CopyRect(back, kBarLeft, kBarTop, skin, kBarLeft, kBarTop, kBarWidth, kBarHeight);
@@ -94,10 +95,9 @@ bool LevelMeter::Draw(QImage& back, const QImage& skin) {
   } else if (channels == 2) {
     const int d = audio::MulDivRound(Height, level & 0xFF, 100);
     const int e = audio::MulDivRound(Height, (level >> 8) & 0xFF, 100);
-    const Drawn now{channels, d, e, false};
     Dirty = false;
-    if (now == drawn_) return false;
-    drawn_ = now;
+    if (drawnChannels_ == 2 && d == DrawnLeftHeight && e == DrawnRightHeight) return false;
+    drawnChannels_ = 2;
     if (std::max(d, e) < DrawnBarHeight || d < DrawnLeftHeight || e < DrawnRightHeight)
       CopyRect(back, Left, Top, skin, Left, Top, Width, Height);
     DrawColumn(back, Left, d);

@@ -47,16 +47,12 @@ class LevelMeter : public SkinControl, public audio::MeterState {
   bool BarChanged = false;
 
  private:
-  // What a draw depends on: a level that lights the same rows as the last
-  // one drawn changes no pixel, and is not shown again.
-  struct Drawn {
-    int channels = -1, first = 0, second = 0;
-    bool vas = false;
-    bool operator==(const Drawn&) const = default;
-  };
   void DrawColumn(QImage& back, int x, int rows);
 
-  Drawn drawn_;
+  // With the Drawn* fields, what the last draw depends on: a level that
+  // lights the same rows changes no pixel, and is not shown again.
+  int drawnChannels_ = 0;  // 0: nothing drawn since the meter was erased
+  bool drawnVas_ = false;
   bool barShown_ = false;  // the bar's rows show part of a bar
 };
 
