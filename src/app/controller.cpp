@@ -99,10 +99,14 @@ void CController::CreateDocumentList() {
   // Queued: the list is read again inside transport operations (a recording
   // starting or ending), which must finish before the buttons follow it.
   QObject::connect(DocList, &DocumentList::Listed, MainWindow, [this] { FollowList(); }, Qt::QueuedConnection);
+  // Runs only while a recording does: an idle program is not woken for it.
   recordingWatch_ = new QTimer(MainWindow);
+  recordingWatch_->setObjectName(QStringLiteral("recording watch"));
   recordingWatch_->setInterval(1000);
   QObject::connect(recordingWatch_, &QTimer::timeout, MainWindow, [this] { WatchRecording(); });
-  recordingWatch_->start();
+  Transport.RecordingStarted = [this] {
+    if (!destroyed_ && recordingWatch_ != nullptr) recordingWatch_->start();
+  };
   DocList->show();
 }
 
@@ -123,7 +127,10 @@ bool CardPresent(const std::u16string& card) {
 }  // namespace
 
 void CController::WatchRecording() {
-  if (!audio::RecordingActive || destroyed_) return;
+  if (!audio::RecordingActive || destroyed_) {
+    recordingWatch_->stop();
+    return;
+  }
   const std::u16string path(Transport.FilePath);
   // A card taken out (or unmounted) under a recording: the recording goes
   // no further than what could be written to it, and the user is told.

@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "audio/wave_file_stream.h"
@@ -132,6 +133,9 @@ class CTransport : public view::ViewTransport {
   // that hold does nothing to the file that plays next. Set on the monitor's
   // hand-over, read by the key and pen releases.
   std::atomic<int32_t> ScanOutlivedFile{0};
+  // Called once a new recording runs (set by the controller, which watches
+  // it only then).
+  std::function<void()> RecordingStarted;
 
  private:
   // A new WaveFileStream, or null after telling the user.

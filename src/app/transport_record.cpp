@@ -86,6 +86,7 @@ bool CTransport::StartNewRecording() {
   View->EnableButton(view::kPlayButton, true);
   if (Settings->LedBlink) view::SetRecordLed(true);
   if (DocList != nullptr) DocList->Refresh();
+  if (RecordingStarted) RecordingStarted();
   return true;
 }
 
