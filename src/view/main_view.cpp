@@ -170,6 +170,11 @@ void MainView::Invalidate(const QRect& rect) { repaints_.HandOver(MainWindow, re
 
 void MainView::InvalidateUnlessCovered(const QRect& rect) { repaints_.HandOver(MainWindow, rect, true); }
 
+void MainView::OnShown(std::function<void()> listener) {
+  // The meter changes with every buffer, and nothing a watcher reads is in it.
+  repaints_.OnShown(std::move(listener), QRegion(ChangedArea(Meter)) + kVasBarArea);
+}
+
 QRect MainView::ChangedArea(const SkinControl& control) {
   QRect area = Inclusive(control.Left, control.Top, control.Right, control.Bottom);
   if (const auto* slider = dynamic_cast<const SkinSlider*>(&control); slider && !slider->Plain) {

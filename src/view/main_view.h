@@ -107,9 +107,10 @@ class MainView : public diag::Tracked {
   // repainting would only paint that widget again. Uncovering it repaints
   // the area anyway.
   void InvalidateUnlessCovered(const QRect& rect);
-  // `listener` is called on the UI thread after each change reaches the
-  // window (at most once a frame for the monitor thread's).
-  void OnShown(std::function<void()> listener) { repaints_.OnShown(std::move(listener)); }
+  // After Init: `listener` is called on the UI thread after each change
+  // reaches the window (at most once a frame for the monitor thread's), but
+  // not for the level meter's alone.
+  void OnShown(std::function<void()> listener);
 
   ScreenBitmap Skin;
   ScreenBitmap BackBuffer;

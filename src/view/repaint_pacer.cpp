@@ -30,7 +30,7 @@ void RepaintPacer::HandOver(QWidget* window, const QRect& rect, bool unlessCover
   if (!window || rect.isEmpty()) return;
   if (QThread::currentThread() == window->thread()) {
     if (!unlessCovered || !Covered(window, rect)) window->update(rect);
-    if (pending_->shown) pending_->shown();
+    TellShown(*pending_, rect);
     return;
   }
   const std::shared_ptr<Pending> pending = pending_;
@@ -79,7 +79,11 @@ void RepaintPacer::Show(QWidget* window, Pending& pending) {
     window->repaint(always);
   else
     window->update(always);
-  if (pending.shown) pending.shown();
+  TellShown(pending, always);
+}
+
+void RepaintPacer::TellShown(const Pending& pending, const QRegion& shown) {
+  if (pending.shown && !(shown - pending.unwatched).isEmpty()) pending.shown();
 }
 
 void RepaintPacer::Tick(QWidget* window, const std::shared_ptr<Pending>& pending) {

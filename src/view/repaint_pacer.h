@@ -30,8 +30,13 @@ class RepaintPacer {
   void HandOver(QWidget* window, const QRect& rect, bool unlessCovered);
 
   // Called on the UI thread whenever a change reaches the window: watchers
-  // of what the view shows look then instead of polling it.
-  void OnShown(std::function<void()> listener) { pending_->shown = std::move(listener); }
+  // of what the view shows look then instead of polling it. Changes that lie
+  // wholly within `unwatched` (what changes with every buffer but tells the
+  // watcher nothing) do not call it.
+  void OnShown(std::function<void()> listener, const QRegion& unwatched = {}) {
+    pending_->shown = std::move(listener);
+    pending_->unwatched = unwatched;
+  }
 
  private:
   // Shared with the queued calls and the timer, which may outlive the pacer.
@@ -43,7 +48,9 @@ class RepaintPacer {
     int quietFrames = 0;       // frames in a row that found nothing
     QPointer<QTimer> frames;   // UI thread only
     std::function<void()> shown;  // UI thread only
+    QRegion unwatched;            // UI thread only
   };
+  static void TellShown(const Pending& pending, const QRegion& shown);
   static void Show(QWidget* window, Pending& pending);
   static void Tick(QWidget* window, const std::shared_ptr<Pending>& pending);
 

@@ -88,4 +88,41 @@ TEST(RepaintPacerTest, ChangesFromAnotherThreadAreShownJoinedAndNoneIsLost) {
   EXPECT_FALSE(offThread);
 }
 
+// What changes with every buffer (the meter) is shown but does not make a
+// watcher look; anything reaching beyond it does, joined with it or not.
+TEST(RepaintPacerTest, AWatcherHearsOnlyOfChangesBeyondWhatItLeavesUnwatched) {
+  PaintLog window;
+  window.resize(240, 320);
+  window.show();
+  ASSERT_TRUE(RunUntil([&] { return !window.paints.empty(); }));
+  view::RepaintPacer pacer;
+  int shownCalls = 0;
+  const QRect meter(20, 100, 200, 30);
+  pacer.OnShown([&] { ++shownCalls; }, QRegion(meter) + QRect(57, 133, 167, 13));
+  const struct {
+    std::vector<QRect> rects;
+    bool fromUiThread, told;
+  } steps[] = {
+      {{{20, 100, 200, 30}}, false, false},
+      {{{30, 105, 10, 10}, {60, 135, 100, 10}}, false, false},
+      {{{20, 100, 200, 30}, {5, 5, 40, 10}}, false, true},
+      {{{210, 120, 20, 20}}, false, true},
+      {{{25, 101, 5, 5}}, true, false},
+      {{{0, 0, 240, 20}}, true, true},
+  };
+  for (size_t i = 0; i < std::size(steps); ++i) {
+    // Each after the frames have stopped, so that each is one frame.
+    ASSERT_TRUE(RunUntil([&] { return !FramesRunning(window); })) << i;
+    const size_t before = window.paints.size();
+    const int calls = shownCalls;
+    if (steps[i].fromUiThread) {
+      for (const QRect& r : steps[i].rects) pacer.HandOver(&window, r, false);
+    } else {
+      HandOverFromThread(pacer, &window, steps[i].rects);
+    }
+    ASSERT_TRUE(RunUntil([&] { return window.paints.size() > before; })) << "shown all the same, step " << i;
+    EXPECT_EQ(shownCalls - calls, steps[i].told ? 1 : 0) << "step " << i;
+  }
+}
+
 }  // namespace
