@@ -9,7 +9,6 @@
 #include <QSlider>
 #include <QTest>
 #include <QTimer>
-#include <QTreeWidget>
 #include <QWindow>
 
 #include "app_fixture.h"
@@ -129,28 +128,6 @@ TEST_F(DesktopTest, TheSkinLooksForChangesOnlyWhileAScreenReaderListens) {
   EXPECT_TRUE(looking());
   QAccessible::setActive(false);
   EXPECT_FALSE(looking());
-}
-
-// The recording's list row and card are looked at every second only while a
-// recording runs: nothing wakes an idle program for them.
-TEST_F(DesktopTest, TheRecordingIsWatchedOnlyWhileOneRuns) {
-  Start();
-  const auto* watch = window_->findChild<QTimer*>(QStringLiteral("recording watch"));
-  ASSERT_NE(watch, nullptr);
-  EXPECT_FALSE(watch->isActive()) << "nothing recorded at start";
-  Do("Record", QAccessibleActionInterface::pressAction());
-  ASSERT_EQ(audio::RecordingActive, 1);
-  EXPECT_TRUE(watch->isActive());
-  // What it is there for: the row shows the recording growing.
-  const auto* tree = window_->findChild<QTreeWidget*>();
-  ASSERT_NE(tree, nullptr);
-  const QTreeWidgetItem* row = tree->topLevelItem(List().IndexOf(std::u16string(T().FilePath)));
-  ASSERT_NE(row, nullptr);
-  const QString before = row->text(2);
-  StepBuffers(60);
-  EXPECT_TRUE(WaitFor([&] { return row->text(2) != before; })) << before.toStdString();
-  Do("Stop", QAccessibleActionInterface::pressAction());
-  EXPECT_TRUE(WaitFor([&] { return !watch->isActive(); }));
 }
 
 // A value set by a screen reader is the value the slider then reads, to the

@@ -418,7 +418,13 @@ TEST_F(SequenceTest, TheListShowsTheRecordingGrowAndRepeatedNamesByTheirFolder) 
   List().DeleteItem(List().IndexOf(u"\\Storage Card\\Quillon\\A.wav"));
   EXPECT_EQ(asked, "A (Storage Card)");
 
+  // The watch that follows it runs only while a recording does: nothing
+  // wakes an idle program for it.
+  const auto* watch = window_->findChild<QTimer*>(QStringLiteral("recording watch"));
+  ASSERT_NE(watch, nullptr);
+  EXPECT_FALSE(watch->isActive());
   Tap(view::kRecordButton);
+  EXPECT_TRUE(watch->isActive());
   const int row = List().IndexOf(FilePath());
   ASSERT_GE(row, 0);
   auto* tree = List().findChild<QTreeWidget*>();
@@ -426,6 +432,8 @@ TEST_F(SequenceTest, TheListShowsTheRecordingGrowAndRepeatedNamesByTheirFolder) 
   StepBuffers(50);
   // The row's size follows the file within a second or so.
   EXPECT_TRUE(WaitFor([&] { return tree->topLevelItem(List().IndexOf(FilePath()))->text(2) != first; }));
+  Tap(view::kStopButton);
+  EXPECT_TRUE(WaitFor([&] { return !watch->isActive(); }));
 }
 
 TEST_F(SequenceTest, ACardNameCutByTheSettingsFindsTheOneCardItBegins) {
