@@ -169,21 +169,28 @@ bool Keys(const Desktop& desktop, const std::vector<std::string>& keys) {
   return done;
 }
 
-// CPU time of the program and of the X server over a stretch of wall time.
+// CPU time of the program, of the X server and of a rival beside them (when
+// one is given) over a stretch of wall time.
 struct Stretch {
-  double program = 0, server = 0;  // shares of one core, percent
+  double program = 0, server = 0, rival = -1;  // shares of one core, percent
   double wall = 0;
 };
 
-Stretch Measure(const Desktop& desktop, pid_t pid, Clock::duration length) {
+Stretch Measure(const Desktop& desktop, pid_t pid, Clock::duration length, pid_t rival = 0) {
   const auto t0 = Clock::now();
-  const double p0 = bench::CpuSeconds(pid), x0 = bench::CpuSeconds(desktop.server.Pid());
+  const bench::CpuSample p0 = bench::SampleCpu(pid), x0 = bench::SampleCpu(desktop.server.Pid());
+  const bench::CpuSample r0 = rival > 0 ? bench::SampleCpu(rival) : bench::CpuSample{};
   std::this_thread::sleep_for(length);
-  const double p1 = bench::CpuSeconds(pid), x1 = bench::CpuSeconds(desktop.server.Pid());
+  const bench::CpuSample p1 = bench::SampleCpu(pid), x1 = bench::SampleCpu(desktop.server.Pid());
+  const bench::CpuSample r1 = rival > 0 ? bench::SampleCpu(rival) : bench::CpuSample{};
   Stretch s;
   s.wall = Seconds(Clock::now() - t0);
-  s.program = 100 * (p1 - p0) / s.wall;
-  s.server = 100 * (x1 - x0) / s.wall;
+  s.program = 100 * bench::CpuSecondsBetween(p0, p1) / s.wall;
+  s.server = 100 * bench::CpuSecondsBetween(x0, x1) / s.wall;
+  if (rival > 0) {
+    const double r = bench::CpuSecondsBetween(r0, r1);
+    s.rival = r >= 0 ? 100 * r / s.wall : -1;
+  }
   return s;
 }
 
@@ -385,9 +392,7 @@ int ServerBench(Desktop& desktop, int runs, int stretchSeconds) {
                                      bench::Environment({"PULSE_SERVER=" + address}, {}), "");
     std::this_thread::sleep_for(milliseconds(500));
     const long long written0 = bench::FileSize(home.Recording());
-    const double a0 = bench::CpuSeconds(rival);
-    const Stretch recording = Measure(desktop, s.pid, stretch);
-    const double a1 = bench::CpuSeconds(rival);
+    const Stretch recording = Measure(desktop, s.pid, stretch, rival);
     const long long written1 = bench::FileSize(home.Recording());
     bench::Terminate(rival, seconds(5));
     std::this_thread::sleep_for(seconds(2));
@@ -403,7 +408,7 @@ int ServerBench(Desktop& desktop, int runs, int stretchSeconds) {
     const double exitMs = Ms(Clock::now() - term);
     if (status != 0) std::fprintf(stderr, "bench_desktop: exit status %d after SIGTERM\n", status);
     const double writtenRate = (written1 - written0) / recording.wall, heardRate = heard / playing.wall;
-    const double rivalShare = a0 >= 0 && a1 >= 0 ? 100 * (a1 - a0) / recording.wall : -1;
+    const double rivalShare = recording.rival;
     std::printf("%3d  %10.1f  %6.2f / %5.2f  %14.2f  %9.1fx  %6.2f / %5.2f  %11.0f  %9.0f  %8.0f\n", r + 1,
                 s.paintedMs, recording.program, recording.server, rivalShare,
                 rivalShare > 0 ? recording.program / rivalShare : 0, playing.program, playing.server, writtenRate,

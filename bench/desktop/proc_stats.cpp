@@ -1,5 +1,6 @@
 #include "desktop/proc_stats.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -24,6 +25,37 @@ double CpuSeconds(pid_t pid) {
     if (i == 15) stime = std::stoull(field);
   }
   return static_cast<double>(utime + stime) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+CpuSample SampleCpu(pid_t pid) {
+  CpuSample sample;
+  const std::string tasks = "/proc/" + std::to_string(pid) + "/task";
+  if (DIR* dir = opendir(tasks.c_str())) {
+    while (const dirent* entry = readdir(dir)) {
+      if (entry->d_name[0] == '.') continue;
+      std::ifstream in(tasks + "/" + entry->d_name + "/schedstat");
+      unsigned long long ns = 0;
+      if (in >> ns) sample.threadNs[static_cast<pid_t>(std::stol(entry->d_name))] = ns;
+    }
+    closedir(dir);
+  }
+  sample.tickSeconds = CpuSeconds(pid);
+  return sample;
+}
+
+double CpuSecondsBetween(const CpuSample& from, const CpuSample& to) {
+  if (from.tickSeconds < 0 || to.tickSeconds < 0) return -1;
+  unsigned long long ns = 0;
+  for (const auto& [tid, before] : from.threadNs) {
+    const auto after = to.threadNs.find(tid);
+    if (after == to.threadNs.end() || after->second < before) return to.tickSeconds - from.tickSeconds;
+    ns += after->second - before;
+  }
+  // Threads started in between: all their time is inside the stretch.
+  for (const auto& [tid, after] : to.threadNs) {
+    if (!from.threadNs.count(tid)) ns += after;
+  }
+  return from.threadNs.empty() ? to.tickSeconds - from.tickSeconds : static_cast<double>(ns) / 1e9;
 }
 
 long StatusKiB(pid_t pid, const std::string& field) {
