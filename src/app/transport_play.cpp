@@ -54,10 +54,16 @@ void CTransport::Play(int act) {
 
   CloseStreams();
   // From here on whatever ran has been closed: a failure leaves the view as
-  // Stop would, not showing a playback that is not there.
+  // Stop would, not showing a playback that is not there, but still the
+  // file that is chosen (its length once read), not a blank or a length of 0.
+  auto stopShowingFile = [this](long lengthSeconds) {
+    Stop(1);
+    View->ShowFileName(DisplayName(FilePath).c_str());
+    View->ShowLength(lengthSeconds >= 0 ? view::FormatTimeParen(static_cast<uint32_t>(lengthSeconds)).c_str() : u"");
+  };
   audio::WaveFileStream* stream = NewStream();
   if (stream == nullptr) {
-    Stop(1);
+    stopShowingFile(-1);
     return;
   }
   platform::SetLastError(0);
@@ -69,9 +75,10 @@ void CTransport::Play(int act) {
     } else {
       diag::ShowError(Owner, u"Wrong file format.", 0);
     }
-    Stop(1);
+    stopShowingFile(-1);
     return;
   }
+  const long lengthSeconds = stream->GetLengthSeconds();
   View->ShowLength(u"(00:00:00)");
   if (!OpenDevice(stream, WaveDirection::Output)) {
     // A device that refuses the format when opened says so as the format
@@ -79,7 +86,7 @@ void CTransport::Play(int act) {
     ShowQueryFailure(u"Format not support.");
     AudioIO.Close();
     ReleaseStream(stream);
-    Stop(1);
+    stopShowingFile(lengthSeconds);
     return;
   }
   const audio::WaveFormatEx* format = stream->GetFormat();
@@ -90,7 +97,7 @@ void CTransport::Play(int act) {
   auto closeAfterFailure = [&] {
     if (!AudioIO.Close()) ShowDeviceError();
     ReleaseStream(stream);
-    Stop(1);
+    stopShowingFile(lengthSeconds);
   };
   if (!AudioIO.QueryOutputFormat(&DeviceId, stream)) {
     ShowQueryFailure(u"Format not support.");

@@ -55,7 +55,7 @@ TEST_F(DevicesTest, TheChosenDevicesOpenUnderTheRecordingsAndTheFilesNames) {
 
 TEST_F(DevicesTest, AChosenDeviceThatIsMissingIsNamedAndNothingStarts) {
   Prefer("RecordDevice=webcam\nRecordDeviceName=Webcam Microphone\nPlayDevice=hdmi\nPlayDeviceName=HDMI Output\n");
-  WriteWav(InDocuments("A.wav"), 8192, NumberedSamples(3200));
+  WriteWav(InDocuments("A.wav"), 8192, NumberedSamples(16000));  // 2 s
   Start();
   Tap(view::kRecordButton);
   ASSERT_EQ(errors_.size(), 1u);
@@ -74,6 +74,10 @@ TEST_F(DevicesTest, AChosenDeviceThatIsMissingIsNamedAndNothingStarts) {
             "\"HDMI Output\", the device to play to, is not connected. Connect it, or choose another one on the "
             "Audio page of the settings.");
   EXPECT_EQ(device_->OutputOpens(), 0);
+  // The file stays shown, with its length: not a blank and 0 seconds.
+  EXPECT_EQ(Shown(Area::FileName), u"A");
+  EXPECT_EQ(Shown(Area::Length), u"(00:00:02)");
+  EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
 }
 
 TEST_F(DevicesTest, ADeviceThatGoesMidRecordingStopsItWithEverythingUntilThen) {

@@ -267,7 +267,7 @@ TEST_F(SequenceTest, TheRecordIndicatorGoesOutHoweverARecordingEnds) {
 }
 
 TEST_F(SequenceTest, AFailedPlayLeavesTheStoppedViewAndNoStreamWhateverTheCloseSays) {
-  Files("A");
+  Files("A", 50);  // 2 s
   fs::create_directories(DocumentsFolder());
   testsupport::WriteHostFile(InDocuments("B.wav"), std::string("RIFF\x10\0\0\0WAVEjunk", 16) + std::string(99, 'x'));
   WriteSettings([](settings::SettingsRecord& r) { r.PlayMode = 1; });
@@ -276,6 +276,8 @@ TEST_F(SequenceTest, AFailedPlayLeavesTheStoppedViewAndNoStreamWhateverTheCloseS
   ASSERT_TRUE(RunUntilIdle());
   ASSERT_EQ(errors_, std::vector<QString>{"Wrong file format."});
   EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
+  EXPECT_EQ(Shown(Area::FileName), u"B") << "the file chosen stays shown";
+  EXPECT_EQ(Shown(Area::Length), u"");
   for (int id : {view::kStopButton, view::kRewindButton, view::kForwardButton}) EXPECT_FALSE(Enabled(id)) << id;
   EXPECT_TRUE(Enabled(view::kPlayButton));
 
@@ -292,6 +294,8 @@ TEST_F(SequenceTest, AFailedPlayLeavesTheStoppedViewAndNoStreamWhateverTheCloseS
   EXPECT_EQ(T().AudioIO.Stream.load(), nullptr);
   EXPECT_TRUE(OpenWavFiles().empty());
   EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
+  EXPECT_EQ(Shown(Area::FileName), u"A");
+  EXPECT_EQ(Shown(Area::Length), u"(00:00:02)") << "its length, not 0";
 }
 
 TEST_F(SequenceTest, OnlyAChangeToTheFileBeingRecordedEndsTheRecording) {
