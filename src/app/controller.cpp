@@ -13,6 +13,7 @@
 #include "app/playback_speed_control.h"
 #include "app/text_buffer.h"
 #include "audio/app_flags.h"
+#include "audio/device_choice.h"
 #include "diag/show_error.h"
 #include "platform/device_paths.h"
 #include "platform/last_error.h"
@@ -262,9 +263,17 @@ void CController::RunSettingsSheet(int startPage) {
   Settings.StartPage = startPage;
   const int32_t format = Settings.Record.FormatId;
   const std::u16string storage(Settings.Record.Storage);
+  const std::string microphone = audio::ReadDeviceChoice(Settings.Preferences, true).id;
   sheet::RunSettingsSheet(MainWindow, &Settings);
   // The idle panel speaks of the next recording: it names what was chosen.
   if (destroyed_ || audio::RecordingActive || Transport.AudioIO.Direction == audio::WaveDirection::Output) return;
+  // Listening for voice activation moves to the microphone and format
+  // chosen: the meter shows the input the next recording will take.
+  if (Transport.AudioIO.Direction == audio::WaveDirection::Input &&
+      (audio::ReadDeviceChoice(Settings.Preferences, true).id != microphone || Settings.Record.FormatId != format)) {
+    Transport.CloseStreams();
+    Transport.UpdateVas(1);
+  }
   if (Settings.Record.FormatId != format) Transport.ShowFormatFor(Settings.Record.FormatId == 49);
   if (storage != Settings.Record.Storage) View.ShowStorage(Settings.Record.Storage);
 }

@@ -4,11 +4,18 @@
 // that goes mid-recording stops it with a valid file; input a recording
 // lost is told after it. On the virtual device with its devices listed.
 
+#include <QComboBox>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTimer>
 #include <filesystem>
 
 #include "app_fixture.h"
 #include "platform/wave_device.h"
 #include "platform/wave_route.h"
+#include "sheet/audio_page.h"
+#include "sheet/sheet_dialog.h"
+#include "view/child_modal.h"
 
 namespace apptest {
 namespace {
@@ -78,6 +85,41 @@ TEST_F(DevicesTest, AChosenDeviceThatIsMissingIsNamedAndNothingStarts) {
   EXPECT_EQ(Shown(Area::FileName), u"A");
   EXPECT_EQ(Shown(Area::Length), u"(00:00:02)");
   EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
+}
+
+// Voice activation listens while idle, for the meter: a microphone chosen
+// on the Audio page is the one listened to (and recorded from) once the
+// sheet closes, not the one that was open before it.
+TEST_F(DevicesTest, ListeningMovesToTheMicrophoneChosenOnTheAudioPage) {
+  device_->SetInputBytes(NumberedSamples(8000));
+  Start();
+  Tap(view::kVasButton);
+  ASSERT_EQ(T().AudioIO.Direction, audio::WaveDirection::Input);
+  ASSERT_EQ(device_->LastRoute(true).deviceId, "");
+  // Opened again for each change only, not for an OK that changed nothing.
+  const struct {
+    const char* choice;
+    const char* listenedTo;
+    int opens;
+  } steps[] = {{"USB Headset Mono", "usb", 1}, {"USB Headset Mono", "usb", 0}, {"Default", "", 1}};
+  for (const auto& step : steps) {
+    const int opens = device_->InputOpens();
+    QTimer::singleShot(0, [&] {
+      auto* sheet = qobject_cast<sheet::SettingsSheet*>(view::ActiveModalWidget());
+      ASSERT_NE(sheet, nullptr);
+      sheet->TabBar()->setCurrentIndex(sheet::SettingsSheet::kAudioPage);
+      auto* audio = qobject_cast<sheet::AudioPage*>(sheet->Page(sheet::SettingsSheet::kAudioPage));
+      ASSERT_NE(audio, nullptr);
+      audio->RecordBox()->setCurrentIndex(audio->RecordBox()->findText(step.choice));
+      sheet->OkButton()->click();
+    });
+    C().OnCommand(app::kCmdSettings);
+    EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::Input) << step.choice;
+    EXPECT_EQ(audio::RecordingActive, 0);
+    EXPECT_EQ(device_->LastRoute(true).deviceId, step.listenedTo) << step.choice;
+    EXPECT_EQ(device_->InputOpens() - opens, step.opens) << step.choice;
+  }
+  ASSERT_TRUE(errors_.empty()) << errors_.front().toStdString();
 }
 
 TEST_F(DevicesTest, ADeviceThatGoesMidRecordingStopsItWithEverythingUntilThen) {

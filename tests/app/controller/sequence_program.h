@@ -35,7 +35,12 @@ struct Chosen {
   int32_t ledBlink = 1;
   uint32_t speed = 100;    // per cent, kept in preferences.txt
   uint32_t preRollMs = 300;  // the Audio page's, kept there too
+  std::string microphone;    // the Audio page's device id; empty: "Default"
 };
+
+// The microphones the Audio page offers, by their descriptions and ids.
+inline const std::pair<const char*, const char*> kMicrophones[] = {
+    {"Default", ""}, {"Built-in Audio Analog Stereo", "builtin"}, {"USB Headset Mono", "usb"}};
 
 class SequenceProgram : public AppTest {
  public:
@@ -51,9 +56,16 @@ class SequenceProgram : public AppTest {
     return input;
   }
 
-  void Begin() {
+  // vas: voice activation left on by the last session, so that the walk
+  // often starts listening (the toggle lies under the list).
+  void Begin(bool vas) {
     device_->SetInputBytes(Input());
-    WriteSettings([](settings::SettingsRecord& r) { r.FormatId = 8192; });
+    device_->SetEndpoints(true, {{"builtin", kMicrophones[1].first, true}, {"usb", kMicrophones[2].first}});
+    WriteSettings([vas](settings::SettingsRecord& r) {
+      r.FormatId = 8192;
+      r.VasMode = vas ? 2 : 1;
+    });
+    chosen.vas = vas;
     for (int i = 0; i < 3; ++i) AddFile(DocumentsFolder(), "Take" + std::to_string(i) + ".wav", 4 + 6 * i);
     fs::create_directories(roots_.Card(u"Storage Card") + "/Quillon");
     AddFile(roots_.Card(u"Storage Card") + "/Quillon", "Card0.wav", 8);
@@ -132,9 +144,11 @@ class SequenceProgram : public AppTest {
       auto* stream = static_cast<audio::WaveFileStream*>(io.Stream.load());
       RC_ASSERT(Shown(Area::Length) == view::FormatTimeParen(stream->GetLengthSeconds()));
     }
-    // Listening under voice activation, idle without it.
+    // Listening under voice activation, idle without it; listening to the
+    // microphone chosen.
     if (!recording && !playing) {
       RC_ASSERT((io.Direction.load() == audio::WaveDirection::Input) == (audio::VasEnabled.load() != 0));
+      if (audio::VasEnabled.load() != 0) RC_ASSERT(device_->LastRoute(true).deviceId == chosen.microphone);
     }
     // A stream exactly while a device is open; a file open only while it runs.
     RC_ASSERT((io.Stream.load() != nullptr) == (io.Direction.load() != audio::WaveDirection::None));
@@ -218,6 +232,7 @@ class SequenceProgram : public AppTest {
     RC_ASSERT(r.FormatId == chosen.formatId);
     RC_ASSERT(r.LedBlink == chosen.ledBlink);
     RC_ASSERT(audio::ReadPreRollMs(saved.Preferences) == chosen.preRollMs);
+    RC_ASSERT(audio::ReadDeviceChoice(saved.Preferences, true).id == chosen.microphone);
     Start();
     RC_ASSERT(T().AudioIO.GetPlaybackSpeed() == chosen.speed);
     Settle();

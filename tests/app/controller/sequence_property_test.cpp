@@ -193,8 +193,8 @@ struct Menu : Step {
 };
 
 struct Sheet : Step {
-  enum Change { Nothing, Format, Led, PreRoll };
-  Change change = *rc::gen::element(Nothing, Format, Led, PreRoll);
+  enum Change { Nothing, Format, Led, PreRoll, Microphone };
+  Change change = *rc::gen::element(Nothing, Format, Led, PreRoll, Microphone);
   int position = *rc::gen::inRange(1, 8);
   bool byReturn = *rc::gen::arbitrary<bool>();
   bool Do(SequenceProgram& p) const override {
@@ -215,6 +215,12 @@ struct Sheet : Step {
         auto* audio = static_cast<sheet::AudioPage*>(sheet->Page(sheet::SettingsSheet::kAudioPage));
         audio->PreRollSlider()->setValue(position);
         chosen.preRollMs = static_cast<uint32_t>(audio->PreRollSlider()->value()) * audio::kPreRollStepMs;
+      } else if (change == Microphone) {
+        sheet->TabBar()->setCurrentIndex(sheet::SettingsSheet::kAudioPage);
+        auto* audio = static_cast<sheet::AudioPage*>(sheet->Page(sheet::SettingsSheet::kAudioPage));
+        const auto& [description, id] = kMicrophones[position % std::size(kMicrophones)];
+        audio->RecordBox()->setCurrentIndex(audio->RecordBox()->findText(description));
+        chosen.microphone = id;
       }
       Menu::CloseSheet(byReturn);
     });
@@ -230,7 +236,7 @@ struct Sheet : Step {
     return false;
   }
   void show(std::ostream& os) const override {
-    static const char* changes[] = {"nothing", "the format", "the LED", "the pre-roll"};
+    static const char* changes[] = {"nothing", "the format", "the LED", "the pre-roll", "the microphone"};
     os << "sheet: change " << changes[change] << " (" << position << "), close with "
        << (byReturn ? "Return" : "OK");
   }
@@ -412,7 +418,7 @@ void ReportSteps() {
 }
 
 RC_GTEST_FIXTURE_PROP(SequenceProgram, APersonsStepsLeaveTheProgramWhole, ()) {
-  Begin();
+  Begin(*rc::gen::arbitrary<bool>());
   rc::state::check(Walk{}, static_cast<SequenceProgram&>(*this),
                    rc::state::gen::execOneOfWithArgs<TapButton, TapButton, SetSlider, HoldScan, Key, Key, Menu,
                                                      Sheet, ListAction, ListAction, Folder, BehindItsBack,
