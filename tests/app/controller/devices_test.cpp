@@ -122,6 +122,34 @@ TEST_F(DevicesTest, ListeningMovesToTheMicrophoneChosenOnTheAudioPage) {
   ASSERT_TRUE(errors_.empty()) << errors_.front().toStdString();
 }
 
+// The chosen microphone pulled out while voice activation only listens: no
+// recording stopped, so one box says it is not connected (Record says so
+// again), not that a recording stopped.
+TEST_F(DevicesTest, AMicrophoneThatGoesWhileOnlyListeningIsToldOnceAndNoRecordingIsClaimed) {
+  Prefer("RecordDevice=usb\nRecordDeviceName=USB Headset Mono\n");
+  device_->SetInputBytes(NumberedSamples(80000));
+  Start();
+  Tap(view::kVasButton);
+  StepBuffers(5);
+  ASSERT_EQ(device_->LastRoute(true).deviceId, "usb");
+  device_->RemoveEndpoint(true, "usb");
+  ASSERT_TRUE(WaitFor([&] {
+    device_->StepMs(40);
+    return !errors_.empty();
+  }));
+  Pump();
+  const QString missing =
+      "\"USB Headset Mono\", the device to record from, is not connected. Connect it, or choose another one on the "
+      "Audio page of the settings.";
+  EXPECT_EQ(errors_, std::vector<QString>{missing});
+  EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::None);
+  EXPECT_EQ(V().ShownStatusIcon(), app::kStatusStopped);
+  errors_.clear();
+  Tap(view::kRecordButton);
+  EXPECT_EQ(errors_, std::vector<QString>{missing});
+  EXPECT_FALSE(fs::exists(InDocuments("Recording00.wav")));
+}
+
 TEST_F(DevicesTest, ADeviceThatGoesMidRecordingStopsItWithEverythingUntilThen) {
   Prefer("RecordDevice=usb\nRecordDeviceName=USB Headset Mono\n");
   WriteSettings([](settings::SettingsRecord& r) { r.FormatId = 8192; });
