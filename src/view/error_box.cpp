@@ -4,10 +4,13 @@
 #include <atomic>
 
 #include <QApplication>
+#include <QGridLayout>
 #include <QGuiApplication>
+#include <QLabel>
 #include <QScreen>
 #include <QMetaObject>
 #include <QStringList>
+#include <QStyle>
 #include <QThread>
 
 #include "diag/show_error.h"
@@ -50,6 +53,22 @@ void AppendBroken(const QString& line, const QFontMetrics& metrics, int width, Q
   out->append(rest.toString());
 }
 
+// What of the box's width is not its text: the layout's margins, the icon
+// and the space beside it, the label's own margins and indent.
+int TextChrome(QMessageBox& box) {
+  box.ensurePolished();
+  const auto* grid = qobject_cast<const QGridLayout*>(box.layout());
+  const auto* label = box.findChild<const QLabel*>(QStringLiteral("qt_msgbox_label"));
+  const auto* icon = box.findChild<const QLabel*>(QStringLiteral("qt_msgboxex_icon_label"));
+  if (grid == nullptr || label == nullptr) return 0;
+  const QMargins outer = grid->contentsMargins(), inner = label->contentsMargins();
+  int spacing = grid->horizontalSpacing();
+  if (spacing < 0) spacing = box.style()->pixelMetric(QStyle::PM_LayoutHorizontalSpacing, nullptr, &box);
+  const int indent = label->indent() > 0 ? label->indent() : 0;
+  return outer.left() + outer.right() + (icon != nullptr ? icon->sizeHint().width() + std::max(spacing, 0) : 0) +
+         inner.left() + inner.right() + 2 * label->margin() + indent + 2 * label->frameWidth();
+}
+
 }  // namespace
 
 QString ErrorBox::Fitted(const QString& text, const QFontMetrics& metrics, QSize room) {
@@ -71,11 +90,16 @@ std::unique_ptr<QMessageBox> PlainMessageBox(QMessageBox::Icon icon, const QStri
   box->setTextFormat(Qt::PlainText);
   // Selectable, so that a path can be copied; no link can be followed.
   box->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  // Half the screen's width for the text leaves room for the icon and the
-  // frame; half its height for the lines leaves room for the button.
+  // The box grows to half the screen's width (500 pixels at most) with its
+  // icon and margins; a text wider than what that leaves it is broken again
+  // by its label, which strands a word on a line of its own. So the lines
+  // are broken here to that room. Half the screen's height for the lines
+  // leaves room for the button.
   const QScreen* screen = owner != nullptr && owner->screen() != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
   const QSize available = screen != nullptr ? screen->availableGeometry().size() : QSize(640, 480);
-  box->setText(ErrorBox::Fitted(text, QFontMetrics(box->font()), available / 2));
+  const int boxWidth = std::min(available.width() / 2, 500);
+  box->setText(ErrorBox::Fitted(text, QFontMetrics(box->font()),
+                                QSize(std::max(boxWidth - TextChrome(*box), boxWidth / 2), available.height() / 2)));
   return box;
 }
 

@@ -68,6 +68,29 @@ TEST(PlainText, AnErrorBoxFitsOnTheScreenWhateverTheName) {
   EXPECT_EQ(broken.join(u' '), words);
 }
 
+// The box breaks a long message once, into lines its label shows whole: the
+// label must not break them again, leaving a word alone on a line.
+TEST(PlainText, AnErrorBoxsLinesAreNotBrokenAgainByItsLabel) {
+  const QString cases[] = {
+      QStringLiteral("The default device to record from disappeared. The recording stopped; it holds everything "
+                     "up to that moment."),
+      QStringLiteral("\"USB Headset Mono\", the device to record from, is not connected. Connect it, or choose "
+                     "another one on the Audio page of the settings."),
+      QStringLiteral("IAudioStream::Open(): failed.\n\n") + QString(300, QLatin1Char('W')),
+  };
+  for (const QString& text : cases) {
+    auto box = view::ErrorBox::Make(nullptr, text);
+    box->show();
+    QApplication::processEvents();
+    QLabel* label = TextLabel(*box);
+    ASSERT_NE(label, nullptr);
+    // As tall at its width as with room without end: it breaks no line.
+    EXPECT_EQ(label->heightForWidth(label->width()), label->heightForWidth(100000)) << text.left(40).toStdString();
+    EXPECT_GT(label->text().count(u'\n'), 0) << "broken by the box";
+    box->close();
+  }
+}
+
 // A value outside the tables has no name: never the name an earlier call
 // left in the buffer.
 TEST(PlainText, ANameOutsideTheTablesIsEmptyNotTheLastOneShown) {
