@@ -11,6 +11,7 @@
 #include "app/main_window.h"
 #include "app/mpris_adaptors.h"
 #include "platform/device_paths.h"
+#include "view/child_modal.h"
 #include "view/control_ids.h"
 #include "view/main_view.h"
 #include "view/skin_view_widget.h"
@@ -76,8 +77,14 @@ bool MprisService::Live() const {
   return controller_ != nullptr;
 }
 
+bool MprisService::Controllable() const {
+  // A box or the sheet waits for an answer, often from inside a transport
+  // operation: as with the program's own keys, nothing acts under it.
+  return Live() && view::ActiveModalWidget() == nullptr;
+}
+
 bool MprisService::Tap(int id) {
-  if (!Live()) return false;
+  if (!Controllable()) return false;
   view::MainView& view = controller_->View;
   if (view.Buttons[id - view::kFirstButton].Enabled == 0) return false;
   window_->Skin()->TapControl(id);
@@ -194,12 +201,12 @@ void MprisService::Seek(qint64 offset) { SetPosition(TrackId(), PositionMicrosec
 void MprisService::SetPosition(const QDBusObjectPath& track, qint64 position) {
   const qint64 length = LengthMicroseconds();
   // A position for another track, or out of this one, is ignored.
-  if (!CanSeek() || track != TrackId() || length <= 0 || position < 0 || position > length) return;
+  if (!Controllable() || !CanSeek() || track != TrackId() || length <= 0 || position < 0 || position > length) return;
   window_->Skin()->SetSliderPercent(view::kPositionSlider, static_cast<int>(position * 100 / length));
 }
 
 void MprisService::SetVolume(double volume) {
-  if (Live()) window_->Skin()->SetSliderPercent(view::kVolumeSlider, static_cast<int>(std::clamp(volume, 0.0, 1.0) * 100 + 0.5));
+  if (Controllable()) window_->Skin()->SetSliderPercent(view::kVolumeSlider, static_cast<int>(std::clamp(volume, 0.0, 1.0) * 100 + 0.5));
 }
 
 void MprisService::AnnounceChanges() {

@@ -4,7 +4,8 @@
 // does what its skinned button or slider does, on the UI thread (QtDBus
 // delivers calls to the thread of these objects): Play/Pause/PlayPause are
 // the Play button, Stop, Next and Previous theirs, Seek and SetPosition the
-// position slider, Volume the volume slider. What the player shows is read
+// position slider, Volume the volume slider; none acts while a box or the
+// sheet waits for an answer, as the program's keys do not. What the player shows is read
 // from the view, and changes are announced as the panel widgets expect.
 
 #include <string>
@@ -55,6 +56,8 @@ class MprisService : public QObject {
 
  private:
   bool Live() const;
+  // Live, and no box or sheet waits for an answer.
+  bool Controllable() const;
   // The button's tap, when it could be tapped.
   bool Tap(int id);
   qint64 LengthMicroseconds() const;

@@ -11,7 +11,9 @@
 #include <QTimer>
 #include <QWindow>
 
+#include "app/mpris.h"
 #include "app_fixture.h"
+#include "view/error_box.h"
 #include "sheet/settings_page.h"
 #include "sheet/sheet_dialog.h"
 #include "view/child_modal.h"
@@ -218,6 +220,46 @@ TEST_F(DesktopTest, TheSheetsControlsAreNamedByTheirLabels) {
   EXPECT_TRUE(names.contains("Play to:")) << names.join(", ").toStdString();
   EXPECT_TRUE(names.contains("Reset"));
   EXPECT_FALSE(names.contains(QString())) << "a control without a name: " << names.join(", ").toStdString();
+}
+
+// A media key or the panel's player while a box or the sheet waits for an
+// answer (a box is often shown from inside a transport operation): nothing
+// acts under it, as the program's own keys do not; then everything does.
+TEST_F(DesktopTest, TheMediaKeysWaitWhileABoxOrTheSheetWaitsForAnAnswer) {
+  WriteWav(InDocuments("A.wav"), 8192, NumberedSamples(16000));
+  Start();
+  app::MprisService player(window_.get(), &C());
+  const int volume = V().SliderPercent(view::kVolumeSlider);
+  const std::function<void()> modals[] = {
+      [&] { C().OnCommand(app::kCmdSettings); },
+      [&] { view::ErrorBox::Show(window_.get(), QStringLiteral("Wrong file format.")); },
+  };
+  for (const auto& modal : modals) {
+    bool asked = false;
+    QTimer::singleShot(0, [&] {
+      QWidget* waiting = view::ActiveModalWidget();
+      ASSERT_NE(waiting, nullptr);
+      asked = true;
+      player.Play();
+      player.SetVolume(0.2);
+      Pump();
+      EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::None);
+      EXPECT_EQ(V().SliderPercent(view::kVolumeSlider), volume);
+      if (auto* sheet = qobject_cast<sheet::SettingsSheet*>(waiting)) {
+        sheet->OkButton()->click();
+      } else {
+        waiting->close();
+      }
+    });
+    modal();
+    ASSERT_TRUE(asked);
+  }
+  player.Play();
+  Pump();
+  EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::Output);
+  player.SetVolume(0.2);
+  EXPECT_EQ(V().SliderPercent(view::kVolumeSlider), 20);
+  T().Stop(1);
 }
 
 TEST(StartupId, TheTimeIsTheNumberAfterTime) {
