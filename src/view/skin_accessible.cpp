@@ -6,6 +6,7 @@
 #include <QAccessibleWidget>
 #include <QWidget>
 
+#include "view/child_modal.h"
 #include "view/main_view.h"
 #include "view/skin_items.h"
 #include "view/skin_view_widget.h"
@@ -112,9 +113,11 @@ class SkinItemAccessible : public QAccessibleInterface,
     if (Id() == kVasButton) return {toggleAction(), pressAction(), setFocusAction()};
     return {pressAction(), setFocusAction()};
   }
+  // Under the sheet or a box that waits for an answer nothing of the skin
+  // can be reached, by a tap or so.
+  bool Reachable() const { return isValid() && widget_->isEnabled() && ActiveModalWidget() == nullptr; }
   void doAction(const QString& name) override {
-    // Under the sheet nothing of the skin can be reached, by a tap or so.
-    if (!isValid() || !widget_->isEnabled()) return;
+    if (!Reachable()) return;
     if (name == setFocusAction()) {
       widget_->FocusItem(index_);
     } else if (Kind() == SkinItemKind::Button && (name == pressAction() || name == toggleAction())) {
@@ -133,7 +136,7 @@ class SkinItemAccessible : public QAccessibleInterface,
   // Value: sliders and the meter, in percent.
   QVariant currentValue() const override { return Value(); }
   void setCurrentValue(const QVariant& value) override {
-    if (isValid() && widget_->isEnabled() && Kind() == SkinItemKind::Slider)
+    if (Reachable() && Kind() == SkinItemKind::Slider)
       widget_->SetSliderPercent(Id(), value.toInt());
   }
   QVariant maximumValue() const override { return 100; }

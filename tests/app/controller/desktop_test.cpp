@@ -222,10 +222,11 @@ TEST_F(DesktopTest, TheSheetsControlsAreNamedByTheirLabels) {
   EXPECT_FALSE(names.contains(QString())) << "a control without a name: " << names.join(", ").toStdString();
 }
 
-// A media key or the panel's player while a box or the sheet waits for an
-// answer (a box is often shown from inside a transport operation): nothing
-// acts under it, as the program's own keys do not; then everything does.
-TEST_F(DesktopTest, TheMediaKeysWaitWhileABoxOrTheSheetWaitsForAnAnswer) {
+// A media key, the panel's player or a screen reader's action while a box
+// or the sheet waits for an answer (a box is often shown from inside a
+// transport operation): nothing acts under it, as the program's own keys do
+// not; then everything does.
+TEST_F(DesktopTest, NothingActsUnderABoxOrTheSheetThatWaitsForAnAnswer) {
   WriteWav(InDocuments("A.wav"), 8192, NumberedSamples(16000));
   Start();
   app::MprisService player(window_.get(), &C());
@@ -242,6 +243,8 @@ TEST_F(DesktopTest, TheMediaKeysWaitWhileABoxOrTheSheetWaitsForAnAnswer) {
       asked = true;
       player.Play();
       player.SetVolume(0.2);
+      Do(QStringLiteral("Play"), QAccessibleActionInterface::pressAction());
+      Item(QStringLiteral("Volume"))->valueInterface()->setCurrentValue(30);
       Pump();
       EXPECT_EQ(T().AudioIO.Direction, audio::WaveDirection::None);
       EXPECT_EQ(V().SliderPercent(view::kVolumeSlider), volume);
