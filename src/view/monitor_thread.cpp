@@ -94,9 +94,15 @@ void MonitorThread::HandleData() {
         view_.ShowLength(FormatTimeParen(length).c_str());
         view_.ShowTime(FormatTime(length).c_str());
         if (vas) {
-          const bool voice = meter.AboveThreshold.load();
-          if (LedBlinkSet()) SetRecordLed(voice);
-          view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
+          // Checked and shown under the view's lock: a pause shows its icon
+          // after setting Paused, so a buffer handed back by the pause's stop
+          // cannot show "recording" over it.
+          std::lock_guard lock(view_.TextLock);
+          if (audio_.Paused.load() == 0) {
+            const bool voice = meter.AboveThreshold.load();
+            if (LedBlinkSet()) SetRecordLed(voice);
+            view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
+          }
         }
       } else if (vas) {
         // Listening for voice: nothing is being written. The length stays

@@ -8,8 +8,11 @@
 #include <QThread>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -187,6 +190,62 @@ TEST_F(MonitorThreadTest, AFileThatCannotBeReadOnIsReportedAndNotEnded) {
   EXPECT_EQ(Captured().size(), 640u * 10);
   EXPECT_EQ(io_->Direction.load(), audio::WaveDirection::Output) << "left to the owner to close";
   diag::SetErrorPresenter(nullptr);
+}
+
+// Under voice activation the icon shows voice or quiet with every buffer, but
+// not over a pause: a buffer handed back by the pause's own stop, handled
+// after the pause has shown its icon, leaves it showing paused. The monitor's
+// wakes are handed to it one at a time, so each is handled in a known order.
+TEST_F(MonitorThreadTest, AVoiceActivatedRecordingOncePausedStaysShownPaused) {
+  using view::MonitorThread;
+  view_ = std::make_unique<MainView>(nullptr, transport_.get());
+  monitor_ = std::make_unique<MonitorThread>(*view_, *io_);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::deque<int> wakes;
+  int waits = 0;
+  monitor_->Wait = [&](platform::Event* const* events, int) {
+    std::unique_lock lock(mutex);
+    ++waits;
+    changed.notify_all();
+    while (wakes.empty()) {
+      if (events[MonitorThread::kQuitIndex]->IsSet()) return MonitorThread::kQuitIndex;
+      changed.wait_for(lock, 5ms);
+    }
+    const int index = wakes.front();
+    wakes.pop_front();
+    return index;
+  };
+  // Returns once the monitor has handled the wake and waits again.
+  auto wake = [&](int index) {
+    std::unique_lock lock(mutex);
+    const int before = waits;
+    wakes.push_back(index);
+    changed.notify_all();
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return waits > before; }));
+  };
+  view_->SetMonitorBody([this](MainView&) { monitor_->Run(); });
+  ASSERT_TRUE(view_->Init());
+  {
+    std::unique_lock lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 10s, [&] { return waits > 0; }));
+  }
+  audio::VasEnabled = 1;
+  audio::WaveFileStream stream;
+  StartRecordingTo(stream, audio::kFormatPcm8k16);
+  std::atomic<bool>& voice = view_->Meter.AboveThreshold;
+  for (const bool heard : {true, false, true}) {
+    voice = heard;
+    wake(MonitorThread::kDataIndex);
+    EXPECT_EQ(view_->ShownStatusIcon(), heard ? view::kStatusRecording : view::kStatusPaused);
+  }
+  // Paused as the transport does it; the stop's buffer was loud.
+  ASSERT_TRUE(io_->Pause());
+  view_->ShowStatusIcon(view::kStatusPaused);
+  voice = true;
+  wake(MonitorThread::kDataIndex);
+  EXPECT_EQ(view_->ShownStatusIcon(), view::kStatusPaused);
+  Finish(stream);
 }
 
 }  // namespace
