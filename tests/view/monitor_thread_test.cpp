@@ -246,6 +246,7 @@ TEST_F(MonitorThreadTest, AVoiceActivatedRecordingOncePausedStaysShownPaused) {
   wake(MonitorThread::kDataIndex);
   EXPECT_EQ(view_->ShownStatusIcon(), view::kStatusPaused);
   Finish(stream);
+  view_.reset();  // the monitor ends before the wakes it waits on go
 }
 
 }  // namespace
