@@ -5,7 +5,6 @@ It talks to the real accessibility bus (at-spi2-core) with pyatspi, as Orca
 does, and finds everything by its accessible name:
   atspi_client.py wait                  waits until the program's window is there
   atspi_client.py press NAME            does the control's first action (press, toggle)
-  atspi_client.py action NAME ACTION    does the named action ("SetFocus", ...)
   atspi_client.py focus NAME            gives NAME the keyboard
   atspi_client.py text NAME             prints the text (or name) of NAME
   atspi_client.py states NAME           prints its states, one per line
@@ -83,8 +82,6 @@ def main(argv):
         find("Record", 20.0)
     elif command == "press":
         do_action(find(argv[2]))
-    elif command == "action":
-        do_action(find(argv[2]), argv[3])
     elif command == "focus":
         # The window may still be on its way to being active: ask again
         # until the object says it has the keyboard.

@@ -106,18 +106,5 @@ TEST_F(SheetTest, APageNeverShownIsNeverApplied) {
   EXPECT_EQ(testsupport::ReadHostFile(roots_.Config() + "/registry.txt"), "") << "nothing was written";
 }
 
-TEST_F(SheetTest, ArrowsHomeAndEndMoveTheFormatSlider) {
-  store_.Record.FormatId = 1;  // position 3
-  Open(0);
-  QSlider* slider = PageAt<sheet::GeneralPage>(0)->FormatSlider();
-  slider->setFocus();
-  const std::pair<Qt::Key, int> steps[] = {
-      {Qt::Key_Right, 4}, {Qt::Key_Up, 5}, {Qt::Key_Left, 4}, {Qt::Key_End, 7}, {Qt::Key_Home, 1}};
-  for (const auto& [key, position] : steps) {
-    QTest::keyClick(slider, key);
-    EXPECT_EQ(slider->value(), position) << QKeySequence(key).toString().toStdString();
-  }
-}
-
 }  // namespace
 }  // namespace sheettest

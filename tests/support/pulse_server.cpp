@@ -295,11 +295,6 @@ std::vector<uint8_t> PulseServer::Heard(const std::string& sink) {
   return heard_[sink];
 }
 
-size_t PulseServer::HeardBytes(const std::string& sink) {
-  std::lock_guard<std::mutex> lock(mutex_);
-  return heard_[sink].size();
-}
-
 std::vector<uint8_t> NumberedSamples(size_t samples, uint32_t seed) {
   std::vector<uint8_t> out(samples * 2);
   for (size_t i = 0; i < samples; ++i) {

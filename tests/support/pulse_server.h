@@ -40,7 +40,6 @@ class PulseServer {
 
   bool Ok() const { return ok_; }
   const std::string& Why() const { return why_; }
-  const std::string& Folder() const { return dir_; }
 
   // pactl against this server: its exit status, its output in *out.
   int Pactl(const std::string& args, std::string* out = nullptr) const;
@@ -56,7 +55,6 @@ class PulseServer {
   // Everything a sink has played since it was loaded (or last taken).
   std::vector<uint8_t> Take(const std::string& sink);
   std::vector<uint8_t> Heard(const std::string& sink);  // a copy, kept
-  size_t HeardBytes(const std::string& sink);
 
  private:
   struct Device {

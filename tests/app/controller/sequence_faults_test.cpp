@@ -109,22 +109,6 @@ class SequenceTest : public AppTest {
   }
 };
 
-TEST_F(SequenceTest, ExitKeepsTheVoiceActivationToggleAsTheUserLeftIt) {
-  for (const int32_t mode : {2, 1}) {
-    SCOPED_TRACE(mode);
-    WriteSettings([mode](settings::SettingsRecord& r) { r.VasMode = mode; });
-    Start();
-    ASSERT_EQ(T().AudioIO.Direction, mode == 2 ? WaveDirection::Input : WaveDirection::None);
-    // The session's end (SIGTERM) takes the Exit command's road.
-    window_->RequestExit();
-    ASSERT_TRUE(WaitFor([&] { return window_->Controller() == nullptr; }));
-    window_.reset();
-    settings::SettingsStore saved;
-    ASSERT_TRUE(saved.Load());
-    EXPECT_EQ(saved.Record.VasMode, mode);
-  }
-}
-
 TEST_F(SequenceTest, TheTrackButtonsAndFilePathFollowWhatTheListShows) {
   Files("AB");
   fs::create_directories(roots_.Card(u"Storage Card") + "/Quillon");

@@ -233,6 +233,8 @@ TEST_F(DocumentListTest, RenameRefusesBadNamesAndRenamesOnDiskKeepingTheExtensio
   Record(list);
   const struct { const char* name; std::u16string message; } refused[] = {
       {"  .wav ", u"Type a name for the recording."},
+      {".hidden", u"A name cannot start with a dot: the recording would be hidden."},
+      {"..", u"A name cannot start with a dot: the recording would be hidden."},
       {"a\\b", u"A name cannot contain \\ or / or control characters."},
       {"RECORDING00", u"A recording named \"RECORDING00\" already exists in this folder."}};
   for (const auto& c : refused) {
