@@ -70,17 +70,18 @@ int MonitorThread::Run() {
 void MonitorThread::HandleData() {
   SkinSlider& position = view_.Sliders[kPositionSlider - kFirstSlider];
   LevelMeter& meter = view_.Meter;
+  // What runs (the direction, a recording, a pause) is read, and shown, under
+  // the view's lock. The transport changes it before it shows what follows
+  // (a stop, a pause), so a buffer handed back by that change cannot show
+  // what ran before over it; and a pen landing on the position slider does
+  // not see its thumb jump away.
+  std::lock_guard lock(view_.TextLock);
   switch (audio_.Direction.load()) {
     case audio::WaveDirection::Output: {
       position.Enabled = 1;
       meter.Enabled = 1;
       view_.RedrawControl(meter);
-      {
-        // Checked and moved under the view's lock, so that a pen landing on
-        // the slider in between doesn't see its thumb jump away.
-        std::lock_guard lock(view_.TextLock);
-        if (!position.Pressed) view_.SetSliderPercent(kPositionSlider, static_cast<int>(audio_.GetProgressPercent()));
-      }
+      if (!position.Pressed) view_.SetSliderPercent(kPositionSlider, static_cast<int>(audio_.GetProgressPercent()));
       view_.ShowTime(FormatTime(audio_.GetPositionSeconds()).c_str());
       break;
     }
@@ -93,16 +94,10 @@ void MonitorThread::HandleData() {
         const uint32_t length = audio_.GetLengthSeconds();
         view_.ShowLength(FormatTimeParen(length).c_str());
         view_.ShowTime(FormatTime(length).c_str());
-        if (vas) {
-          // Checked and shown under the view's lock: a pause shows its icon
-          // after setting Paused, so a buffer handed back by the pause's stop
-          // cannot show "recording" over it.
-          std::lock_guard lock(view_.TextLock);
-          if (audio_.Paused.load() == 0) {
-            const bool voice = meter.AboveThreshold.load();
-            if (LedBlinkSet()) SetRecordLed(voice);
-            view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
-          }
+        if (vas && audio_.Paused.load() == 0) {
+          const bool voice = meter.AboveThreshold.load();
+          if (LedBlinkSet()) SetRecordLed(voice);
+          view_.ShowStatusIcon(voice ? kStatusRecording : kStatusPaused);
         }
       } else if (vas) {
         // Listening for voice: nothing is being written. The length stays
