@@ -208,6 +208,9 @@ bool WaveIO::Reset() {
       // it already holds, so that closing a recording keeps them.
       if (!Paused) {
         if (const platform::WaveResult r = InputHandle->Stop()) return Fail(r);
+        // With Stopping set no buffer goes round again: what they could not
+        // take (a backlog after a slow write) is written from here.
+        WriteCapturedBacklog();
       }
       return ResetDevice(InputHandle.get(), inputQueued_);
     default:

@@ -176,6 +176,11 @@ class WaveIO {
   bool OutputExhausted(IAudioStream* stream) const;
   bool QueueInputBuffer(platform::WaveInDevice* device);
   bool WriteRecordedBuffer(platform::WaveHeader* header);
+  // A recorded buffer's way to the file (amplified, voice activation's
+  // decision, written); false once a write failed.
+  bool TakeRecorded(platform::WaveHeader* header);
+  // At a stop: the input the buffers could not take goes to the file too.
+  void WriteCapturedBacklog();
   // Voice activation's decision for a recorded buffer: write it (after the
   // pre-roll kept for it), or keep it as pre-roll.
   bool VoiceDecision(platform::WaveHeader* header, bool* write);
@@ -211,6 +216,7 @@ class WaveIO {
   platform::WaveCaptureRing preRoll_;
   size_t preRollBytes_ = 0;
   uint8_t preRollBlock_[kWaveBufferBytes]{};
+  uint8_t backlogBlock_[kWaveBufferBytes]{};
   std::atomic<uint32_t> lostInputMs_{0};
   std::atomic<uint32_t> progressPercent_{0};
   std::atomic<uint32_t> positionSeconds_{0};

@@ -80,6 +80,43 @@ bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
   return stream->Write(header->data, frames);
 }
 
+bool WaveIO::TakeRecorded(WaveHeader* header) {
+  bool write = false;
+  if (!VasEnabled) {
+    write = RecordingActive != 0;
+  } else if (RecordingActive && !VoiceDecision(header, &write)) {
+    WriteError = platform::GetLastError();
+    WriteFailed = 1;
+    return false;
+  }
+  if (!write) return true;
+  if (!WriteRecordedBuffer(header)) {
+    WriteError = platform::GetLastError();
+    WriteFailed = 1;
+    return false;
+  }
+  PublishProgress();
+  return true;
+}
+
+void WaveIO::WriteCapturedBacklog() {
+  platform::WaveInDevice* device = InputHandle.get();
+  if (device == nullptr || Stream == nullptr) return;
+  WaveHeader header{};
+  header.data = reinterpret_cast<char*>(backlogBlock_);
+  header.bufferLength = kWaveBufferBytes;
+  while (!WriteFailed) {
+    // Zeroed, as a queued buffer is: GSM codes whole blocks.
+    std::memset(backlogBlock_, 0, sizeof backlogBlock_);
+    header.bytesRecorded = static_cast<uint32_t>(device->TakeCaptured(backlogBlock_, kWaveBufferBytes));
+    if (header.bytesRecorded == 0) return;
+    if (FormatSlot != nullptr && Settings != nullptr && settings::ReadAmplifyInput(*Settings)) {
+      AmplifyBuffer(*FormatSlot, header.data, header.bytesRecorded);
+    }
+    if (!TakeRecorded(&header)) return;
+  }
+}
+
 bool WaveIO::VoiceDecision(WaveHeader* header, bool* write) {
   const uint32_t now = Now();
   if (LevelMeter != nullptr && LevelMeter->AboveThreshold) {
@@ -159,25 +196,11 @@ void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintp
       self->StopEvent.Set();
       return;
     }
-    bool write = false;
-    if (!VasEnabled) {
-      write = RecordingActive != 0;
-    } else if (RecordingActive && !self->VoiceDecision(header, &write)) {
-      self->WriteError = platform::GetLastError();
-      self->WriteFailed = 1;
+    if (!self->TakeRecorded(header)) {
+      // The block stays in the header (released when the device closes);
+      // nothing more is queued, and the owner learns why.
       self->StopEvent.Set();
       return;
-    }
-    if (write) {
-      if (!self->WriteRecordedBuffer(header)) {
-        // The block stays in the header (released when the device closes);
-        // nothing more is queued, and the owner learns why.
-        self->WriteError = platform::GetLastError();
-        self->WriteFailed = 1;
-        self->StopEvent.Set();
-        return;
-      }
-      self->PublishProgress();
     }
     diag::TrackedDelete(header->data);
     header->data = nullptr;

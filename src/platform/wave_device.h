@@ -216,6 +216,11 @@ class WaveInDevice final : public WaveDevice, private WaveInSink {
   // buffers, and a partly filled one is returned with what it holds; empty
   // buffers stay queued.
   WaveResult Stop();
+  // After a stop, input captured that no buffer took because none was left
+  // queued (a backlog after a slow write): taken directly, whole frames, up
+  // to `max` bytes; 0 when nothing is left, or while started or a buffer is
+  // queued (the buffers come first, so the order holds).
+  size_t TakeCaptured(uint8_t* out, size_t max);
 
   // Input lost since open, in frames: the ring overran, or the backend
   // itself dropped some.

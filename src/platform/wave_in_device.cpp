@@ -89,6 +89,12 @@ WaveResult WaveInDevice::Stop() {
   return kWaveOk;
 }
 
+size_t WaveInDevice::TakeCaptured(uint8_t* out, size_t max) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!OpenLocked() || started_ || !queue_.empty() || stopsDone_ < stopRequests_) return 0;
+  return ring_.Pop(out, max / format_.blockAlign * format_.blockAlign);
+}
+
 uint64_t WaveInDevice::LostFrames() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return lostFrames_ + in_->DroppedFrames();

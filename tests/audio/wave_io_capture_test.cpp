@@ -6,7 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/wave_device.h"
 #include "wave_io_test_fixture.h"
@@ -106,8 +110,9 @@ TEST_F(WaveIOCaptureTest, GsmPreRollIsWholeBlocks) {
 // Writes that take their time, while the clock (and the live input) runs on.
 class StallingStream : public audio::WaveFileStream {
  public:
-  StallingStream(platform::VirtualWaveDevice& device, int stallAt, int stallMs)
-      : device_(device), stallAt_(stallAt), stallMs_(stallMs) {}
+  // `held` runs at the end of the stall, before the write goes on.
+  StallingStream(platform::VirtualWaveDevice& device, int stallAt, int stallMs, std::function<void()> held = {})
+      : device_(device), stallAt_(stallAt), stallMs_(stallMs), held_(std::move(held)) {}
   bool Write(const void* samples, uint32_t frames) override {
     if (++writes_ == stallAt_) {
       // The disk holds this write up; the capture goes on meanwhile.
@@ -115,6 +120,7 @@ class StallingStream : public audio::WaveFileStream {
         device_.Clock().Advance(20000);
         EXPECT_TRUE(platform::WaveDevice::WaitUntilAllSettled(10000, true));
       }
+      if (held_) held_();
     }
     return audio::WaveFileStream::Write(samples, frames);
   }
@@ -123,6 +129,7 @@ class StallingStream : public audio::WaveFileStream {
   platform::VirtualWaveDevice& device_;
   const int stallAt_;
   const int stallMs_;
+  const std::function<void()> held_;
   int writes_ = 0;
 };
 
@@ -164,6 +171,36 @@ TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOve
     EXPECT_EQ(file.size(), expected.size());
     EXPECT_TRUE(file == expected);
   }
+}
+
+// Stopped while a write is held up (the person taps Stop during the stall):
+// what the ring captured until the stop still goes into the file after the
+// write, every sample of it, and none counts as lost.
+TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured) {
+  device_->SetInputLive(true);
+  const Bytes input = Numbered(16000 * 10);
+  device_->SetInputBytes(input);
+  std::thread stop;
+  std::atomic<bool> stopped{false};
+  int64_t stopMs = 0;
+  StallingStream stream(*device_, 25, 1000, [&] {
+    stopMs = device_->Clock().NowMicros() / 1000;
+    stop = std::thread([&] {
+      EXPECT_TRUE(io_->Close());
+      stopped = true;
+    });
+    while (io_->Stopping.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
+  StartRecordingTo(stream, audio::kFormatPcm8k16);
+  for (int i = 0; i < 100 && !stopped; ++i) StepMs(40);
+  ASSERT_TRUE(stop.joinable());
+  stop.join();
+  stream.Close();
+  EXPECT_EQ(io_->LostInputMs(), 0u);
+  ASSERT_EQ(stopMs, 2000) << "stopped after a second of recording and the stall's second";
+  const Bytes file = ReadForward(rec_);
+  EXPECT_GE(file.size(), static_cast<size_t>((stopMs - 40) * 16));
+  EXPECT_TRUE(std::equal(file.begin(), file.end(), input.begin())) << "the input from its first sample";
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 # started, the recording holds those 6 s, every sample from the first, and
 # no input is reported lost. quillon-wav, on the server directly and through
 # ALSA's pulse plugin (PortAudio): 6 s of recording hold 6 s of input,
-# unbroken.
+# unbroken. A stop tapped during a stall keeps every sample up to the tap.
 #   stall_test.sh QUILLON CHECKER QUILLON_WAV SHIM
 set -u
 QUILLON=$1
@@ -35,6 +35,23 @@ kill "$E2E_FEED_PID" 2>/dev/null
 wait "$E2E_FEED_PID" 2>/dev/null
 "$CHECK" prefix "$E2E_IN" "$HOME/Documents/Quillon/Recording00.wav" $least || e2e_fail "input was lost"
 e2e_log "the program kept every sample through a 2 s stall"
+
+# Stop tapped in the middle of a 3 s stall: the program waits for the write,
+# then the recording holds the input up to the tap, every sample.
+# (The microphone runs first: what the last run left in the server goes.)
+e2e_start env LD_PRELOAD="$SHIM" QUILLON_STALL_AT=40 QUILLON_STALL_MS=3000 "$QUILLON"
+e2e_mic_on
+sleep 0.5
+e2e_tap $E2E_RECORD
+sleep 2
+e2e_tap $E2E_STOP
+sleep 3
+e2e_stop
+kill "$E2E_FEED_PID" 2>/dev/null
+wait "$E2E_FEED_PID" 2>/dev/null
+"$CHECK" run "$E2E_IN" "$HOME/Documents/Quillon/Recording01.wav" $((16000 * 17 / 10)) ||
+  e2e_fail "what was captured during the stall was lost at the stop"
+e2e_log "a stop during a stall kept every sample up to it"
 
 for backend in pulse portaudio; do
   if [ $backend = portaudio ]; then
