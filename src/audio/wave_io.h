@@ -176,8 +176,9 @@ class WaveIO {
   bool OutputExhausted(IAudioStream* stream) const;
   bool QueueInputBuffer(platform::WaveInDevice* device);
   bool WriteRecordedBuffer(platform::WaveHeader* header);
-  // A recorded buffer's way to the file (amplified, voice activation's
-  // decision, written); false once a write failed.
+  void AmplifyIfChosen(platform::WaveHeader* header);
+  // A recorded buffer's way to the file (voice activation's decision, the
+  // write); false once a write failed.
   bool TakeRecorded(platform::WaveHeader* header);
   // At a stop: the input the buffers could not take goes to the file too.
   void WriteCapturedBacklog();

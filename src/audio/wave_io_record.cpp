@@ -80,6 +80,12 @@ bool WaveIO::WriteRecordedBuffer(WaveHeader* header) {
   return stream->Write(header->data, frames);
 }
 
+void WaveIO::AmplifyIfChosen(WaveHeader* header) {
+  if (FormatSlot != nullptr && Settings != nullptr && settings::ReadAmplifyInput(*Settings)) {
+    AmplifyBuffer(*FormatSlot, header->data, header->bytesRecorded);
+  }
+}
+
 bool WaveIO::TakeRecorded(WaveHeader* header) {
   bool write = false;
   if (!VasEnabled) {
@@ -110,9 +116,7 @@ void WaveIO::WriteCapturedBacklog() {
     std::memset(backlogBlock_, 0, sizeof backlogBlock_);
     header.bytesRecorded = static_cast<uint32_t>(device->TakeCaptured(backlogBlock_, kWaveBufferBytes));
     if (header.bytesRecorded == 0) return;
-    if (FormatSlot != nullptr && Settings != nullptr && settings::ReadAmplifyInput(*Settings)) {
-      AmplifyBuffer(*FormatSlot, header.data, header.bytesRecorded);
-    }
+    AmplifyIfChosen(&header);
     if (!TakeRecorded(&header)) return;
   }
 }
@@ -180,9 +184,7 @@ void WaveIO::OnInputData(platform::WaveInDevice* device, uint32_t message, uintp
   }
 
   const uint32_t bytes = header->bytesRecorded;
-  if (self->FormatSlot != nullptr && self->Settings != nullptr && settings::ReadAmplifyInput(*self->Settings)) {
-    AmplifyBuffer(*self->FormatSlot, header->data, bytes);
-  }
+  self->AmplifyIfChosen(header);
   if (self->LevelMeter != nullptr) MeasureLevel(self->LevelMeter, header->data, bytes);
   // Buffers filled together (the sound server's input comes a tenth of a
   // second at a time) wake the monitor once, after the last of them.
