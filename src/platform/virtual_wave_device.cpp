@@ -222,8 +222,10 @@ class VirtualWaveDevice::OutStream final : public WaveOutStream {
 
 class VirtualWaveDevice::InStream final : public WaveInStream {
  public:
-  InStream(VirtualWaveDevice& owner, const WaveFormat& format, int64_t limitMicros, bool live, std::string device)
+  InStream(VirtualWaveDevice& owner, const WaveFormat& format, int64_t limitMicros, bool live, std::string device,
+           size_t number)
       : owner_(owner),
+        number_(number),
         format_(format),
         limit_(limitMicros > 0 ? BytesIn(format, limitMicros) : 0),
         live_(live),
@@ -297,11 +299,14 @@ class VirtualWaveDevice::InStream final : public WaveInStream {
     position_ += n;
     segmentBytes_ += n;
     read = n;
+    std::lock_guard<std::mutex> lock(owner_.mutex_);
+    owner_.inputsDelivered_[number_] += n;
     return kWaveOk;
   }
 
  private:
   VirtualWaveDevice& owner_;
+  const size_t number_;  // of the device's input opens, from 0
   const WaveFormat format_;
   VirtualWaveClock::Waiter waiter_;
   uint32_t handed_ = 0;
@@ -422,6 +427,11 @@ int VirtualWaveDevice::InputOpens() const {
   return inputOpens_;
 }
 
+std::vector<uint64_t> VirtualWaveDevice::InputsDelivered() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return inputsDelivered_;
+}
+
 WaveResult VirtualWaveDevice::CheckFormat(const WaveFormat& format) const {
   if (failures_.noDevice != kWaveOk) return failures_.noDevice;
   if (failures_.refuseFormats) return kWaveBadFormat;
@@ -478,7 +488,9 @@ WaveResult VirtualWaveDevice::OpenInput(uint32_t, const WaveRoute& route, const 
   if (failures_.openInput != kWaveOk) return failures_.openInput;
   if (WaveResult r = CheckRoute(true, route)) return r;
   if (WaveResult r = CheckFormat(format)) return r;
-  stream = std::make_unique<InStream>(*this, format, inputLimitMicros_, inputLive_, route.deviceId);
+  stream = std::make_unique<InStream>(*this, format, inputLimitMicros_, inputLive_, route.deviceId,
+                                      inputsDelivered_.size());
+  inputsDelivered_.push_back(0);
   lastRoute_[true] = route;
   ++inputOpens_;
   return kWaveOk;

@@ -167,6 +167,9 @@ class VirtualWaveDevice : public WaveBackend {
   Capture LastCapture() const;
   int OutputOpens() const;
   int InputOpens() const;
+  // The bytes each input opened so far has handed to its reader, in the
+  // order of opening.
+  std::vector<uint64_t> InputsDelivered() const;
 
   const char* Name() const override { return "virtual"; }
   WaveResult QueryOutput(uint32_t deviceId, const WaveRoute& route, const WaveFormat& format) override;
@@ -213,6 +216,7 @@ class VirtualWaveDevice : public WaveBackend {
   Capture* CaptureAt(size_t number);
   int outputOpens_ = 0;
   int inputOpens_ = 0;
+  std::vector<uint64_t> inputsDelivered_;
 };
 
 }  // namespace platform

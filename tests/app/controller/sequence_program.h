@@ -176,11 +176,22 @@ class SequenceProgram : public AppTest {
       sf_close(file);
     }
     // Each finished recording holds the microphone's input: from its first
-    // sample on without voice activation, its voiced stretches in order with it.
+    // sample on without voice activation, its voiced stretches in order with
+    // it. Without voice activation, and with no message while it ran, all of
+    // the input, to the last sample before it ended (GSM: a block for every
+    // 640 bytes of it, and one for a part at a pause).
+    const std::vector<uint64_t> delivered = device_->InputsDelivered();
     for (const auto& [host, made] : recordings_) {
-      if (made.gsm || !fs::exists(host) || host == RunningHost()) continue;
+      if (!fs::exists(host) || host == RunningHost()) continue;
       const Bytes data = DataChunk(ReadFileBytes(host));
-      RC_ASSERT(HoldsInput(data, !made.vas));
+      if (!made.gsm) RC_ASSERT(HoldsInput(data, !made.vas));
+      if (made.vas || errors_.size() != made.errors) continue;
+      const uint64_t input = delivered.at(made.input);
+      if (made.gsm) {
+        RC_ASSERT(data.size() % 65 == 0 && data.size() >= (input + 639) / 640 * 65);
+      } else {
+        RC_ASSERT(data.size() == input);
+      }
     }
   }
 
@@ -251,7 +262,8 @@ class SequenceProgram : public AppTest {
     noted_ = host;
     if (host.empty()) return;
     // Only PCM holds the input's bytes as they are; GSM is checked for being readable.
-    recordings_[host] = {audio::VasEnabled.load() != 0, C().Settings.Record.FormatId == 49};
+    recordings_[host] = {audio::VasEnabled.load() != 0, C().Settings.Record.FormatId == 49,
+                         device_->InputsDelivered().size() - 1, errors_.size()};
   }
 
   // What the program holds with nothing running: its own objects, no
@@ -272,6 +284,8 @@ class SequenceProgram : public AppTest {
   struct Made {
     bool vas;
     bool gsm;
+    size_t input;   // its input open, of the device's
+    size_t errors;  // messages shown before it started
   };
   std::map<std::string, Made> recordings_;
   std::string noted_;
