@@ -92,25 +92,29 @@ void AmplifyBuffer(const WaveFormatEx* format, void* data, uint32_t bytes) {
 void MeasureLevel(MeterState* meter, const void* data, uint32_t bytes) {
   if (meter == nullptr || data == nullptr || bytes == 0) return;
   const WaveFormatEx* format = meter->MeterFormat.load();
-  if (format == nullptr || meter->Dirty.load()) return;
+  if (format == nullptr) return;
 
   const auto* p = static_cast<const uint8_t*>(data);
   const uint32_t channels = format->Channels;
   const uint32_t step = channels * format->BlockAlign;
   const uint32_t n = step == 0 ? 0 : bytes / step;
 
+  uint16_t level = 0;
+  bool voice = false;
   if (channels == 1) {
-    const uint16_t level = MeasureMono(*format, p, bytes, n);
-    meter->Level.store(level);
-    meter->AboveThreshold.store(level >= meter->Threshold.load());
+    level = MeasureMono(*format, p, bytes, n);
+    voice = level >= meter->Threshold.load();
   } else if (channels == 2) {
-    const uint16_t level = MeasureStereo(*format, p, bytes, n, step);
-    meter->Level.store(level);
-    const int average = ((level & 0xFF) + (level >> 8)) / 2;
-    meter->AboveThreshold.store(average >= meter->Threshold.load());
-  } else {
-    meter->Level.store(0);
+    level = MeasureStereo(*format, p, bytes, n, step);
+    voice = ((level & 0xFF) + (level >> 8)) / 2 >= meter->Threshold.load();
   }
+  // Voice activation decides on every buffer's own level, also when buffers
+  // come faster than the meter draws (several at once from the sound server,
+  // a backlog after a slow write); the meter shows a level once it has drawn
+  // the one before.
+  meter->AboveThreshold.store(voice);
+  if (meter->Dirty.load()) return;
+  meter->Level.store(level);
   meter->Dirty.store(true);
 }
 

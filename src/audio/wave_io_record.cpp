@@ -117,6 +117,8 @@ void WaveIO::WriteCapturedBacklog() {
     header.bytesRecorded = static_cast<uint32_t>(device->TakeCaptured(backlogBlock_, kWaveBufferBytes));
     if (header.bytesRecorded == 0) return;
     AmplifyIfChosen(&header);
+    // Voice activation decides on this input's own level.
+    if (LevelMeter != nullptr) MeasureLevel(LevelMeter, header.data, header.bytesRecorded);
     if (!TakeRecorded(&header)) return;
   }
 }

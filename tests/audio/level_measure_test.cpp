@@ -35,7 +35,8 @@ TEST(AmplifyBuffer, GainAndClippingForBothWidths) {
 
 // Stereo packs left in the low byte, right in the high; voice is decided on
 // their average. A block align of 1 would take the index rule past the
-// buffer (ASan checks). A level not drawn yet keeps the next buffer unmeasured.
+// buffer (ASan checks). A level not drawn yet stays shown, while voice is
+// still decided on the next buffer.
 TEST(MeasureLevel, LevelsTheVoiceDecisionAndTheDirtySkip) {
   const struct {
     WaveFormatEx Format;
@@ -64,9 +65,13 @@ TEST(MeasureLevel, LevelsTheVoiceDecisionAndTheDirtySkip) {
       EXPECT_TRUE(meter.Dirty.load());
     }
   }
-  const std::vector<uint8_t> loud(64, 0);
-  MeasureLevel(&meter, loud.data(), 64);
-  EXPECT_EQ(meter.Level.load(), 0);
+  const WaveFormatEx mono = Pcm(1, 16);
+  meter.MeterFormat.store(&mono);
+  meter.Threshold.store(50);
+  const std::vector<uint8_t> loud = Alternating(16, 320, -32767, 0);
+  MeasureLevel(&meter, loud.data(), static_cast<uint32_t>(loud.size()));
+  EXPECT_EQ(meter.Level.load(), 0) << "the level not drawn yet stays";
+  EXPECT_TRUE(meter.AboveThreshold.load()) << "voice is decided on this buffer";
 }
 
 }  // namespace

@@ -175,32 +175,54 @@ TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOve
 
 // Stopped while a write is held up (the person taps Stop during the stall):
 // what the ring captured until the stop still goes into the file after the
-// write, every sample of it, and none counts as lost.
+// write, every sample of it, and none counts as lost. Under voice activation
+// the speech that began during the stall is judged by its own level and kept.
 TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured) {
-  device_->SetInputLive(true);
-  const Bytes input = Numbered(16000 * 10);
-  device_->SetInputBytes(input);
-  std::thread stop;
-  std::atomic<bool> stopped{false};
-  int64_t stopMs = 0;
-  StallingStream stream(*device_, 25, 1000, [&] {
-    stopMs = device_->Clock().NowMicros() / 1000;
-    stop = std::thread([&] {
-      EXPECT_TRUE(io_->Close());
-      stopped = true;
+  for (const bool vas : {false, true}) {
+    SCOPED_TRACE(vas);
+    io_.reset();
+    device_ = platform::VirtualWaveDevice::Install();
+    device_->Clock().RunManually();
+    io_ = std::make_unique<audio::WaveIO>();
+    io_->TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
+    device_->SetInputLive(true);
+    // Voice activation: speech, quiet past the hang (the held write is one of
+    // its buffers), and speech again from block 24 on, while the write is held.
+    const Bytes input = vas ? PatternBlocks("VV" + std::string(22, 'q') + std::string(40, 'V')) : Numbered(16000 * 10);
+    device_->SetInputBytes(input);
+    audio::VasEnabled = vas ? 1 : 0;
+    meter_.Threshold = 10;
+    io_->PreRollMs = 0;
+    std::thread stop;
+    std::atomic<bool> stopped{false};
+    int64_t stopMs = 0;
+    StallingStream stream(*device_, 10, 1000, [&] {
+      stopMs = device_->Clock().NowMicros() / 1000;
+      stop = std::thread([&] {
+        EXPECT_TRUE(io_->Close());
+        stopped = true;
+      });
+      while (io_->Stopping.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
-    while (io_->Stopping.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  });
-  StartRecordingTo(stream, audio::kFormatPcm8k16);
-  for (int i = 0; i < 100 && !stopped; ++i) StepMs(40);
-  ASSERT_TRUE(stop.joinable());
-  stop.join();
-  stream.Close();
-  EXPECT_EQ(io_->LostInputMs(), 0u);
-  ASSERT_EQ(stopMs, 2000) << "stopped after a second of recording and the stall's second";
-  const Bytes file = ReadForward(rec_);
-  EXPECT_GE(file.size(), static_cast<size_t>((stopMs - 40) * 16));
-  EXPECT_TRUE(std::equal(file.begin(), file.end(), input.begin())) << "the input from its first sample";
+    StartRecordingTo(stream, audio::kFormatPcm8k16);
+    for (int i = 0; i < 100 && !stopped; ++i) StepMs(40);
+    ASSERT_TRUE(stop.joinable());
+    stop.join();
+    stream.Close();
+    EXPECT_EQ(io_->LostInputMs(), 0u);
+    ASSERT_EQ(stopMs, 1400) << "stopped after ten buffers and the stall's second";
+    const Bytes file = ReadForward(rec_);
+    const size_t captured = static_cast<size_t>(stopMs * 16);
+    if (!vas) {
+      EXPECT_EQ(file.size(), captured);
+      EXPECT_TRUE(std::equal(file.begin(), file.end(), input.begin())) << "the input from its first sample";
+    } else {
+      const size_t speech = captured - 24 * kBlock;
+      ASSERT_GE(file.size(), speech);
+      EXPECT_TRUE(std::equal(file.end() - static_cast<ptrdiff_t>(speech), file.end(), input.begin() + 24 * kBlock))
+          << "the speech up to the stop";
+    }
+  }
 }
 
 }  // namespace
