@@ -261,7 +261,7 @@ class SequenceProgram : public AppTest {
     if (host == noted_) return;
     noted_ = host;
     if (host.empty()) return;
-    // Only PCM holds the input's bytes as they are; GSM is checked for being readable.
+    // Only PCM holds the input's bytes as they are; GSM is checked by its size.
     recordings_[host] = {audio::VasEnabled.load() != 0, C().Settings.Record.FormatId == 49,
                          device_->InputsDelivered().size() - 1, errors_.size()};
   }
