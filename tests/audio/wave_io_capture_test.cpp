@@ -144,12 +144,7 @@ TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOve
   };
   for (const Case& c : {Case{2000, 0}, Case{6000, 0}, Case{10000, 2000}}) {
     SCOPED_TRACE(c.stallMs);
-    // Each case on a fresh device and clock.
-    io_.reset();
-    device_ = platform::VirtualWaveDevice::Install();
-    device_->Clock().RunManually();
-    io_ = std::make_unique<audio::WaveIO>();
-    io_->TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
+    Renew();
     device_->SetInputLive(true);
     const Bytes input = Numbered(16000 * 20);
     device_->SetInputBytes(input);
@@ -180,11 +175,7 @@ TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOve
 TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured) {
   for (const bool vas : {false, true}) {
     SCOPED_TRACE(vas);
-    io_.reset();
-    device_ = platform::VirtualWaveDevice::Install();
-    device_->Clock().RunManually();
-    io_ = std::make_unique<audio::WaveIO>();
-    io_->TickSource = [device = device_.get()] { return static_cast<uint32_t>(device->Clock().NowMicros() / 1000); };
+    Renew();
     device_->SetInputLive(true);
     // Voice activation: speech, quiet past the hang (the held write is one of
     // its buffers), and speech again from block 24 on, while the write is held.

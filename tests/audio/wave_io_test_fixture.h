@@ -18,7 +18,11 @@ namespace audiotest {
 
 class WaveIOTest : public ::testing::Test {
  protected:
-  void SetUp() override {
+  void SetUp() override { Renew(); }
+  // A fresh device, stepped by hand, and a WaveIO on its clock (also for
+  // each case of a table).
+  void Renew() {
+    io_.reset();
     device_ = platform::VirtualWaveDevice::Install();
     device_->Clock().RunManually();
     io_ = std::make_unique<audio::WaveIO>();
