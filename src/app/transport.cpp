@@ -257,7 +257,13 @@ void CTransport::CloseStreams() {
   // and the next open fail.
   if (AudioIO.IsRecording() || AudioIO.Direction == WaveDirection::Input) {
     const bool recorded = audio::RecordingActive != 0;
+    // A write that failed before is told by the failure's own report; one
+    // that fails in the close (the input left after a slow write) here.
+    const bool failedBefore = AudioIO.WriteFailed != 0;
     if (!AudioIO.Close()) ShowDeviceError();
+    if (recorded && !failedBefore && AudioIO.WriteFailed) {
+      diag::ShowError(Owner, u"IAudioStream::Write(): failed", AudioIO.WriteError);
+    }
     if (stream != nullptr) ReleaseStream(stream);
     // Ended by Play or a tapped item as much as by Stop: the LED goes out.
     if (audio::RecordingActive) view::SetRecordLed(false);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <errno.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -12,6 +14,7 @@
 #include <string>
 #include <thread>
 
+#include "platform/last_error.h"
 #include "platform/wave_device.h"
 #include "wave_io_test_fixture.h"
 
@@ -113,7 +116,13 @@ class StallingStream : public audio::WaveFileStream {
   // `held` runs at the end of the stall, before the write goes on.
   StallingStream(platform::VirtualWaveDevice& device, int stallAt, int stallMs, std::function<void()> held = {})
       : device_(device), stallAt_(stallAt), stallMs_(stallMs), held_(std::move(held)) {}
+  // From then on every write fails as on a full disk.
+  void FailFromNow() { failing_ = true; }
   bool Write(const void* samples, uint32_t frames) override {
+    if (failing_) {
+      platform::SetLastError(ENOSPC);
+      return false;
+    }
     if (++writes_ == stallAt_) {
       // The disk holds this write up; the capture goes on meanwhile.
       for (int ms = 0; ms < stallMs_; ms += 20) {
@@ -131,6 +140,7 @@ class StallingStream : public audio::WaveFileStream {
   const int stallMs_;
   const std::function<void()> held_;
   int writes_ = 0;
+  std::atomic<bool> failing_{false};
 };
 
 // A stall within the ring loses nothing and the capture catches up: the
@@ -172,9 +182,16 @@ TEST_F(WaveIOCaptureTest, AStalledWriteLosesNothingWithinTheRingAndCountsWhatOve
 // what the ring captured until the stop still goes into the file after the
 // write, every sample of it, and none counts as lost. Under voice activation
 // the speech that began during the stall is judged by its own level and kept.
+// A disk that fills meanwhile fails the first write after the held one: the
+// file keeps what was written, and the failure is left for the owner to tell.
 TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured) {
-  for (const bool vas : {false, true}) {
-    SCOPED_TRACE(vas);
+  struct Case {
+    bool vas;
+    bool diskFills;
+  };
+  for (const Case& c : {Case{false, false}, Case{true, false}, Case{false, true}}) {
+    SCOPED_TRACE(c.vas * 10 + c.diskFills);
+    const bool vas = c.vas;
     Renew();
     device_->SetInputLive(true);
     // Voice activation: speech, quiet past the hang (the held write is one of
@@ -187,14 +204,17 @@ TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured
     std::thread stop;
     std::atomic<bool> stopped{false};
     int64_t stopMs = 0;
+    StallingStream* held = nullptr;
     StallingStream stream(*device_, 10, 1000, [&] {
       stopMs = device_->Clock().NowMicros() / 1000;
+      if (c.diskFills) held->FailFromNow();
       stop = std::thread([&] {
         EXPECT_TRUE(io_->Close());
         stopped = true;
       });
       while (io_->Stopping.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     });
+    held = &stream;
     StartRecordingTo(stream, audio::kFormatPcm8k16);
     for (int i = 0; i < 100 && !stopped; ++i) StepMs(40);
     ASSERT_TRUE(stop.joinable());
@@ -204,7 +224,12 @@ TEST_F(WaveIOCaptureTest, AStopWhileAWriteIsHeldUpKeepsEverythingTheRingCaptured
     ASSERT_EQ(stopMs, 1400) << "stopped after ten buffers and the stall's second";
     const Bytes file = ReadForward(rec_);
     const size_t captured = static_cast<size_t>(stopMs * 16);
-    if (!vas) {
+    EXPECT_EQ(io_->WriteFailed.load(), c.diskFills ? 1 : 0);
+    if (c.diskFills) {
+      EXPECT_EQ(io_->WriteError.load(), ENOSPC);
+      EXPECT_EQ(file.size(), 10 * kBlock) << "the blocks written up to the held one";
+      EXPECT_TRUE(std::equal(file.begin(), file.end(), input.begin()));
+    } else if (!vas) {
       EXPECT_EQ(file.size(), captured);
       EXPECT_TRUE(std::equal(file.begin(), file.end(), input.begin())) << "the input from its first sample";
     } else {
