@@ -11,36 +11,34 @@ namespace platform::pulse {
 namespace {
 
 struct Timer {
-  pa_threaded_mainloop* loop;
+  Loop* loop;
   bool fired = false;
 };
 
 void OnTimer(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* data) {
   auto* timer = static_cast<Timer*>(data);
   timer->fired = true;
-  pa_threaded_mainloop_signal(timer->loop, 0);
+  timer->loop->Signal();
 }
 
 }  // namespace
 
 std::unique_ptr<Context> Context::Connect(uint32_t timeoutMs) {
   std::unique_ptr<Context> self(new Context);
-  self->loop_ = pa_threaded_mainloop_new();
-  if (self->loop_ == nullptr) return nullptr;
-  pa_threaded_mainloop_set_name(self->loop_, "quillon-pulse");
+  self->loop_ = std::make_unique<pulse::Loop>();
   const WaveApplication app = CurrentWaveApplication();
   pa_proplist* props = pa_proplist_new();
   pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, app.name.c_str());
   pa_proplist_sets(props, PA_PROP_APPLICATION_ID, app.id.c_str());
   pa_proplist_sets(props, PA_PROP_APPLICATION_ICON_NAME, app.iconName.c_str());
   self->context_ =
-      pa_context_new_with_proplist(pa_threaded_mainloop_get_api(self->loop_), app.name.c_str(), props);
+      pa_context_new_with_proplist(self->loop_->Api(), app.name.c_str(), props);
   pa_proplist_free(props);
   if (self->context_ == nullptr) return nullptr;
   pa_context_set_state_callback(self->context_, &Context::OnState, self.get());
-  if (pa_threaded_mainloop_start(self->loop_) < 0) return nullptr;
+  if (!self->loop_->Start("quillon-pulse")) return nullptr;
 
-  LoopLock lock(self->loop_);
+  LoopLock lock(*self->loop_);
   // No server of our own: a desktop without one is PortAudio's.
   if (pa_context_connect(self->context_, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) return nullptr;
   const bool ready = self->WaitLocked(
@@ -68,22 +66,19 @@ std::unique_ptr<Context> Context::Connect(uint32_t timeoutMs) {
 Context::~Context() {
   if (loop_ == nullptr) return;
   if (context_ != nullptr) {
-    {
-      LoopLock lock(loop_);
-      pa_context_set_state_callback(context_, nullptr, nullptr);
-      pa_context_set_subscribe_callback(context_, nullptr, nullptr);
-      pa_context_disconnect(context_);
-      pa_context_unref(context_);
-    }
+    LoopLock lock(*loop_);
+    pa_context_set_state_callback(context_, nullptr, nullptr);
+    pa_context_set_subscribe_callback(context_, nullptr, nullptr);
+    pa_context_disconnect(context_);
+    pa_context_unref(context_);
   }
-  pa_threaded_mainloop_stop(loop_);
-  pa_threaded_mainloop_free(loop_);
+  loop_.reset();  // the loop's thread ends before the loop goes
 }
 
 bool Context::WaitLocked(const std::function<bool()>& done, uint32_t timeoutMs) {
   if (done()) return true;
-  pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_);
-  Timer timer{loop_};
+  pa_mainloop_api* api = loop_->Api();
+  Timer timer{loop_.get()};
   struct timeval when {};
   gettimeofday(&when, nullptr);
   pa_timeval_add(&when, static_cast<pa_usec_t>(timeoutMs) * PA_USEC_PER_MSEC);
@@ -95,7 +90,7 @@ bool Context::WaitLocked(const std::function<bool()>& done, uint32_t timeoutMs) 
       break;
     }
     if (timer.fired || !PA_CONTEXT_IS_GOOD(pa_context_get_state(context_))) break;
-    pa_threaded_mainloop_wait(loop_);
+    loop_->Wait();
   }
   if (event != nullptr) api->time_free(event);
   return result;
@@ -104,8 +99,7 @@ bool Context::WaitLocked(const std::function<bool()>& done, uint32_t timeoutMs) 
 bool Context::FinishLocked(pa_operation* operation, uint32_t timeoutMs) {
   if (operation == nullptr) return false;
   pa_operation_set_state_callback(
-      operation, [](pa_operation*, void* loop) { pa_threaded_mainloop_signal(static_cast<pa_threaded_mainloop*>(loop), 0); },
-      loop_);
+      operation, [](pa_operation*, void* loop) { static_cast<pulse::Loop*>(loop)->Signal(); }, loop_.get());
   const bool done =
       WaitLocked([operation] { return pa_operation_get_state(operation) != PA_OPERATION_RUNNING; }, timeoutMs);
   if (!done) pa_operation_cancel(operation);
@@ -115,7 +109,7 @@ bool Context::FinishLocked(pa_operation* operation, uint32_t timeoutMs) {
 
 void Context::OnState(pa_context*, void* self) {
   auto* context = static_cast<Context*>(self);
-  pa_threaded_mainloop_signal(context->loop_, 0);
+  context->loop_->Signal();
   // A server that went away takes its devices along.
   if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context->context_))) {
     {
@@ -206,7 +200,7 @@ void Context::Published() {
     defaultSource_ = newDefaultSource_;
     listed_ = true;
   }
-  pa_threaded_mainloop_signal(loop_, 0);
+  loop_->Signal();
   {
     std::lock_guard<std::mutex> listener(listenerMutex_);
     if (listener_) listener_();

@@ -1,6 +1,6 @@
 #pragma once
 // The connection to the desktop's sound server (PulseAudio, or PipeWire
-// through pipewire-pulse): libpulse's threaded main loop, one context that
+// through pipewire-pulse): libpulse's main loop on its own thread, one context that
 // carries the program's name and icon, and the server's sinks and sources
 // as they come and go, with the defaults. Private to the libpulse backend.
 
@@ -13,21 +13,10 @@
 #include <string>
 #include <vector>
 
+#include "platform/pulse_loop.h"
 #include "platform/wave_backend.h"
 
 namespace platform::pulse {
-
-// The loop's lock, taken for a scope (not on the loop's own thread).
-class LoopLock {
- public:
-  explicit LoopLock(pa_threaded_mainloop* loop) : loop_(loop) { pa_threaded_mainloop_lock(loop_); }
-  ~LoopLock() { pa_threaded_mainloop_unlock(loop_); }
-  LoopLock(const LoopLock&) = delete;
-  LoopLock& operator=(const LoopLock&) = delete;
-
- private:
-  pa_threaded_mainloop* loop_;
-};
 
 struct Device {
   std::string name;         // the server's id ("alsa_input.usb-...")
@@ -44,7 +33,7 @@ class Context {
   Context(const Context&) = delete;
   Context& operator=(const Context&) = delete;
 
-  pa_threaded_mainloop* Loop() const { return loop_; }
+  pulse::Loop& Loop() const { return *loop_; }
   pa_context* Raw() const { return context_; }
   // Needs the loop's lock.
   bool AliveLocked() const { return pa_context_get_state(context_) == PA_CONTEXT_READY; }
@@ -76,7 +65,7 @@ class Context {
   void RefreshLocked();
   void Published();
 
-  pa_threaded_mainloop* loop_ = nullptr;
+  std::unique_ptr<pulse::Loop> loop_;
   pa_context* context_ = nullptr;
 
   // Filled on the loop's thread while a refresh runs, then published.

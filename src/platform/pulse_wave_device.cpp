@@ -134,7 +134,7 @@ class PulseStream {
 
   static void OnSignal(pa_stream* stream, void* self) {
     auto* me = static_cast<PulseStream*>(self);
-    pa_threaded_mainloop_signal(me->context_->Loop(), 0);
+    me->context_->Loop().Signal();
     if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) me->TellGoneLocked();
   }
   void TellGoneLocked() {
@@ -245,12 +245,20 @@ class PulseInStream final : public WaveInStream, private PulseStream {
     return true;
   }
 
+  ~PulseInStream() override {
+    LoopLock lock(context_->Loop());
+    CountLocked(false);
+  }
+
   WaveResult Start() override {
     LoopLock lock(context_->Loop());
-    return CorkLocked(false) ? kWaveOk : kWaveDeviceGone;
+    if (!CorkLocked(false)) return kWaveDeviceGone;
+    CountLocked(true);
+    return kWaveOk;
   }
   void Stop() override {
     LoopLock lock(context_->Loop());
+    CountLocked(false);
     CorkLocked(true);
   }
 
@@ -276,7 +284,16 @@ class PulseInStream final : public WaveInStream, private PulseStream {
     }
   }
 
+  // With the loop's lock held: the loop reads a running stream's input a
+  // turn at a time.
+  void CountLocked(bool running) {
+    if (running == counted_) return;
+    counted_ = running;
+    context_->Loop().Capturing(running ? 1 : -1);
+  }
+
   WaveInSink* sink_ = nullptr;  // under the loop's lock
+  bool counted_ = false;        // under the loop's lock
 };
 
 }  // namespace
