@@ -277,6 +277,10 @@ void PulseServer::DrainSinks() {
     std::lock_guard<std::mutex> lock(mutex_);
     for (size_t i = 0; i < fds.size(); ++i) {
       if (!(fds[i].revents & POLLIN)) continue;
+      // A sink removed meanwhile closed its pipe, and the number may already
+      // be another file's.
+      const auto device = devices_.find(names[i]);
+      if (device == devices_.end() || device->second.fd != fds[i].fd) continue;
       const ssize_t n = read(fds[i].fd, chunk.data(), chunk.size());
       if (n > 0) heard_[names[i]].insert(heard_[names[i]].end(), chunk.begin(), chunk.begin() + n);
     }
