@@ -63,7 +63,7 @@ int Loop::OnPoll(pollfd* fds, unsigned long count, int timeoutMs, void* self) {
 
 // On the loop's thread, with the lock held; it is let go while waiting.
 int Loop::Poll(pollfd* fds, unsigned long count, int timeoutMs) {
-  const bool gather = capturing_ > 0 && waiting_ == 0;
+  const bool gather = capturing_ > 0 && playing_ == 0 && waiting_ == 0;
   uint64_t locksSeen;
   {
     std::lock_guard<std::mutex> hold(holdMutex_);

@@ -43,8 +43,12 @@ class Loop {
   void Wait();
   // With the lock held, on any thread.
   void Signal() { signalled_.notify_all(); }
-  // With the lock held: an input stream starts (+1) or stops (-1) running.
+  // With the lock held: an input stream starts (+1) or stops (-1) running;
+  // an output stream takes (+1) or gives up (-1) its source. Input waits
+  // for its turn only while no output runs beside it: the server's requests
+  // for more to play cannot wait.
   void Capturing(int delta) { capturing_ += delta; }
+  void Playing(int delta) { playing_ += delta; }
 
  private:
   static int OnPoll(pollfd* fds, unsigned long count, int timeoutMs, void* self);
@@ -59,6 +63,7 @@ class Loop {
   std::thread thread_;
   int waiting_ = 0;    // under mutex_
   int capturing_ = 0;  // under mutex_
+  int playing_ = 0;    // under mutex_
 
   // The loop's thread only.
   bool turnOpen_ = false;

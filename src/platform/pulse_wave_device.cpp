@@ -159,8 +159,14 @@ class PulseOutStream final : public WaveOutStream, private PulseStream {
   PulseOutStream(std::shared_ptr<Context> context, const WaveFormat& format)
       : PulseStream(std::move(context), format) {}
 
+  ~PulseOutStream() override {
+    LoopLock lock(context_->Loop());
+    if (source_ != nullptr) context_->Loop().Playing(-1);
+  }
+
   bool PullFrom(WaveOutSource* source) override {
     LoopLock lock(context_->Loop());
+    if ((source_ != nullptr) != (source != nullptr)) context_->Loop().Playing(source != nullptr ? 1 : -1);
     source_ = source;
     pa_stream_set_write_callback(stream_, source != nullptr ? &PulseOutStream::OnWrite : nullptr, this);
     WhenGoneLocked(source != nullptr ? std::function<void()>([source] { source->PlaybackFailed(kWaveDeviceGone); })

@@ -54,7 +54,7 @@ void OnTimer(pa_mainloop_api*, pa_time_event*, const struct timeval*, void* fire
   static_cast<std::atomic<bool>*>(fired)->store(true);
 }
 
-TEST(PulseLoop, InputWaitsForTheTurnWhileCapturingAndNothingTheProgramAsksDoes) {
+TEST(PulseLoop, InputWaitsForTheTurnWhileCapturingAloneAndNothingTheProgramAsksDoes) {
   Source source;
   std::atomic<bool> fired{false};
   Loop loop(10s);
@@ -91,6 +91,16 @@ TEST(PulseLoop, InputWaitsForTheTurnWhileCapturingAndNothingTheProgramAsksDoes) 
   const int before = source.reads;
   source.Piece();
   EXPECT_TRUE(Eventually([&] { return source.reads == before + 1; })) << "without capture input is read as it comes";
+
+  {
+    LoopLock lock(loop);
+    loop.Capturing(1);
+    loop.Playing(1);
+  }
+  for (int piece = 2; piece <= 3; ++piece) {
+    source.Piece();
+    EXPECT_TRUE(Eventually([&] { return source.reads == before + piece; })) << "beside playback input is read as it comes";
+  }
 
   {
     LoopLock lock(loop);
